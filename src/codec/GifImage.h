@@ -1,0 +1,133 @@
+#pragma once
+
+// The in-memory GIF87a/GIF89a image: logical screen, global colour table and frames.
+
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <QImage>
+#include <QString>
+
+#include "codec/Frame.h"
+#include "codec/GifTypes.h"
+
+namespace vorlane::gif {
+
+enum class Dither { Nearest, FloydSteinberg };
+
+struct ReductionSettings {
+    enum class Method { None, Quantize };
+    Method method = Method::Quantize;
+    int bits = 8; // at most 2^bits colours
+    Dither dither = Dither::FloydSteinberg;
+};
+
+class GifImage {
+public:
+    using ProgressHandler = std::function<void(Stage, int percent, ProgressMessage)>;
+    using WarningHandler = std::function<void(const std::string& message)>;
+    using Notification = std::function<void()>;
+
+    GifImage() = default;
+    GifImage(GifImage&&) = default;
+    GifImage& operator=(GifImage&&) = default;
+    GifImage(const GifImage&) = delete;
+    GifImage& operator=(const GifImage&) = delete;
+
+    // Copy image: empties this image, then copies screen, background index, aspect,
+    // global table, transparent flag, animation switch and reduction settings, and each
+    // frame with its active colour table as its local table and new copies of its
+    // records. Handlers are not copied. Reports "Copying".
+    void assign(const GifImage& source);
+
+    // ---- reading and writing (GifReader.cpp, GifWriter.cpp) ----
+    // Replace this image by the contents of a file or of bytes. Reports "Loading".
+    // Throws GifError; on failure this image is left as it was.
+    void load(const QString& path);
+    void load(std::span<const uint8_t> bytes);
+    // Write the image. Throws GifError ("Cannot save empty GIF" without frames).
+    // Saving to a path writes a temporary file beside it and renames it over the
+    // target, so a failure leaves an existing file untouched. Reports "Saving".
+    void save(const QString& path) const;
+    Bytes saveToBytes() const;
+
+    // ---- logical screen ----
+    uint16_t screenWidth = 0;
+    uint16_t screenHeight = 0;
+    uint8_t backgroundIndex = 0;
+    uint8_t aspect = 0;
+    uint8_t colorResolution = 7; // bits 4..6 of the screen descriptor's packed byte
+    const ColorTable& globalColors() const { return m_globalColors; }
+    bool globalSorted() const { return m_globalSorted; }
+    // Replaces the global table and drops the cached own pictures that used it.
+    void setGlobalColors(ColorTable colors, bool sorted = false);
+    // Whether the image is drawn transparently.
+    bool transparent = false;
+    ReductionSettings reduction;
+    // Records after the last image, written just before the trailer.
+    ExtensionList trailingExtensions;
+
+    // ---- frames ----
+    size_t frameCount() const { return m_frames.size(); }
+    Frame& frame(size_t i) { return m_frames.at(i); }
+    const Frame& frame(size_t i) const { return m_frames.at(i); }
+    const std::vector<Frame>& frames() const { return m_frames; }
+
+    // The frame's active colour table: its local table, else the global one.
+    const ColorTable& activeColors(size_t i) const;
+
+    // Add frame (picture): appends a frame at (0, 0) with the picture's size, growing
+    // the logical screen to hold it. Indexed pictures (1, 4, 8 bits) are taken over with
+    // their palette; others are reduced with `reduction`. No records. Reports
+    // "Converting". Returns the new frame.
+    Frame& addFrame(const QImage& picture);
+    // Appends a frame as it is (used by the reader and by codec operations).
+    Frame& appendFrame(Frame frame);
+    void insertFrame(size_t index, Frame frame);
+
+    void moveFrame(size_t from, size_t to);
+    void exchangeFrames(size_t i, size_t j);
+    void deleteFrame(size_t i);
+    void clearFrames();
+
+    // The frame's own picture: 8 bits per pixel, palette = active colour table, pixels
+    // = indices, no transparency. Made on first request and cached with the frame.
+    // Reports "Rendering" when it has to be made.
+    const QImage& ownPicture(size_t i) const;
+
+    // New graphic control record for frame i with every field 0. It becomes the frame's
+    // reference unless the frame has one already (then the warning "Frame contains
+    // multiple Graphic Control Extension blocks" is issued and the old reference stays).
+    // It is not put into the extension list.
+    ExtensionPtr newGraphicControl(size_t i);
+
+    // Looks the colour up in frame i's active table (last match wins), appending it when
+    // missing, and stores its index as the transparent index of the frame's graphic
+    // control record. Never touches the flag. Throws "Color table overflow".
+    void setTransparentColor(size_t i, Rgb color);
+
+    // ---- animation switch ----
+    bool animate() const { return m_animate; }
+    void setAnimate(bool on);
+
+    // ---- handlers ----
+    ProgressHandler onProgress;
+    WarningHandler onWarning;
+    // Called after each frame the running animation has painted.
+    Notification onAfterPaint;
+    // Called whenever the animation switch changes.
+    std::function<void(bool on)> onAnimationSwitch;
+
+    void reportProgress(Stage stage, int percent, ProgressMessage message) const;
+    void warn(const std::string& message) const;
+
+private:
+    std::vector<Frame> m_frames;
+    ColorTable m_globalColors;
+    bool m_globalSorted = false;
+    bool m_animate = false;
+};
+
+} // namespace vorlane::gif
