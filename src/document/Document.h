@@ -1,0 +1,202 @@
+#pragma once
+
+// The animation document: the one animation being edited. It owns the codec image and
+// the state the main window shows beside it (name, path, has-file and modified flags,
+// frame list with its current frame, loop choice, comment, which view is shown, status
+// texts), and emits signals so the window can follow every change without polling.
+// Every change to the animation goes through a method of this class.
+//
+// Operation names follow the editor's established vocabulary (ren, getdelay,
+// creategces, loopext, makeloopongif, FileOpen1Execute, ...) so that the window's
+// handlers read as thin calls into the document.
+
+#include <memory>
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include "codec/GifImage.h"
+#include "platform/Platform.h"
+
+namespace vorlane {
+
+class Document : public QObject {
+    Q_OBJECT
+public:
+    // Where an opening starts, which decides where the file name comes from.
+    enum class OpenOrigin { Dialog, Recent1, Recent2, Recent3, Recent4, CommandLine, Revert };
+    // Which of the two views of the preview area is shown.
+    enum class View { Frame, Animation, None };
+    enum class SaveResult { Saved, Cancelled, Failed };
+
+    // Enabled states of the side panel's fields.
+    struct Fields {
+        bool loopChoices = false; // `infini` and `fini`
+        bool numLoops = false;    // `NumLoops`
+        bool period = false;      // `Period`
+        bool comment = false;     // `Gifcomment`
+        friend bool operator==(const Fields&, const Fields&) = default;
+    };
+
+    static inline const QString AppTitle = QStringLiteral("Vorlane Gif");
+    static inline const QString UntitledName = QStringLiteral("Untitled.gif");
+    static inline const QString RecentKey = QStringLiteral("\\Software\\Vorlane Gif\\Recent");
+
+    explicit Document(const Platform& platform, QObject* parent = nullptr);
+    ~Document() override;
+
+    // ---- the document image ----
+    // None for a new animation before its first frame, and after a failed open.
+    gif::GifImage* image() { return m_image.get(); }
+    const gif::GifImage* image() const { return m_image.get(); }
+    bool hasImage() const { return m_image != nullptr; }
+    // Frames of the document image; 0 without an image.
+    int frameCount() const;
+
+    // ---- names and flags ----
+    QString name() const { return m_name; }
+    QString path() const { return m_path; }
+    // name + " - " + "Vorlane Gif"
+    QString title() const;
+    bool hasFile() const { return m_hasFile; }
+    bool isModified() const { return m_modified; }
+    // Marks the document modified without the refreshes of `changed`.
+    void setModified(bool modified);
+
+    // ---- frame list ----
+    // Entry labels "#001: name", one per frame after `ren`.
+    QStringList frameLabels() const { return m_labels; }
+    int entryCount() const { return int(m_labels.size()); }
+    // Index of the selected entry, -1 when none.
+    int currentFrame() const { return m_current; }
+    // Selects entry k (-1 for none). Emits currentFrameChanged only when the selection
+    // changes, as a list does.
+    void selectFrame(int k);
+    // Emits currentFrameChanged for the current entry although it did not change (the
+    // stop command runs the selection routine again).
+    void reselectCurrentFrame();
+    // Number of the entry about to be appended to a list of `entries` entries:
+    // "001" .. "099", "100", "1000".
+    static QString NextIndex(int entries);
+
+    // ---- views and side panel fields ----
+    View view() const { return m_view; }
+    void setView(View view);
+    bool frameViewShown() const { return m_view == View::Frame; }
+    Fields fields() const { return m_fields; }
+    void setFields(const Fields& fields);
+
+    // ---- model operations ----
+    // Rebuilds the frame list from the document image; nothing is selected afterwards.
+    // Requires an image.
+    void ren();
+    // With the selector "1": the delay of frame i in hundredths of a second, giving the
+    // frame a graphic control record first when it has none.
+    int getdelay(const QString& selector, int frame);
+    // Gives every frame without a graphic control record a new one (all fields 0),
+    // entered in its extension list.
+    void creategces();
+    // Marks the document modified and asks the window to refresh buttons and status.
+    void changed();
+    // Enables the side panel's fields by frame count.
+    void CheckNil();
+
+    // ---- loop and comment ----
+    bool loopInfinite() const { return m_loopInfinite; }
+    int numLoops() const { return m_numLoops; }
+    // The loop record at the head of frame 0, created when missing; nullptr without
+    // frames. Throws gif::GifError when frame 0 starts with another application record.
+    gif::Extension* loopext();
+    void loopdoopened();
+    void makeloopongif();
+    void infiniClick();
+    void finiClick();
+    void NumLoopsChange(int value);
+    bool thereiscommentext() const;
+    int comextindex();
+    void addcommenttogif();
+    void commentdoopened();
+    QString commentText() const { return m_comment; }
+    bool commentArmed() const { return m_commentArmed; }
+    // Every change of the comment box's text, by the user or by the program.
+    void GifcommentChange(const QString& text);
+
+    // ---- opening, saving, new, closing ----
+    // `fileName` is used by the command-line origin only.
+    void FileOpen1Execute(OpenOrigin origin, const QString& fileName = {});
+    SaveResult FileSave1Execute();
+    void save2Click();
+    void eosClick();
+    void retablirClick();
+    void enregistrercadreClick();
+    // New, after the save question.
+    void FileNewItemClick();
+    // The close request's question: whether the window may close.
+    bool FormCloseQuery();
+    // F1..F4 as stored ("" where empty or missing).
+    QStringList recentFiles() const;
+
+    // ---- playback state ----
+    // Play: graphic control records for all, animation view, fields disabled, switch
+    // off then on. Stop: switch off, select the first entry when none, run the
+    // selection routine again, fields enabled.
+    void play();
+    void stop();
+
+    // ---- status texts ----
+    // Panel 0 (hints and progress texts) and panel 4 (loading time).
+    QString statusHint() const { return m_statusHint; }
+    QString loadingTime() const { return m_loadingTime; }
+    // Progress bar percentage during long work, -1 when no bar is drawn.
+    int progress() const { return m_progress; }
+
+Q_SIGNALS:
+    // The document image was replaced, created or removed.
+    void imageChanged();
+    // `ren` ran: labels rebuilt, nothing selected.
+    void framesRebuilt();
+    // The selection routine must run for entry k (-1: nothing selected).
+    void currentFrameChanged(int k);
+    void modifiedChanged(bool modified);
+    void titleChanged(const QString& title);
+    void viewChanged(vorlane::Document::View view);
+    void fieldsChanged(const vorlane::Document::Fields& fields);
+    // Loop choice or count changed (by the program or through the handlers).
+    void loopChoiceChanged();
+    // The program replaced the comment text (opening, New).
+    void commentTextChanged(const QString& text);
+    void statusHintChanged(const QString& text);
+    void loadingTimeChanged(const QString& text);
+    void progressChanged(int percent);
+    // A command-state moment: "closed", "opened", "pasted", "played", "alsup", "selected".
+    void actionWord(const QString& word);
+    // Player buttons and status panels need a refresh (`EnableButtons`, `status`).
+    void refreshRequested();
+    // Opening succeeded and selected frame 0; the window picks the first thumbnail slot.
+    void fileOpened();
+    void animationSwitched(bool on);
+    void recentFilesChanged();
+
+private:
+    Platform m_platform;
+    std::unique_ptr<gif::GifImage> m_image;
+    QString m_name = UntitledName;
+    QString m_path;
+    bool m_hasFile = false;
+    bool m_modified = false;
+    QStringList m_labels;
+    int m_current = -1;
+    View m_view = View::Frame;
+    Fields m_fields;
+    bool m_loopInfinite = true;
+    int m_numLoops = 1;
+    QString m_comment;
+    bool m_commentArmed = false;
+    QString m_statusHint;
+    QString m_loadingTime;
+    int m_progress = -1;
+};
+
+} // namespace vorlane

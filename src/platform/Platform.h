@@ -1,0 +1,24 @@
+#pragma once
+
+// The set of platform services handed to the document and the windows. Wired together
+// only in the programs' main functions (the real ones) and in tests (the fakes).
+
+namespace vorlane {
+
+class Clipboard;
+class Clock;
+class FileDialogs;
+class Prompts;
+class SettingsStore;
+class Shell;
+
+struct Platform {
+    SettingsStore* settings = nullptr;
+    Prompts* prompts = nullptr;
+    FileDialogs* dialogs = nullptr;
+    Clipboard* clipboard = nullptr;
+    Shell* shell = nullptr;
+    Clock* clock = nullptr;
+};
+
+} // namespace vorlane
