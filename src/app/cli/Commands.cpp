@@ -1,0 +1,255 @@
+#include "cli/Commands.h"
+
+#include <exception>
+#include <string>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include "codec/ColorReduction.h"
+#include "codec/Compositor.h"
+#include "codec/GifImage.h"
+#include "codec/Optimize.h"
+#include "codec/Unoptimize.h"
+
+namespace vorlane::cli {
+
+using namespace vorlane::gif;
+
+namespace {
+
+int fail(const QString& subject, const QString& message) {
+    std::fprintf(stderr, "vorlane-gif-cli: %s: %s\n", qUtf8Printable(subject),
+                 qUtf8Printable(message));
+    return ExitFailure;
+}
+
+// A failure tied to the file it happened on, so that the message names the output when
+// writing failed and the input when reading did.
+struct FileFailure {
+    QString path;
+    QString message;
+};
+
+QString describeException(const std::exception& e) {
+    if (dynamic_cast<const std::bad_alloc*>(&e)) return QStringLiteral("out of memory");
+    return QString::fromUtf8(e.what());
+}
+
+// Runs `step`, turning any exception it throws into a FileFailure about `path`.
+template <typename Step> auto on(const QString& path, Step&& step) -> decltype(step()) {
+    try {
+        return step();
+    } catch (const std::exception& e) {
+        throw FileFailure{path, describeException(e)};
+    }
+}
+
+// Runs a command, turning a failure into its message and exit status 1. The codec
+// reports with GifError; allocation failures and other errors are caught too so that no
+// input ends the process without a message.
+template <typename Work> int guarded(const QString& subject, Work&& work) {
+    try {
+        return work();
+    } catch (const FileFailure& f) {
+        return fail(f.path, f.message);
+    } catch (const std::exception& e) {
+        return fail(subject, describeException(e));
+    }
+}
+
+GifImage loadGif(const QString& path) {
+    return on(path, [&] {
+        GifImage image;
+        image.load(path);
+        return image;
+    });
+}
+
+void saveGif(const GifImage& image, const QString& path) {
+    on(path, [&] { image.save(path); });
+}
+
+// Text of a record as one quoted, escaped line: printable ASCII stays, the rest becomes
+// \n, \t, \\, \" or \xHH, so that any comment prints on a single diffable line.
+std::string escapedLine(const std::string& text) {
+    static const char hex[] = "0123456789abcdef";
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        default:
+            if (c >= 0x20 && c < 0x7F) {
+                out += char(c);
+            } else {
+                out += "\\x";
+                out += hex[c >> 4];
+                out += hex[c & 15];
+            }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+void describe(const GifImage& image, std::FILE* out) {
+    std::fprintf(out, "screen %ux%u\n", unsigned(image.screenWidth), unsigned(image.screenHeight));
+    std::fprintf(out, "background %u\n", unsigned(image.backgroundIndex));
+    std::fprintf(out, "aspect %u\n", unsigned(image.aspect));
+    std::fprintf(out, "global-colors %zu%s\n", image.globalColors().size(),
+                 image.globalSorted() ? " sorted" : "");
+
+    // Loop count and comment are what an editor shows: the first loop record of frame 0
+    // and the comment records of frame 0, joined by line breaks.
+    std::string loop = "none";
+    std::string comment;
+    bool hasComment = false;
+    if (image.frameCount() > 0) {
+        for (const ExtensionPtr& record : image.frame(0).extensions) {
+            if (record->isApplication() && record->isLoop() && loop == "none") {
+                const auto count = record->loopCount();
+                loop = count ? std::to_string(*count) : std::string("unspecified");
+            } else if (record->isComment()) {
+                if (hasComment) comment += '\n';
+                comment += record->text();
+                hasComment = true;
+            }
+        }
+    }
+    std::fprintf(out, "loop %s\n", loop.c_str());
+    std::fprintf(out, "comment %s\n", hasComment ? escapedLine(comment).c_str() : "none");
+    std::fprintf(out, "frames %zu\n", image.frameCount());
+
+    for (size_t i = 0; i < image.frameCount(); ++i) {
+        const Frame& frame = image.frame(i);
+        const GraphicControl* control = frame.graphicControl();
+        std::string transparency = "none";
+        if (control && control->transparent)
+            transparency = std::to_string(control->transparentIndex);
+        std::string colors = "global";
+        if (!frame.localColors().empty())
+            colors = "local " + std::to_string(frame.localColors().size());
+        std::fprintf(
+            out, "frame %zu: at %u,%u size %ux%u delay %u disposal %u transparent %s colors %s", i,
+            unsigned(frame.left), unsigned(frame.top), unsigned(frame.width()),
+            unsigned(frame.height()), unsigned(control ? control->delay : 0),
+            unsigned(control ? control->disposal : 0), transparency.c_str(), colors.c_str());
+        if (frame.interlaced) std::fprintf(out, " interlaced");
+        if (control && control->userInput) std::fprintf(out, " user-input");
+        if (!control) std::fprintf(out, " no-control");
+        if (!frame.hasPixels()) std::fprintf(out, " no-pixels");
+        std::fprintf(out, "\n");
+    }
+}
+
+// Writes one picture as PNG through a temporary file, so the name never holds a partial
+// file.
+void writePng(const QImage& picture, const QString& path) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) throw GifError(file.errorString().toStdString());
+    QImageWriter writer(&file, "png");
+    if (!writer.write(picture)) throw GifError(writer.errorString().toStdString());
+    if (!file.commit()) throw GifError(file.errorString().toStdString());
+}
+
+} // namespace
+
+QString frameFileName(size_t index, size_t count) {
+    int digits = 3;
+    for (size_t last = count > 0 ? count - 1 : 0; last >= 1000; last /= 10)
+        ++digits;
+    return QStringLiteral("%1.png").arg(qulonglong(index), digits, 10, QLatin1Char('0'));
+}
+
+int info(const QString& path, std::FILE* out) {
+    return guarded(path, [&] {
+        describe(loadGif(path), out);
+        return ExitOk;
+    });
+}
+
+int unoptimize(const QString& in, const QString& out) {
+    return guarded(in, [&] {
+        const GifImage source = loadGif(in);
+        saveGif(gif::unoptimize(source), out);
+        return ExitOk;
+    });
+}
+
+int optimize(const QString& in, const QString& out) {
+    return guarded(in, [&] {
+        const GifImage source = loadGif(in);
+        GifImage image = gif::unoptimize(source);
+        // The settings of the editor's optimised save: every option but colour reduction.
+        OptimizeOptions options;
+        options.colorTables = true;
+        options.cleanup = true;
+        options.merge = true;
+        options.crop = true;
+        options.colorReduce = false;
+        options.reduction = {ReductionSettings::Method::None, 8, Dither::Nearest};
+        gif::optimize(image, options);
+        saveGif(image, out);
+        return ExitOk;
+    });
+}
+
+int frames(const QString& in, const QString& dir) {
+    return guarded(in, [&] {
+        const GifImage image = loadGif(in);
+        const QFileInfo target(dir);
+        if (target.exists() && !target.isDir()) return fail(dir, QStringLiteral("not a directory"));
+        if (!QDir().mkpath(dir)) return fail(dir, QStringLiteral("cannot create the directory"));
+        const QDir folder(dir);
+        Compositor compositor(image);
+        const size_t count = image.frameCount();
+        for (size_t i = 0; i < count; ++i) {
+            const QImage picture = compositor.picture(i);
+            const QString name = folder.filePath(frameFileName(i, count));
+            on(name, [&] { writePng(picture, name); });
+        }
+        return ExitOk;
+    });
+}
+
+int quantize(const QString& picture, const QString& out) {
+    return guarded(picture, [&] {
+        QImageReader reader(picture);
+        const QImage input = reader.read();
+        if (input.isNull()) return fail(picture, reader.errorString());
+        if (input.width() > 0xFFFF || input.height() > 0xFFFF)
+            return fail(picture, QStringLiteral("picture larger than 65535 x 65535 pixels"));
+        GifImage image;
+        image.addFrame(
+            reduceColors(input.convertToFormat(QImage::Format_RGB32), Dither::Nearest, 8));
+        saveGif(image, out);
+        return ExitOk;
+    });
+}
+
+int resave(const QString& in, const QString& out) {
+    return guarded(in, [&] {
+        saveGif(loadGif(in), out);
+        return ExitOk;
+    });
+}
+
+} // namespace vorlane::cli

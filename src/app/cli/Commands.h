@@ -1,0 +1,36 @@
+#pragma once
+
+// The commands of the command-line tool. Each returns the process exit status: 0 on
+// success, 1 when the work failed (the reason is written to standard error first).
+// Outputs are written whole or not at all: GIFs go through GifImage::save, which renames
+// a finished temporary file over the target, and PNGs through QSaveFile.
+
+#include <cstdio>
+
+#include <QString>
+
+namespace vorlane::cli {
+
+// Exit statuses.
+inline constexpr int ExitOk = 0;
+inline constexpr int ExitFailure = 1;
+inline constexpr int ExitUsage = 2;
+
+// Writes a stable, line-oriented description of the GIF to `out`.
+int info(const QString& path, std::FILE* out);
+// Reads, replaces every frame by the full picture shown at it, writes.
+int unoptimize(const QString& in, const QString& out);
+// Reads, unoptimizes, optimizes with crop, merge, clean-up and colour tables, writes.
+int optimize(const QString& in, const QString& out);
+// Writes the picture shown at every frame as DIR/000.png, DIR/001.png, ...
+int frames(const QString& in, const QString& dir);
+// Reduces a picture to 256 colours (nearest colour) and writes a one-frame GIF.
+int quantize(const QString& picture, const QString& out);
+// Reads and writes the GIF unchanged (for timing the reader and writer alone).
+int resave(const QString& in, const QString& out);
+
+// The file name of frame `index` among `count` frames: three digits at least, more when
+// the last index needs them.
+QString frameFileName(size_t index, size_t count);
+
+} // namespace vorlane::cli

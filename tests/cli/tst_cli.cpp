@@ -1,0 +1,450 @@
+// The command-line tool run as a process: every command on small hand-built files, the
+// exit statuses, and that a failure never leaves a partial or clobbered output.
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "codec/Compositor.h"
+#include "codec/GifImage.h"
+#include "support/GifBuilder.h"
+
+using namespace vorlane::gif;
+using vorlane::test::GifBuilder;
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run runTool(const QStringList& args) {
+    QProcess process;
+    process.start(QStringLiteral(VORLANE_CLI_PATH), args);
+    Run run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
+        run.err = "did not finish normally: " + process.readAllStandardError();
+        return run;
+    }
+    run.status = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+void writeFile(const QString& path, const vorlane::test::Bytes& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The pictures a viewer shows at each frame.
+std::vector<QImage> composed(const QString& path) {
+    GifImage image;
+    image.load(path);
+    Compositor compositor(image);
+    std::vector<QImage> pictures;
+    for (size_t i = 0; i < image.frameCount(); ++i)
+        pictures.push_back(compositor.picture(i));
+    return pictures;
+}
+
+const std::vector<uint32_t> palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
+constexpr QRgb red = 0xFFFF0000;
+constexpr QRgb green = 0xFF00FF00;
+constexpr QRgb blue = 0xFF0000FF;
+
+// Three frames over a red 4x3 screen: a 2x2 patch at (1,1) with a transparent corner,
+// restored to background afterwards, then a blue dot at (0,0) with no control record.
+vorlane::test::Bytes sampleAnimation() {
+    return GifBuilder()
+        .header()
+        .screen(4, 3, palette)
+        .loop(0)
+        .comment("hi \"there\"\nline 2")
+        .graphicControl(1, 10)
+        .image(0, 0, 4, 3, std::vector<uint8_t>(12, 1))
+        .graphicControl(2, 20, 0)
+        .image(1, 1, 2, 2, {0, 2, 3, 2}, palette)
+        .image(0, 0, 1, 1, {3}, {}, true)
+        .trailer()
+        .bytes();
+}
+
+// A larger animation where most of each frame repeats the one before, so an optimised
+// copy has something to gain.
+vorlane::test::Bytes repetitiveAnimation() {
+    GifBuilder b;
+    b.header().screen(32, 32, palette).loop(0);
+    for (int f = 0; f < 4; ++f) {
+        std::vector<uint8_t> pixels(32 * 32, 1);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x)
+                pixels[size_t(y + 8 * f) * 32 + size_t(x + 8 * f)] = 3;
+        b.graphicControl(1, 5).image(0, 0, 32, 32, pixels);
+    }
+    return b.trailer().bytes();
+}
+
+} // namespace
+
+// Parts of the codec may still be missing in a build; commands that need them are
+// skipped rather than failed until they exist.
+#define SKIP_IF_CODEC_PENDING(run)                                                                 \
+    if ((run).err.contains("not implemented")) QSKIP("codec operation not available yet")
+
+class TestCli : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void usageErrorsExitWithTwo_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("no command") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{QStringLiteral("explode")};
+        QTest::newRow("info without file") << QStringList{QStringLiteral("info")};
+        QTest::newRow("unoptimize one argument")
+            << QStringList{QStringLiteral("unoptimize"), QStringLiteral("a.gif")};
+        QTest::newRow("frames three arguments")
+            << QStringList{QStringLiteral("frames"), QStringLiteral("a"), QStringLiteral("b"),
+                           QStringLiteral("c")};
+    }
+    void usageErrorsExitWithTwo() {
+        QFETCH(QStringList, args);
+        const Run run = runTool(args);
+        QCOMPARE(run.status, 2);
+        QVERIFY(run.out.isEmpty());
+        QVERIFY(run.err.startsWith("vorlane-gif-cli: "));
+        QVERIFY(run.err.contains("Usage: vorlane-gif-cli"));
+    }
+
+    void helpListsEveryCommand() {
+        const Run run = runTool({QStringLiteral("--help")});
+        QCOMPARE(run.status, 0);
+        QVERIFY(run.err.isEmpty());
+        for (const char* command : {"info", "unoptimize", "optimize", "frames", "quantize"})
+            QVERIFY2(run.out.contains(QByteArray("  ") + command + ' '), command);
+    }
+
+    void infoDescribesScreenRecordsAndFrames() {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("in.gif"));
+        writeFile(in, sampleAnimation());
+        const Run run = runTool({QStringLiteral("info"), in});
+        SKIP_IF_CODEC_PENDING(run);
+        QCOMPARE(run.status, 0);
+        QCOMPARE(QString::fromUtf8(run.out).split(QLatin1Char('\n')),
+                 QStringList({
+                     QStringLiteral("screen 4x3"),
+                     QStringLiteral("background 0"),
+                     QStringLiteral("aspect 0"),
+                     QStringLiteral("global-colors 4"),
+                     QStringLiteral("loop 0"),
+                     QStringLiteral("comment \"hi \\\"there\\\"\\nline 2\""),
+                     QStringLiteral("frames 3"),
+                     QStringLiteral("frame 0: at 0,0 size 4x3 delay 10 disposal 1 transparent "
+                                    "none colors global"),
+                     QStringLiteral("frame 1: at 1,1 size 2x2 delay 20 disposal 2 transparent 0 "
+                                    "colors local 4"),
+                     QStringLiteral("frame 2: at 0,0 size 1x1 delay 0 disposal 0 transparent "
+                                    "none colors global interlaced no-control"),
+                     QString(),
+                 }));
+    }
+
+    void infoWithoutLoopOrComment() {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("plain.gif"));
+        writeFile(in, GifBuilder()
+                          .header("87a")
+                          .screen(2, 1, palette)
+                          .image(0, 0, 2, 1, {0, 1})
+                          .trailer()
+                          .bytes());
+        const Run run = runTool({QStringLiteral("info"), in});
+        SKIP_IF_CODEC_PENDING(run);
+        QCOMPARE(run.status, 0);
+        QVERIFY(run.out.contains("\nloop none\ncomment none\nframes 1\n"));
+    }
+
+    void unreadableInputFailsWithItsName_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("missing file") << QByteArray();
+        QTest::newRow("not a GIF") << QByteArray("PNG is not GIF, and this is neither");
+        QTest::newRow("truncated header") << QByteArray("GIF89a\x04\x00", 8);
+    }
+    void unreadableInputFailsWithItsName() {
+        QFETCH(QByteArray, content);
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("bad.gif"));
+        if (!content.isEmpty()) writeFile(in, vorlane::test::Bytes(content.begin(), content.end()));
+        const Run run = runTool({QStringLiteral("info"), in});
+        QCOMPARE(run.status, 1);
+        QVERIFY(run.out.isEmpty());
+        QVERIFY2(run.err.startsWith("vorlane-gif-cli: " + in.toUtf8() + ": "), run.err);
+    }
+
+    void unoptimizeWritesFullFramesShowingTheSame() {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("in.gif"));
+        const QString out = dir.filePath(QStringLiteral("out.gif"));
+        writeFile(in, sampleAnimation());
+        const Run run = runTool({QStringLiteral("unoptimize"), in, out});
+        SKIP_IF_CODEC_PENDING(run);
+        QCOMPARE(run.status, 0);
+        QVERIFY(run.err.isEmpty());
+
+        GifImage result;
+        result.load(out);
+        QCOMPARE(result.frameCount(), size_t(3));
+        for (size_t i = 0; i < 3; ++i) {
+            const Frame& f = result.frame(i);
+            QCOMPARE(QList<int>({f.left, f.top, f.width(), f.height()}), QList<int>({0, 0, 4, 3}));
+        }
+        QCOMPARE(result.frame(1).graphicControl()->delay, uint16_t(20));
+        QCOMPARE(composed(out), composed(in));
+    }
+
+    void optimizeKeepsEveryPictureAndShrinks() {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("in.gif"));
+        const QString full = dir.filePath(QStringLiteral("full.gif"));
+        const QString out = dir.filePath(QStringLiteral("out.gif"));
+        writeFile(in, repetitiveAnimation());
+        const Run unopt = runTool({QStringLiteral("unoptimize"), in, full});
+        SKIP_IF_CODEC_PENDING(unopt);
+        const Run run = runTool({QStringLiteral("optimize"), in, out});
+        SKIP_IF_CODEC_PENDING(run);
+        QCOMPARE(run.status, 0);
+        QCOMPARE(composed(out), composed(in));
+        QVERIFY2(
+            QFileInfo(out).size() < QFileInfo(full).size(),
+            qPrintable(
+                QStringLiteral("%1 >= %2").arg(QFileInfo(out).size()).arg(QFileInfo(full).size())));
+    }
+
+    void optimizeDropsTheCommentAndKeepsTheLoop() {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("in.gif"));
+        const QString out = dir.filePath(QStringLiteral("out.gif"));
+        writeFile(in, sampleAnimation());
+        const Run run = runTool({QStringLiteral("optimize"), in, out});
+        SKIP_IF_CODEC_PENDING(run);
+        QCOMPARE(run.status, 0);
+        QCOMPARE(composed(out), composed(in));
+        const Run described = runTool({QStringLiteral("info"), out});
+        QVERIFY(described.out.contains("\nloop 0\ncomment none\nframes 3\n"));
+    }
+
+    void framesWritesComposedPicturesWithTransparency() {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("in.gif"));
+        const QString outDir = dir.filePath(QStringLiteral("new/frames"));
+        writeFile(in, sampleAnimation());
+        const Run run = runTool({QStringLiteral("frames"), in, outDir});
+        SKIP_IF_CODEC_PENDING(run);
+        QCOMPARE(run.status, 0);
+        QCOMPARE(QDir(outDir).entryList(QDir::Files),
+                 QStringList({QStringLiteral("000.png"), QStringLiteral("001.png"),
+                              QStringLiteral("002.png")}));
+
+        const QImage second(QDir(outDir).filePath(QStringLiteral("001.png")));
+        QCOMPARE(second.size(), QSize(4, 3));
+        QCOMPARE(second.pixel(1, 1), red); // transparent pixel of the patch shows red below
+        QCOMPARE(second.pixel(2, 1), green);
+        QCOMPARE(second.pixel(1, 2), blue);
+
+        // The patch was restored to background: nothing is drawn there any more.
+        const QImage third(QDir(outDir).filePath(QStringLiteral("002.png")));
+        QCOMPARE(third.pixel(0, 0), blue);
+        QCOMPARE(qAlpha(third.pixel(2, 2)), 0);
+        QCOMPARE(third.pixel(3, 2), red);
+    }
+
+    void framesLeavesUndrawnScreenTransparent() {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("in.gif"));
+        writeFile(
+            in,
+            GifBuilder().header().screen(3, 2, palette).image(1, 0, 1, 1, {2}).trailer().bytes());
+        const Run run = runTool({QStringLiteral("frames"), in, dir.path()});
+        SKIP_IF_CODEC_PENDING(run);
+        QCOMPARE(run.status, 0);
+        const QImage only(dir.filePath(QStringLiteral("000.png")));
+        QVERIFY(only.hasAlphaChannel());
+        QCOMPARE(only.pixel(1, 0), green);
+        QCOMPARE(qAlpha(only.pixel(0, 0)), 0);
+        QCOMPARE(qAlpha(only.pixel(2, 1)), 0);
+    }
+
+    void framesUsesMoreDigitsBeyondAThousandFrames() {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("many.gif"));
+        GifBuilder b;
+        b.header().screen(1, 1, palette);
+        for (int i = 0; i < 1001; ++i)
+            b.image(0, 0, 1, 1, {uint8_t(i % 4)});
+        writeFile(in, b.trailer().bytes());
+        const QString outDir = dir.filePath(QStringLiteral("out"));
+        const Run run = runTool({QStringLiteral("frames"), in, outDir});
+        SKIP_IF_CODEC_PENDING(run);
+        QCOMPARE(run.status, 0);
+        const QStringList names = QDir(outDir).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(names.size(), 1001);
+        QCOMPARE(names.first(), QStringLiteral("0000.png"));
+        QCOMPARE(names.last(), QStringLiteral("1000.png"));
+        QCOMPARE(QImage(QDir(outDir).filePath(QStringLiteral("1000.png"))).pixel(0, 0), blue);
+    }
+
+    void framesFailsWithoutWritingAnything() {
+        QTemporaryDir dir;
+        const QString bad = dir.filePath(QStringLiteral("bad.gif"));
+        writeFile(bad, {'G', 'I', 'F', '8', '9', 'a', 1});
+        const QString outDir = dir.filePath(QStringLiteral("out"));
+        Run run = runTool({QStringLiteral("frames"), bad, outDir});
+        QCOMPARE(run.status, 1);
+        QVERIFY(!QFileInfo::exists(outDir));
+
+        // A target that exists but is not a folder is refused.
+        const QString in = dir.filePath(QStringLiteral("in.gif"));
+        writeFile(in, sampleAnimation());
+        run = runTool({QStringLiteral("frames"), in, bad});
+        SKIP_IF_CODEC_PENDING(run);
+        QCOMPARE(run.status, 1);
+        QVERIFY(run.err.contains(bad.toUtf8()));
+    }
+
+    void quantizeKeepsFewColoursExactly() {
+        QTemporaryDir dir;
+        QImage picture(3, 2, QImage::Format_RGB32);
+        const QRgb colours[6] = {0xFF102030, 0xFFFFFFFF, 0xFF102030,
+                                 0xFF000000, 0xFF808080, 0xFFFFFFFF};
+        for (int i = 0; i < 6; ++i)
+            picture.setPixel(i % 3, i / 3, colours[i]);
+        const QString in = dir.filePath(QStringLiteral("few.bmp"));
+        const QString out = dir.filePath(QStringLiteral("few.gif"));
+        QVERIFY(picture.save(in));
+        const Run run = runTool({QStringLiteral("quantize"), in, out});
+        SKIP_IF_CODEC_PENDING(run);
+        QCOMPARE(run.status, 0);
+        const std::vector<QImage> frames = composed(out);
+        QCOMPARE(frames.size(), size_t(1));
+        QCOMPARE(frames[0].convertToFormat(QImage::Format_RGB32), picture);
+    }
+
+    void quantizeReducesManyColoursToNearOnes() {
+        QTemporaryDir dir;
+        QImage picture(64, 64, QImage::Format_RGB32);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x)
+                picture.setPixel(x, y, qRgb(x * 4, y * 4, (x + y) * 2));
+        const QString in = dir.filePath(QStringLiteral("many.png"));
+        const QString out = dir.filePath(QStringLiteral("many.gif"));
+        QVERIFY(picture.save(in));
+        const Run run = runTool({QStringLiteral("quantize"), in, out});
+        SKIP_IF_CODEC_PENDING(run);
+        QCOMPARE(run.status, 0);
+
+        GifImage result;
+        result.load(out);
+        QCOMPARE(result.frameCount(), size_t(1));
+        QVERIFY(result.activeColors(0).size() <= 256);
+        QVERIFY(result.activeColors(0).size() > 64);
+        const QImage shown = composed(out)[0];
+        QCOMPARE(shown.size(), picture.size());
+        int worst = 0;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const QRgb a = picture.pixel(x, y), b = shown.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(a) - qRed(b)),
+                                  std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+            }
+        QVERIFY2(worst <= 24, qPrintable(QString::number(worst)));
+    }
+
+    void quantizeRefusesUnreadablePictures() {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("fake.png"));
+        const QString out = dir.filePath(QStringLiteral("out.gif"));
+        writeFile(in, {'n', 'o', 'p', 'e'});
+        const Run run = runTool({QStringLiteral("quantize"), in, out});
+        QCOMPARE(run.status, 1);
+        QVERIFY(run.err.startsWith("vorlane-gif-cli: " + in.toUtf8() + ": "));
+        QVERIFY(!QFileInfo::exists(out));
+    }
+
+    // A failed command leaves an existing output file as it was and no temporary file
+    // beside it.
+    void failureKeepsTheExistingOutput_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QByteArray>("input");
+        // A valid start whose image data stops in the middle.
+        const vorlane::test::Bytes sample = sampleAnimation();
+        const QByteArray truncated(reinterpret_cast<const char*>(sample.data()),
+                                   qsizetype(sample.size() / 2));
+        for (const char* c : {"unoptimize", "optimize", "resave"})
+            QTest::newRow(c) << QString::fromLatin1(c) << truncated;
+        QTest::newRow("quantize") << QStringLiteral("quantize") << QByteArray("no picture");
+    }
+    void failureKeepsTheExistingOutput() {
+        QFETCH(QString, command);
+        QFETCH(QByteArray, input);
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("broken.gif"));
+        const QString out = dir.filePath(QStringLiteral("out.gif"));
+        writeFile(in, vorlane::test::Bytes(input.begin(), input.end()));
+        writeFile(out, {'o', 'l', 'd'});
+        const Run run = runTool({command, in, out});
+        QCOMPARE(run.status, 1);
+        QCOMPARE(readFile(out), QByteArray("old"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({QStringLiteral("broken.gif"), QStringLiteral("out.gif")}));
+    }
+
+    void unwritableOutputFailsWithItsName_data() {
+        QTest::addColumn<QString>("command");
+        for (const char* c : {"unoptimize", "optimize", "resave"})
+            QTest::newRow(c) << QString::fromLatin1(c);
+    }
+    void unwritableOutputFailsWithItsName() {
+        QFETCH(QString, command);
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("in.gif"));
+        const QString out = dir.filePath(QStringLiteral("missing/out.gif"));
+        writeFile(in, sampleAnimation());
+        const Run run = runTool({command, in, out});
+        SKIP_IF_CODEC_PENDING(run);
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.startsWith("vorlane-gif-cli: " + out.toUtf8() + ": "), run.err);
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
+    }
+
+    void resaveKeepsEveryRecord() {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("in.gif"));
+        const QString out = dir.filePath(QStringLiteral("out.gif"));
+        writeFile(in, sampleAnimation());
+        const Run run = runTool({QStringLiteral("resave"), in, out});
+        SKIP_IF_CODEC_PENDING(run);
+        QCOMPARE(run.status, 0);
+        QCOMPARE(runTool({QStringLiteral("info"), out}).out,
+                 runTool({QStringLiteral("info"), in}).out);
+        QCOMPARE(composed(out), composed(in));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
