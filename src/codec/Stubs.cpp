@@ -11,8 +11,4 @@ QImage Compositor::picture(size_t) { throw GifError("not implemented"); }
 GifImage unoptimize(const GifImage&) { throw GifError("not implemented"); }
 void optimize(GifImage&, const OptimizeOptions&) { throw GifError("not implemented"); }
 int Playback::displayMs(uint16_t delay) { return delay <= 1 ? 100 : delay * 10; }
-void GifImage::load(const QString&) { throw GifError("not implemented"); }
-void GifImage::load(std::span<const uint8_t>) { throw GifError("not implemented"); }
-void GifImage::save(const QString&) const { throw GifError("not implemented"); }
-Bytes GifImage::saveToBytes() const { throw GifError("not implemented"); }
 } // namespace vorlane::gif

@@ -1,0 +1,480 @@
+#include "codec/GifReader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include <QByteArray>
+#include <QFile>
+
+#include "codec/Lzw.h"
+
+namespace vorlane::gif {
+
+namespace {
+
+constexpr uint8_t ExtensionIntroducer = 0x21;
+constexpr uint8_t ImageSeparator = 0x2C;
+constexpr uint8_t Trailer = 0x3B;
+
+std::string frameName(size_t index) {
+    return "Frame " + std::to_string(index + 1);
+}
+
+std::string hexByte(uint8_t b) {
+    static const char digits[] = "0123456789ABCDEF";
+    return std::string("0x") + digits[b >> 4] + digits[b & 15];
+}
+
+// How far an image could be read when the data ended.
+enum class ImageOutcome { Complete, CutInPixelData, CutBeforePixelData };
+
+class Parser {
+public:
+    Parser(const GifImage& owner, std::span<const uint8_t> bytes, const ReadLimits& limits)
+        : m_owner(owner), m_data(bytes.data()), m_size(bytes.size()), m_limits(limits) {}
+
+    void run(GifImage& out);
+
+private:
+    size_t remaining() const { return m_size - m_pos; }
+    uint16_t read16(size_t at) const { return uint16_t(m_data[at] | (m_data[at + 1] << 8)); }
+
+    void readHeader();
+    void readScreen(GifImage& out);
+    ColorTable readTable(int sizeBits);
+    // Reads sub-blocks up to their terminator into `blocks`. False when the data ends
+    // first; the blocks read so far are then of no use.
+    bool readSubBlocks(std::vector<Bytes>& blocks);
+    // Reads one extension record (the introducer already consumed); null when the data
+    // ends inside it.
+    ExtensionPtr readExtension();
+    ImageOutcome readImage(GifImage& out);
+    void checkLimits(const GifImage& out, uint64_t framePixels);
+    void reportPosition();
+
+    const GifImage& m_owner;
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_pos = 0;
+    const ReadLimits& m_limits;
+
+    // Records read since the last image, and the graphic control record that governs
+    // the next graphic block (the first one since the last image or plain text).
+    ExtensionList m_pending;
+    ExtensionPtr m_governing;
+    int m_controlsSinceGraphic = 0;
+
+    uint64_t m_totalPixels = 0;
+    uint64_t m_records = 0;
+    uint64_t m_recordBlocks = 0;
+    int m_lastPercent = -1;
+    Bytes m_lzwData;  // the current image's sub-block payloads joined, reused
+    Bytes m_rowOrder; // decoded rows of an interlaced image before reordering, reused
+};
+
+void Parser::run(GifImage& out) {
+    readHeader();
+    readScreen(out);
+
+    bool ended = false;
+    while (!ended) {
+        if (remaining() == 0) {
+            // No trailer. Read as far as it goes, as web browsers do: a file cut after
+            // complete images shows those images.
+            if (out.frameCount() == 0)
+                throw GifError("The file is truncated before its first image");
+            m_owner.warn("The file ends without a trailer");
+            break;
+        }
+        const uint8_t introducer = m_data[m_pos++];
+        switch (introducer) {
+        case Trailer:
+            // Anything after the trailer is not part of the image (padding, appended
+            // data); it is ignored.
+            if (remaining() > 0) m_owner.warn("Data after the trailer is ignored");
+            ended = true;
+            break;
+        case ExtensionIntroducer: {
+            ExtensionPtr record = readExtension();
+            if (!record) {
+                if (out.frameCount() == 0)
+                    throw GifError("The file is truncated before its first image");
+                // A record cut off at the end of the file is dropped; the complete
+                // images before it are kept.
+                m_owner.warn("The file is truncated inside an extension record");
+                ended = true;
+                break;
+            }
+            if (record->isGraphicControl()) {
+                if (m_controlsSinceGraphic == 0)
+                    m_governing = record;
+                else if (m_controlsSinceGraphic == 1)
+                    m_owner.warn(messages::MultipleGraphicControls);
+                ++m_controlsSinceGraphic;
+            } else if (record->isPlainText()) {
+                // A plain text record is a graphic block of its own: the graphic control
+                // record before it governs it, not the image that follows.
+                m_governing.reset();
+                m_controlsSinceGraphic = 0;
+            }
+            m_pending.push_back(std::move(record));
+            break;
+        }
+        case ImageSeparator: {
+            const ImageOutcome outcome = readImage(out);
+            if (outcome == ImageOutcome::CutBeforePixelData) {
+                if (out.frameCount() == 0)
+                    throw GifError("The file is truncated before its first image");
+                // An image whose header is cut off has nothing to show; it is dropped
+                // and the complete images before it are kept.
+                m_owner.warn("The file is truncated inside an image header; the image is "
+                             "dropped");
+                ended = true;
+            } else if (outcome == ImageOutcome::CutInPixelData) {
+                ended = true;
+            }
+            reportPosition();
+            break;
+        }
+        default:
+            if (out.frameCount() == 0)
+                throw GifError("Unknown block " + hexByte(introducer) + " at offset " +
+                               std::to_string(m_pos - 1));
+            // Garbage between blocks after some images: treated as the end of the data,
+            // the way web browsers show such files.
+            m_owner.warn("Unknown block " + hexByte(introducer) + " at offset " +
+                         std::to_string(m_pos - 1) + "; the rest of the file is ignored");
+            ended = true;
+            break;
+        }
+    }
+    // Complete records that no image followed stay with the image (written back before
+    // the trailer).
+    out.trailingExtensions = std::move(m_pending);
+}
+
+void Parser::readHeader() {
+    if (m_size == 0) throw GifError("The file is empty");
+    static const char sig87[] = "GIF87a";
+    static const char sig89[] = "GIF89a";
+    const size_t n = std::min<size_t>(m_size, 6);
+    const bool is87 = std::memcmp(m_data, sig87, n) == 0;
+    const bool is89 = std::memcmp(m_data, sig89, n) == 0;
+    if (!is87 && !is89) {
+        if (std::memcmp(m_data, "GIF", std::min<size_t>(n, 3)) == 0 && n == 6)
+            throw GifError("Unsupported GIF version \"" +
+                           std::string(reinterpret_cast<const char*>(m_data), 6) + "\"");
+        throw GifError("Not a GIF file");
+    }
+    if (m_size < 6) throw GifError("The file is truncated in its header");
+    m_pos = 6;
+}
+
+void Parser::readScreen(GifImage& out) {
+    if (remaining() < 7) throw GifError("The file is truncated in its logical screen descriptor");
+    out.screenWidth = read16(m_pos);
+    out.screenHeight = read16(m_pos + 2);
+    const uint8_t packed = m_data[m_pos + 4];
+    out.backgroundIndex = m_data[m_pos + 5];
+    out.aspect = m_data[m_pos + 6];
+    m_pos += 7;
+    out.colorResolution = (packed >> 4) & 7;
+
+    const uint64_t area = uint64_t(out.screenWidth) * out.screenHeight;
+    if (area > m_limits.maxScreenPixels)
+        throw GifError("The logical screen of " + std::to_string(out.screenWidth) + " x " +
+                       std::to_string(out.screenHeight) + " pixels exceeds the limit of " +
+                       std::to_string(m_limits.maxScreenPixels) + " pixels");
+
+    if (packed & 0x80) {
+        const size_t bytes = size_t(3) << ((packed & 7) + 1);
+        if (remaining() < bytes) throw GifError("The file is truncated in its global colour table");
+        out.setGlobalColors(readTable(packed & 7), (packed & 0x08) != 0);
+    }
+}
+
+ColorTable Parser::readTable(int sizeBits) {
+    const size_t count = size_t(1) << (sizeBits + 1);
+    ColorTable table(count);
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* p = m_data + m_pos + 3 * i;
+        table[i] = {p[0], p[1], p[2]};
+    }
+    m_pos += 3 * count;
+    return table;
+}
+
+bool Parser::readSubBlocks(std::vector<Bytes>& blocks) {
+    for (;;) {
+        if (remaining() < 1) return false;
+        const size_t n = m_data[m_pos++];
+        if (n == 0) return true;
+        if (remaining() < n) return false;
+        if (++m_recordBlocks > m_limits.maxRecordBlocks)
+            throw GifError("The file has more than " + std::to_string(m_limits.maxRecordBlocks) +
+                           " extension sub-blocks");
+        blocks.emplace_back(m_data + m_pos, m_data + m_pos + n);
+        m_pos += n;
+    }
+}
+
+ExtensionPtr Parser::readExtension() {
+    if (remaining() < 1) return nullptr;
+    const uint8_t label = m_data[m_pos++];
+    if (++m_records > m_limits.maxRecords)
+        throw GifError("The file has more than " + std::to_string(m_limits.maxRecords) +
+                       " extension records");
+    auto record = std::make_shared<Extension>(label);
+    std::vector<Bytes> blocks;
+    if (!readSubBlocks(blocks)) return nullptr;
+    if (label != labels::GraphicControl) {
+        record->blocks() = std::move(blocks);
+        return record;
+    }
+    // A graphic control record holds one 4-byte sub-block. Shorter data reads as zeros
+    // and extra data is dropped: the record is rewritten in its standard form.
+    Bytes fields = blocks.empty() ? Bytes{} : blocks.front();
+    if (blocks.size() != 1 || fields.size() != 4)
+        m_owner.warn("A graphic control record has an unexpected size");
+    fields.resize(std::max<size_t>(fields.size(), 4), 0);
+    GraphicControl& c = record->control();
+    c.transparent = (fields[0] & 0x01) != 0;
+    c.userInput = (fields[0] & 0x02) != 0;
+    c.disposal = (fields[0] >> 2) & 7;
+    c.reservedBits = (fields[0] >> 5) & 7;
+    c.delay = uint16_t(fields[1] | (fields[2] << 8));
+    c.transparentIndex = fields[3];
+    return record;
+}
+
+void Parser::checkLimits(const GifImage& out, uint64_t framePixels) {
+    const uint64_t frames = out.frameCount() + 1;
+    if (frames > m_limits.maxFrames)
+        throw GifError("The file has more than " + std::to_string(m_limits.maxFrames) + " images");
+    if (m_totalPixels + framePixels > m_limits.maxTotalPixels)
+        throw GifError("The images hold more than " + std::to_string(m_limits.maxTotalPixels) +
+                       " pixels in all");
+    const uint64_t area = uint64_t(out.screenWidth) * out.screenHeight;
+    if (area > m_limits.maxScreenPixels)
+        throw GifError("The logical screen of " + std::to_string(out.screenWidth) + " x " +
+                       std::to_string(out.screenHeight) + " pixels exceeds the limit of " +
+                       std::to_string(m_limits.maxScreenPixels) + " pixels");
+    if (area * frames > m_limits.maxComposedPixels)
+        throw GifError("The animation is too large to open: " + std::to_string(frames) +
+                       " images of " + std::to_string(out.screenWidth) + " x " +
+                       std::to_string(out.screenHeight) + " pixels exceed the limit of " +
+                       std::to_string(m_limits.maxComposedPixels) + " pixels");
+}
+
+ImageOutcome Parser::readImage(GifImage& out) {
+    const size_t index = out.frameCount();
+    if (remaining() < 9) return ImageOutcome::CutBeforePixelData;
+    Frame frame;
+    frame.left = read16(m_pos);
+    frame.top = read16(m_pos + 2);
+    const uint16_t width = read16(m_pos + 4);
+    const uint16_t height = read16(m_pos + 6);
+    const uint8_t packed = m_data[m_pos + 8];
+    m_pos += 9;
+    frame.interlaced = (packed & 0x40) != 0;
+    if (width == 0 || height == 0) throw GifError(frameName(index) + " has a width or height of 0");
+
+    if (packed & 0x80) {
+        if (remaining() < (size_t(3) << ((packed & 7) + 1)))
+            return ImageOutcome::CutBeforePixelData;
+        frame.setLocalColors(readTable(packed & 7), (packed & 0x20) != 0);
+    }
+    if (remaining() < 1) return ImageOutcome::CutBeforePixelData;
+    const int minCodeSize = m_data[m_pos++];
+    if (minCodeSize < lzw::MinCodeSizeLow || minCodeSize > lzw::MinCodeSizeHigh)
+        throw GifError(frameName(index) + " has an invalid LZW minimum code size of " +
+                       std::to_string(minCodeSize));
+
+    // Web browsers grow the screen to hold the first image when it does not fit (a 0 x 0
+    // screen included); later images keep their geometry and are clipped when drawn.
+    const uint32_t right = uint32_t(frame.left) + width;
+    const uint32_t bottom = uint32_t(frame.top) + height;
+    if (index == 0) {
+        if (right > out.screenWidth || bottom > out.screenHeight) {
+            m_owner.warn(messages::ExceedsLogicalScreen);
+            out.screenWidth =
+                uint16_t(std::min<uint32_t>(std::max<uint32_t>(right, out.screenWidth), 0xFFFF));
+            out.screenHeight =
+                uint16_t(std::min<uint32_t>(std::max<uint32_t>(bottom, out.screenHeight), 0xFFFF));
+        }
+    } else if (right > out.screenWidth || bottom > out.screenHeight) {
+        m_owner.warn(frameName(index) + " reaches outside the logical screen");
+    }
+
+    const uint64_t pixelCount = uint64_t(width) * height;
+    checkLimits(out, pixelCount);
+
+    // Join the sub-blocks. A file cut inside them leaves the data read so far.
+    m_lzwData.clear();
+    bool cut = false;
+    for (;;) {
+        if (remaining() < 1) {
+            cut = true;
+            break;
+        }
+        const size_t n = m_data[m_pos++];
+        if (n == 0) break;
+        const size_t take = std::min(n, remaining());
+        m_lzwData.insert(m_lzwData.end(), m_data + m_pos, m_data + m_pos + take);
+        m_pos += take;
+        if (take < n) {
+            cut = true;
+            break;
+        }
+    }
+
+    frame.extensions = std::move(m_pending);
+    frame.graphicControlRecord = std::move(m_governing);
+    m_pending.clear();
+    m_governing.reset();
+    m_controlsSinceGraphic = 0;
+
+    Bytes pixels(pixelCount);
+    uint8_t* target = pixels.data();
+    if (frame.interlaced) {
+        m_rowOrder.resize(pixelCount);
+        target = m_rowOrder.data();
+    }
+    lzw::DecodeResult decoded;
+    try {
+        decoded = lzw::decode(m_lzwData, minCodeSize, target, pixelCount);
+    } catch (const GifError& e) {
+        throw GifError("Corrupt image data in " + std::string(frameName(index)) + ": " + e.what());
+    }
+
+    uint8_t highest = decoded.highestLiteral;
+    if (decoded.written < pixelCount) {
+        // Short image data, whether the file is cut or the stream just ends early: the
+        // rows decoded so far are kept and the rest shows as transparent when the frame
+        // has a transparent colour, else as colour 0, as web browsers show such images.
+        const GraphicControl* control = frame.graphicControl();
+        const uint8_t fill = control && control->transparent ? control->transparentIndex : 0;
+        std::fill(target + decoded.written, target + pixelCount, fill);
+        highest = std::max(highest, fill);
+        m_owner.warn(frameName(index) + (cut ? " is truncated" : " has too little image data") +
+                     "; its missing pixels are filled");
+    } else if (cut) {
+        m_owner.warn("The file is truncated inside the image data of " + frameName(index));
+    }
+    // Surplus data is ignored: the frame's size, not its data, decides its pixels.
+    if (decoded.extraCodes)
+        m_owner.warn(frameName(index) + " has more image data than its size");
+    else if (decoded.dataAfterEnd)
+        m_owner.warn(frameName(index) + " has data after its end code");
+
+    if (frame.interlaced) {
+        // Rows are stored in four passes: every 8th row from 0, every 8th from 4, every
+        // 4th from 2, every 2nd from 1.
+        static constexpr int start[4] = {0, 4, 2, 1};
+        static constexpr int step[4] = {8, 8, 4, 2};
+        const uint8_t* row = m_rowOrder.data();
+        for (int pass = 0; pass < 4; ++pass)
+            for (size_t y = size_t(start[pass]); y < height; y += size_t(step[pass])) {
+                std::memcpy(pixels.data() + y * width, row, width);
+                row += width;
+            }
+    }
+    frame.setPixels(width, height, std::move(pixels));
+    m_totalPixels += pixelCount;
+
+    // Indices beyond the table and a missing table are left to whoever draws the frame;
+    // the data is kept as it is so that it is written back unchanged.
+    const size_t tableSize =
+        frame.localColors().empty() ? out.globalColors().size() : frame.localColors().size();
+    if (tableSize == 0)
+        m_owner.warn(frameName(index) + " has no colour table");
+    else if (highest >= tableSize)
+        m_owner.warn(frameName(index) + " uses colour indices beyond its colour table");
+
+    out.appendFrame(std::move(frame));
+    return cut ? ImageOutcome::CutInPixelData : ImageOutcome::Complete;
+}
+
+void Parser::reportPosition() {
+    const int percent = int(uint64_t(m_pos) * 100 / m_size);
+    if (percent != m_lastPercent) {
+        m_lastPercent = percent;
+        m_owner.reportProgress(Stage::Running, percent, ProgressMessage::Loading);
+    }
+}
+
+// Reports the end of a load however it ends, so that a progress display never stays on.
+class LoadProgress {
+public:
+    explicit LoadProgress(const GifImage& image) : m_image(image) {
+        m_image.reportProgress(Stage::Starting, 0, ProgressMessage::Loading);
+    }
+    ~LoadProgress() {
+        try {
+            m_image.reportProgress(Stage::Ending, 100, ProgressMessage::Loading);
+        } catch (...) {
+        }
+    }
+
+private:
+    const GifImage& m_image;
+};
+
+} // namespace
+
+void readGif(GifImage& image, std::span<const uint8_t> bytes, const ReadLimits& limits) {
+    LoadProgress progress(image);
+    GifImage fresh;
+    Parser(image, bytes, limits).run(fresh);
+
+    // What the file does not describe stays with the image.
+    fresh.reduction = image.reduction;
+    fresh.transparent = image.transparent;
+    fresh.setAnimate(image.animate()); // no handler installed yet: no notification
+    fresh.onProgress = image.onProgress;
+    fresh.onWarning = image.onWarning;
+    fresh.onAfterPaint = image.onAfterPaint;
+    fresh.onAnimationSwitch = image.onAnimationSwitch;
+    image = std::move(fresh);
+}
+
+void readGifFile(GifImage& image, const QString& path, const ReadLimits& limits) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw GifError("Cannot open \"" + path.toStdString() +
+                       "\": " + file.errorString().toStdString());
+    auto tooLarge = [&] {
+        return GifError("The file \"" + path.toStdString() + "\" is larger than " +
+                        std::to_string(limits.maxFileBytes) + " bytes");
+    };
+    if (uint64_t(file.size()) > limits.maxFileBytes) throw tooLarge();
+    // Read in chunks rather than trusting the reported size: a device or pipe reports 0
+    // and may never end, and the limit has to hold for it too.
+    QByteArray data;
+    data.reserve(qsizetype(file.size()));
+    constexpr qint64 Chunk = qint64(1) << 20;
+    for (;;) {
+        const QByteArray chunk = file.read(Chunk);
+        if (chunk.isEmpty()) break;
+        if (uint64_t(data.size()) + uint64_t(chunk.size()) > limits.maxFileBytes) throw tooLarge();
+        data.append(chunk);
+    }
+    if (file.error() != QFileDevice::NoError)
+        throw GifError("Cannot read \"" + path.toStdString() +
+                       "\": " + file.errorString().toStdString());
+    readGif(image,
+            std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.constData()),
+                                     size_t(data.size())),
+            limits);
+}
+
+void GifImage::load(const QString& path) {
+    readGifFile(*this, path);
+}
+
+void GifImage::load(std::span<const uint8_t> bytes) {
+    readGif(*this, bytes);
+}
+
+} // namespace vorlane::gif

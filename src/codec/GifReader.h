@@ -1,0 +1,49 @@
+#pragma once
+
+// Reading GIF87a/GIF89a data into a GifImage: our own block parser over a byte span,
+// with the LZW decoder of Lzw.h, declared limits against hostile input, and the
+// leniencies web browsers apply to damaged files.
+
+#include <cstdint>
+#include <span>
+
+#include "codec/GifImage.h"
+
+namespace vorlane::gif {
+
+// Limits on what one file may make the reader allocate. Each is checked before the
+// allocation it guards; exceeding one fails the load with a message naming the limit.
+struct ReadLimits {
+    // A file is read into memory whole before parsing (load from a path).
+    uint64_t maxFileBytes = uint64_t(1) << 30;
+    // Logical screen width x height. Every composed picture, and the canvas used to make
+    // them, is screen-sized at up to 4 bytes per pixel; 2^28 pixels (for example
+    // 16384 x 16384) keeps one such canvas at 1 GiB.
+    uint64_t maxScreenPixels = uint64_t(1) << 28;
+    // Number of images. Each frame carries fixed costs beyond its pixels (records, its
+    // entry in every per-frame list of the editor), which a file of many tiny frames
+    // would otherwise multiply without bound.
+    uint64_t maxFrames = 100000;
+    // Width x height summed over all frames: the pixel indices kept in memory. A frame
+    // header of a few bytes can declare 65535 x 65535 pixels whose data "ends early"
+    // and is filled, so this is checked before each frame's buffer is allocated.
+    uint64_t maxTotalPixels = uint64_t(1) << 30;
+    // Screen area x frame count: opening turns every frame into a full-screen picture
+    // at one byte per pixel, so this bounds the memory of the opened document (2 GiB).
+    uint64_t maxComposedPixels = uint64_t(1) << 31;
+    // Extension records and their sub-blocks in all. Each is kept as a separate object,
+    // which costs tens of bytes for a record of two bytes in the file.
+    uint64_t maxRecords = 100000;
+    uint64_t maxRecordBlocks = uint64_t(1) << 20;
+};
+
+// Replaces the file content of `image` (screen, global table, frames, trailing records)
+// with the GIF in `bytes`; handlers, the reduction settings, the transparent flag and the
+// animation switch stay. Reports "Loading" progress and warnings through the image's
+// handlers. Throws GifError; on failure the image is unchanged.
+void readGif(GifImage& image, std::span<const uint8_t> bytes, const ReadLimits& limits = {});
+
+// As readGif, from a file; `limits.maxFileBytes` bounds its size.
+void readGifFile(GifImage& image, const QString& path, const ReadLimits& limits = {});
+
+} // namespace vorlane::gif

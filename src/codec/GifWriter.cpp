@@ -1,0 +1,216 @@
+#include "codec/GifWriter.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <QSaveFile>
+
+#include "codec/Lzw.h"
+
+namespace vorlane::gif {
+
+namespace {
+
+void put16(Bytes& out, uint16_t v) {
+    out.push_back(uint8_t(v & 0xFF));
+    out.push_back(uint8_t(v >> 8));
+}
+
+// The size field of a colour table: the table holds 2^(field + 1) entries.
+uint8_t tableSizeField(size_t count) {
+    uint8_t field = 0;
+    while ((size_t(2) << field) < count)
+        ++field;
+    return field;
+}
+
+// A table padded with black to the power of two its size field announces.
+void putTable(Bytes& out, const ColorTable& colors) {
+    const size_t padded = size_t(2) << tableSizeField(colors.size());
+    for (const Rgb& c : colors)
+        out.insert(out.end(), {c.r, c.g, c.b});
+    out.resize(out.size() + 3 * (padded - colors.size()), 0);
+}
+
+// Data as sub-blocks of at most 255 bytes and the terminator.
+void putSubBlocks(Bytes& out, const uint8_t* data, size_t size) {
+    out.reserve(out.size() + size + size / 255 + 2);
+    for (size_t pos = 0; pos < size; pos += 255) {
+        const size_t n = std::min<size_t>(255, size - pos);
+        out.push_back(uint8_t(n));
+        out.insert(out.end(), data + pos, data + pos + n);
+    }
+    out.push_back(0);
+}
+
+void putExtension(Bytes& out, const Extension& record) {
+    out.push_back(0x21);
+    out.push_back(record.label());
+    if (record.isGraphicControl()) {
+        const GraphicControl& c = record.control();
+        out.push_back(4);
+        out.push_back(uint8_t(((c.reservedBits & 7) << 5) | ((c.disposal & 7) << 2) |
+                              (c.userInput ? 2 : 0) | (c.transparent ? 1 : 0)));
+        put16(out, c.delay);
+        out.push_back(c.transparentIndex);
+        out.push_back(0);
+        return;
+    }
+    for (const Bytes& block : record.blocks()) {
+        // An empty sub-block would end the record early and turn the rest into garbage,
+        // and one over 255 bytes cannot be written as one; both are written as the
+        // longest valid sub-blocks that carry the same bytes.
+        for (size_t pos = 0; pos < block.size(); pos += 255) {
+            const size_t n = std::min<size_t>(255, block.size() - pos);
+            out.push_back(uint8_t(n));
+            out.insert(out.end(), block.begin() + ptrdiff_t(pos),
+                       block.begin() + ptrdiff_t(pos + n));
+        }
+    }
+    out.push_back(0);
+}
+
+bool needs89a(const GifImage& image) {
+    if (!image.trailingExtensions.empty()) return true;
+    if (!image.globalColors().empty() && image.globalSorted()) return true;
+    for (const Frame& f : image.frames()) {
+        if (!f.extensions.empty()) return true;
+        if (f.hasPixels() && !f.localColors().empty() && f.localSorted()) return true;
+    }
+    return false;
+}
+
+// Writes every block before the trailer; reports a Running step per frame.
+Bytes encodeImage(const GifImage& image) {
+    if (image.frameCount() == 0) throw GifError(messages::CannotSaveEmpty);
+
+    size_t estimate = 1024;
+    for (const Frame& f : image.frames())
+        estimate += f.pixels().size() / 2 + 1024;
+    Bytes out;
+    out.reserve(estimate);
+
+    const char* signature = needs89a(image) ? "GIF89a" : "GIF87a";
+    out.insert(out.end(), signature, signature + 6);
+
+    const ColorTable& global = image.globalColors();
+    put16(out, image.screenWidth);
+    put16(out, image.screenHeight);
+    uint8_t packed = uint8_t((image.colorResolution & 7) << 4);
+    if (!global.empty())
+        packed |= uint8_t(0x80 | (image.globalSorted() ? 0x08 : 0) | tableSizeField(global.size()));
+    out.push_back(packed);
+    out.push_back(image.backgroundIndex);
+    out.push_back(image.aspect);
+    if (!global.empty()) putTable(out, global);
+
+    Bytes rows;  // interlaced row order, reused
+    Bytes coded; // the LZW stream before it is cut into sub-blocks, reused
+    const size_t n = image.frameCount();
+    for (size_t i = 0; i < n; ++i) {
+        const Frame& f = image.frame(i);
+        for (const ExtensionPtr& record : f.extensions)
+            putExtension(out, *record);
+        if (f.hasPixels()) {
+            const ColorTable& local = f.localColors();
+            out.push_back(0x2C);
+            put16(out, f.left);
+            put16(out, f.top);
+            put16(out, f.width());
+            put16(out, f.height());
+            uint8_t flags = f.interlaced ? 0x40 : 0;
+            if (!local.empty())
+                flags |=
+                    uint8_t(0x80 | (f.localSorted() ? 0x20 : 0) | tableSizeField(local.size()));
+            out.push_back(flags);
+            if (!local.empty()) putTable(out, local);
+
+            std::span<const uint8_t> pixels = f.pixels();
+            if (f.interlaced) {
+                const size_t w = f.width();
+                const size_t h = f.height();
+                rows.resize(pixels.size());
+                uint8_t* row = rows.data();
+                static constexpr int start[4] = {0, 4, 2, 1};
+                static constexpr int step[4] = {8, 8, 4, 2};
+                for (int pass = 0; pass < 4; ++pass)
+                    for (size_t y = size_t(start[pass]); y < h; y += size_t(step[pass])) {
+                        std::memcpy(row, pixels.data() + y * w, w);
+                        row += w;
+                    }
+                pixels = rows;
+            }
+            const ColorTable& active = local.empty() ? global : local;
+            const size_t tableSize =
+                active.empty() ? 0 : size_t(2) << tableSizeField(active.size());
+            const int codeSize = minimumCodeSize(pixels, tableSize);
+            out.push_back(uint8_t(codeSize));
+            coded.clear();
+            lzw::encode(pixels, codeSize, coded);
+            putSubBlocks(out, coded.data(), coded.size());
+        }
+        image.reportProgress(Stage::Running, int((i + 1) * 100 / n), ProgressMessage::Saving);
+    }
+    for (const ExtensionPtr& record : image.trailingExtensions)
+        putExtension(out, *record);
+    out.push_back(0x3B);
+    return out;
+}
+
+// Reports the end of a save however it ends, so that a progress display never stays on.
+class SaveProgress {
+public:
+    explicit SaveProgress(const GifImage& image) : m_image(image) {
+        m_image.reportProgress(Stage::Starting, 0, ProgressMessage::Saving);
+    }
+    ~SaveProgress() {
+        try {
+            m_image.reportProgress(Stage::Ending, 100, ProgressMessage::Saving);
+        } catch (...) {
+        }
+    }
+
+private:
+    const GifImage& m_image;
+};
+
+} // namespace
+
+int minimumCodeSize(std::span<const uint8_t> pixels, size_t tableSize) {
+    uint8_t highest = 0;
+    for (uint8_t v : pixels)
+        highest = std::max(highest, v);
+    const size_t needed = std::max<size_t>(size_t(highest) + 1, tableSize);
+    int bits = 2;
+    while ((size_t(1) << bits) < needed)
+        ++bits;
+    return bits;
+}
+
+Bytes writeGif(const GifImage& image) {
+    SaveProgress progress(image);
+    return encodeImage(image);
+}
+
+Bytes GifImage::saveToBytes() const {
+    return writeGif(*this);
+}
+
+void GifImage::save(const QString& path) const {
+    SaveProgress progress(*this);
+    const Bytes data = encodeImage(*this);
+    // The data goes to a temporary file beside the target that replaces it only once
+    // it is complete, so a failed save leaves an existing file as it was.
+    QSaveFile file(path);
+    auto failure = [&](const char* what) {
+        return GifError(std::string(what) + " \"" + path.toStdString() +
+                        "\": " + file.errorString().toStdString());
+    };
+    if (!file.open(QIODevice::WriteOnly)) throw failure("Cannot create");
+    if (file.write(reinterpret_cast<const char*>(data.data()), qint64(data.size())) !=
+        qint64(data.size()))
+        throw failure("Cannot write");
+    if (!file.commit()) throw failure("Cannot save");
+}
+
+} // namespace vorlane::gif
