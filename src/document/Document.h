@@ -52,6 +52,10 @@ public:
     gif::GifImage* image() { return m_image.get(); }
     const gif::GifImage* image() const { return m_image.get(); }
     bool hasImage() const { return m_image != nullptr; }
+    // Replaces the document image (nullptr removes it), installs the document's progress
+    // and animation-switch handlers on it and emits imageChanged. The frame list is not
+    // touched: callers run `ren` and select what they want afterwards.
+    void setImage(std::unique_ptr<gif::GifImage> image);
     // Frames of the document image; 0 without an image.
     int frameCount() const;
 
@@ -151,6 +155,18 @@ public:
     QString loadingTime() const { return m_loadingTime; }
     // Progress bar percentage during long work, -1 when no bar is drawn.
     int progress() const { return m_progress; }
+    // Panel 2: "Aucune image" without an image, else "<entries> image(s)".
+    QString framesStatusText() const;
+    // Panel 3: "" without an image, else "Animation <width>x<height>".
+    QString sizeStatusText() const;
+    // "Loaded in <seconds> s", seconds in the shortest decimal form with the default
+    // locale's decimal separator and no group separators ("Loaded in 0.125 s").
+    static QString loadingTimeText(qint64 elapsedMs);
+    // The codec's progress report for an operation on the document image: panel 0 text,
+    // percentage, and at the end no bar and "To get help, press F1". Installed on the
+    // document image and on the working images of opening and saving; other commands
+    // may install it on theirs.
+    void gifProgress(gif::Stage stage, int percent, gif::ProgressMessage message);
 
 Q_SIGNALS:
     // The document image was replaced, created or removed.
@@ -180,6 +196,21 @@ Q_SIGNALS:
     void recentFilesChanged();
 
 private:
+    void installHandlers(gif::GifImage& image);
+    void setProgress(int percent);
+    void setStatusHint(const QString& text);
+    void setTitleName(const QString& name);
+    // Move-to-front of the recent-files list with exact comparison; writes only the
+    // values that change.
+    void updateRecent(const QString& fileName);
+    // Writes `image` to `fileName`; reports a failure with its reason and returns false.
+    bool writeImage(const gif::GifImage& image, const QString& fileName);
+    // The text the comment box shows for frame 0's comment records.
+    QString frame0CommentText() const;
+    // True when frame 0 exists; reports that there is nothing to save when the image
+    // has no frames.
+    bool checkSomethingToSave();
+
     Platform m_platform;
     std::unique_ptr<gif::GifImage> m_image;
     QString m_name = UntitledName;
@@ -194,9 +225,13 @@ private:
     int m_numLoops = 1;
     QString m_comment;
     bool m_commentArmed = false;
-    QString m_statusHint;
+    QString m_statusHint = QStringLiteral("To get help, press F1");
     QString m_loadingTime;
     int m_progress = -1;
+    // The open dialog starts at the file opened last.
+    QString m_openDialogFile;
+    // The file path names a file that failed to open: Save must not write over it.
+    bool m_pathFailed = false;
 };
 
 } // namespace vorlane
