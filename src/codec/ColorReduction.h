@@ -2,6 +2,14 @@
 
 // Colour reduction of pictures to palettes of at most 256 colours.
 
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <utility>
+#include <vector>
+
 #include <QImage>
 
 #include "codec/GifImage.h"
@@ -14,5 +22,73 @@ namespace vorlane::gif {
 // most significant bits of each channel, then each pixel is mapped to the nearest
 // palette colour, with or without Floyd-Steinberg error diffusion. Alpha is ignored.
 QImage reduceColors(const QImage& picture, Dither dither, int bits = 8);
+
+// A view of 32-bit pixels (0xAARRGGBB), `stride` pixels from one row to the next.
+struct PixelView {
+    const uint32_t* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    qsizetype stride = 0;
+};
+
+struct ReductionResult {
+    ColorTable colors;
+    // The entry that transparent pixels were given, when there were any.
+    std::optional<uint8_t> transparentIndex;
+};
+
+// Nearest palette entry by squared RGB distance among the first `entries` colours of the
+// palette (ties go to the lower entry). Recent answers are remembered, in a cache sized
+// for about `expectedColors` different colours.
+class NearestColor {
+public:
+    NearestColor(const ColorTable& palette, size_t entries, size_t expectedColors = 65536);
+
+    uint8_t operator()(int r, int g, int b);
+    // The colour of a 0xAARRGGBB pixel; alpha is ignored.
+    uint8_t operator()(uint32_t pixel) {
+        return (*this)(int((pixel >> 16) & 0xFF), int((pixel >> 8) & 0xFF), int(pixel & 0xFF));
+    }
+
+private:
+    struct Entry {
+        uint8_t g, r, b, index;
+    };
+    uint8_t search(int r, int g, int b) const;
+
+    std::vector<Entry> m_order; // by green
+    std::array<int, 256> m_start{};
+    std::vector<uint32_t> m_cacheKeys;
+    std::vector<uint8_t> m_cacheValues;
+    int m_bits = 8;
+};
+
+// The reduction engine behind reduceColors, working on raw pixels and writing one index
+// byte per pixel to `out` (`outStride` bytes from one row to the next). It keeps its
+// working buffers between calls, so reducing many pictures of one size in a row touches
+// no new memory after the first.
+class ColorReducer {
+public:
+    ColorReducer();
+    ~ColorReducer();
+    ColorReducer(const ColorReducer&) = delete;
+    ColorReducer& operator=(const ColorReducer&) = delete;
+
+    // At most `maxColors` (1..256) entries. Without `transparentColor` alpha is ignored.
+    // With it, pixels whose alpha is 0 are transparent: they all get one entry of their
+    // own holding that colour, and the other pixels share at most maxColors - 1 entries.
+    ReductionResult reduce(const PixelView& in, uint8_t* out, qsizetype outStride, Dither dither,
+                           int maxColors = 256, std::optional<Rgb> transparentColor = std::nullopt);
+
+    // The octree palette, at most maxColors (1..256) entries, of colours (0xAARRGGBB,
+    // alpha ignored) given with the number of pixels showing each.
+    ColorTable palette(std::span<const std::pair<uint32_t, uint32_t>> colorCounts, int maxColors);
+
+private:
+    ColorTable octreePalette(size_t limit);
+
+    struct Buffers;
+    std::unique_ptr<Buffers> m_buffers;
+};
 
 } // namespace vorlane::gif

@@ -3,11 +3,22 @@
 // Composition of the picture a viewer shows while a frame is on screen, following the
 // GIF89a disposal rules as web browsers apply them. Composing frames in order costs one
 // step per frame: frame i continues from the canvas left by frame i - 1.
+//
+// The rules: the canvas is the logical screen and starts fully transparent. A frame
+// draws its pixels except those equal to its transparent index (when its graphic control
+// record sets the transparent flag); parts outside the screen are clipped. Indices beyond
+// the frame's active table, and every pixel of a frame with no table at all, draw opaque
+// black. After a frame has been shown its disposal applies before the next one is
+// drawn: "restore to background" clears its rectangle to transparent (browsers ignore the
+// background colour), "restore to previous" puts back what was under it, and every other
+// code leaves it. Code 4 acts like 3 and codes 5-7 like 1, as in browsers; a frame
+// without a graphic control record is code 0 and opaque.
 
 #include <cstdint>
 #include <vector>
 
 #include <QImage>
+#include <QRect>
 
 #include "codec/GifImage.h"
 
@@ -15,7 +26,10 @@ namespace vorlane::gif {
 
 class Compositor {
 public:
-    // The image must outlive the compositor and keep its frames while it is used.
+    enum class Disposal { Keep, Clear, Restore };
+
+    // The image must outlive the compositor and keep its frames while it is used; after
+    // the frames change, call reset().
     explicit Compositor(const GifImage& image);
 
     int width() const { return m_width; }
@@ -23,18 +37,42 @@ public:
 
     // The logical screen after frame i has been drawn, as ARGB32 pixels (0xAARRGGBB), row
     // by row, width() per row; pixels nothing has been drawn on are 0 (transparent).
-    // Continues from the previous call when i is the next frame, else starts over.
+    // Continues from the previous call when i is the next frame, else starts over from
+    // frame 0 or from a later frame that hides everything before it. The pointer stays
+    // valid until the next call. Throws GifError for an index out of range.
     const uint32_t* compose(size_t i);
 
     // compose(i) as a new QImage::Format_ARGB32 picture.
     QImage picture(size_t i);
 
+    // Forgets the canvas, for example after the image's frames or screen changed.
+    void reset();
+
+    // The frame the canvas shows, -1 for none.
+    long long current() const { return m_last; }
+
+    // What happens to the screen after the frame has been shown.
+    static Disposal disposalOf(const Frame& frame);
+    // The part of the screen the frame draws on: its rectangle clipped to the screen;
+    // empty for a frame without pixels.
+    QRect frameRect(size_t i) const;
+    // The parts of the screen compose(i) changes when it continues from frame i - 1:
+    // frame i - 1's rectangle when its disposal clears or restores (else empty), and
+    // frame i's rectangle.
+    std::pair<QRect, QRect> stepRects(size_t i) const;
+
 private:
+    // Whether composition can start at frame i: the canvas after it is frame i alone,
+    // whatever came before, and its disposal does not need what was under it.
+    bool hidesEverythingBefore(size_t i) const;
+    void dispose(size_t i);
+    void draw(size_t i);
+
     const GifImage& m_image;
     int m_width = 0;
     int m_height = 0;
     std::vector<uint32_t> m_canvas;
-    std::vector<uint32_t> m_saved; // canvas to restore after a restore-to-previous frame
+    std::vector<uint32_t> m_saved; // what frame m_last covered, for restore to previous
     long long m_last = -1;         // index of the frame the canvas shows, -1 for none
 };
 

@@ -1,0 +1,153 @@
+#include "codec/Compositor.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace vorlane::gif {
+
+namespace {
+constexpr uint32_t OpaqueBlack = 0xFF000000u;
+}
+
+Compositor::Compositor(const GifImage& image) : m_image(image) {
+    reset();
+}
+
+void Compositor::reset() {
+    m_width = m_image.screenWidth;
+    m_height = m_image.screenHeight;
+    m_canvas.assign(size_t(m_width) * size_t(m_height), 0);
+    m_saved.clear();
+    m_last = -1;
+}
+
+Compositor::Disposal Compositor::disposalOf(const Frame& frame) {
+    const GraphicControl* gc = frame.graphicControl();
+    if (!gc) return Disposal::Keep;
+    switch (gc->disposal) {
+    case disposal::Background:
+        return Disposal::Clear;
+    case disposal::Previous:
+    case 4:
+        return Disposal::Restore;
+    default:
+        return Disposal::Keep;
+    }
+}
+
+QRect Compositor::frameRect(size_t i) const {
+    const Frame& f = m_image.frame(i);
+    if (!f.hasPixels()) return {};
+    return QRect(f.left, f.top, f.width(), f.height()).intersected(QRect(0, 0, m_width, m_height));
+}
+
+std::pair<QRect, QRect> Compositor::stepRects(size_t i) const {
+    QRect disposed;
+    if (i > 0 && disposalOf(m_image.frame(i - 1)) != Disposal::Keep) disposed = frameRect(i - 1);
+    return {disposed, frameRect(i)};
+}
+
+bool Compositor::hidesEverythingBefore(size_t i) const {
+    const Frame& f = m_image.frame(i);
+    const GraphicControl* gc = f.graphicControl();
+    return f.hasPixels() && !(gc && gc->transparent) && f.left == 0 && f.top == 0 &&
+           f.width() >= m_width && f.height() >= m_height && disposalOf(f) != Disposal::Restore;
+}
+
+const uint32_t* Compositor::compose(size_t i) {
+    if (i >= m_image.frameCount()) throw GifError("Frame index out of range");
+    if (m_image.screenWidth != m_width || m_image.screenHeight != m_height) reset();
+    if (m_last == (long long)i) return m_canvas.data();
+
+    size_t from = 0;
+    if (m_last >= 0 && (long long)i == m_last + 1) {
+        from = i;
+    } else {
+        // Latest frame at or before i after which nothing earlier shows. A frame that
+        // restores the canvas under it afterwards does not qualify: the next step needs
+        // what was under it.
+        size_t start = 0;
+        for (size_t s = i; s > 0; --s)
+            if (hidesEverythingBefore(s)) {
+                start = s;
+                break;
+            }
+        if (m_last >= 0 && (long long)i > m_last && m_last + 1 >= (long long)start) {
+            from = size_t(m_last + 1);
+        } else {
+            std::fill(m_canvas.begin(), m_canvas.end(), 0u);
+            m_last = -1;
+            from = start;
+        }
+    }
+    for (size_t j = from; j <= i; ++j) {
+        if (m_last >= 0) dispose(size_t(m_last));
+        draw(j);
+        m_last = (long long)j;
+    }
+    return m_canvas.data();
+}
+
+void Compositor::dispose(size_t i) {
+    const Disposal d = disposalOf(m_image.frame(i));
+    if (d == Disposal::Keep) return;
+    const QRect r = frameRect(i);
+    if (r.isEmpty()) return;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        uint32_t* dst = m_canvas.data() + size_t(y) * m_width + r.left();
+        if (d == Disposal::Clear)
+            std::fill_n(dst, r.width(), 0u);
+        else
+            std::memcpy(dst, m_saved.data() + size_t(y - r.top()) * r.width(),
+                        size_t(r.width()) * 4);
+    }
+}
+
+void Compositor::draw(size_t i) {
+    const Frame& f = m_image.frame(i);
+    const QRect r = frameRect(i);
+    if (r.isEmpty()) return;
+    if (disposalOf(f) == Disposal::Restore) {
+        m_saved.resize(size_t(r.width()) * r.height());
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            std::memcpy(m_saved.data() + size_t(y - r.top()) * r.width(),
+                        m_canvas.data() + size_t(y) * m_width + r.left(), size_t(r.width()) * 4);
+    }
+
+    // Every index has a colour: entries beyond the table are opaque black.
+    std::array<uint32_t, 256> lut;
+    lut.fill(OpaqueBlack);
+    const ColorTable& colors = m_image.activeColors(i);
+    for (size_t k = 0; k < colors.size() && k < 256; ++k)
+        lut[k] =
+            OpaqueBlack | uint32_t(colors[k].r) << 16 | uint32_t(colors[k].g) << 8 | colors[k].b;
+
+    const GraphicControl* gc = f.graphicControl();
+    const bool keyed = gc && gc->transparent;
+    const uint8_t key = gc ? gc->transparentIndex : 0;
+    const int skipX = r.left() - f.left;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        const uint8_t* src = f.pixels().data() + size_t(y - f.top) * f.width() + skipX;
+        uint32_t* dst = m_canvas.data() + size_t(y) * m_width + r.left();
+        const int n = r.width();
+        if (keyed) {
+            for (int x = 0; x < n; ++x)
+                if (src[x] != key) dst[x] = lut[src[x]];
+        } else {
+            for (int x = 0; x < n; ++x)
+                dst[x] = lut[src[x]];
+        }
+    }
+}
+
+QImage Compositor::picture(size_t i) {
+    const uint32_t* canvas = compose(i);
+    QImage result(m_width, m_height, QImage::Format_ARGB32);
+    if (result.isNull()) return result;
+    for (int y = 0; y < m_height; ++y)
+        std::memcpy(result.scanLine(y), canvas + size_t(y) * m_width, size_t(m_width) * 4);
+    return result;
+}
+
+} // namespace vorlane::gif

@@ -1,0 +1,218 @@
+// Composition of the picture shown at each frame: disposal, clipping, transparency,
+// colour tables, and incremental composition against a plain reference.
+
+#include <QTest>
+
+#include "codec/Compositor.h"
+#include "codec/RandomAnimation.h"
+
+using namespace vorlane::gif;
+using namespace vorlane::test;
+
+namespace {
+
+constexpr uint32_t A = 0xFF0000FFu; // colours as the canvas holds them
+constexpr uint32_t B = 0xFF00FF00u;
+constexpr uint32_t C = 0xFFFF0000u;
+constexpr uint32_t Black = 0xFF000000u;
+const ColorTable Abc = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}};
+
+QList<uint32_t> row(Compositor& c, size_t i, int y = 0) {
+    const uint32_t* canvas = c.compose(i);
+    return QList<uint32_t>(canvas + y * c.width(), canvas + (y + 1) * c.width());
+}
+
+GifImage strip(int width, int height = 1) {
+    GifImage g;
+    g.screenWidth = uint16_t(width);
+    g.screenHeight = uint16_t(height);
+    return g;
+}
+
+// The plain rule, frame after frame with whole-screen copies: what compose(i) must give.
+std::vector<std::vector<uint32_t>> reference(const GifImage& g) {
+    const int w = g.screenWidth, h = g.screenHeight;
+    std::vector<uint32_t> canvas(size_t(w) * h, 0);
+    std::vector<std::vector<uint32_t>> shown;
+    for (size_t i = 0; i < g.frameCount(); ++i) {
+        const Frame& f = g.frame(i);
+        const ColorTable& table = g.activeColors(i);
+        const GraphicControl* gc = f.graphicControl();
+        const std::vector<uint32_t> before = canvas;
+        for (int y = 0; y < f.height(); ++y)
+            for (int x = 0; x < f.width(); ++x) {
+                const int sx = f.left + x, sy = f.top + y;
+                const uint8_t v = f.pixels()[size_t(y) * f.width() + x];
+                if (sx >= w || sy >= h || (gc && gc->transparent && v == gc->transparentIndex))
+                    continue;
+                canvas[size_t(sy) * w + sx] =
+                    v < table.size() ? 0xFF000000u | table[v].r << 16 | table[v].g << 8 | table[v].b
+                                     : 0xFF000000u;
+            }
+        shown.push_back(canvas);
+        const int d = gc ? gc->disposal : 0;
+        for (int y = f.top; y < std::min(h, f.top + f.height()); ++y)
+            for (int x = f.left; x < std::min(w, f.left + f.width()); ++x) {
+                if (d == 2)
+                    canvas[size_t(y) * w + x] = 0;
+                else if (d == 3 || d == 4)
+                    canvas[size_t(y) * w + x] = before[size_t(y) * w + x];
+            }
+    }
+    return shown;
+}
+
+} // namespace
+
+class TestCompose : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // Screen 4 x 1: A everywhere (kept), then B over x 1..2 with the disposal under test,
+    // then C at x 3. The last picture shows what the disposal left.
+    void disposalOfAPartialFrame_data() {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QList<uint32_t>>("expected");
+        const QList<uint32_t> kept = {A, B, B, C};
+        QTest::newRow("0 unspecified") << 0 << kept;
+        QTest::newRow("1 leave") << 1 << kept;
+        QTest::newRow("2 background clears to transparent") << 2 << QList<uint32_t>{A, 0, 0, C};
+        QTest::newRow("3 previous") << 3 << QList<uint32_t>{A, A, A, C};
+        QTest::newRow("4 acts as previous") << 4 << QList<uint32_t>{A, A, A, C};
+        QTest::newRow("5 acts as leave") << 5 << kept;
+        QTest::newRow("7 acts as leave") << 7 << kept;
+        QTest::newRow("no graphic control") << -1 << kept;
+    }
+    void disposalOfAPartialFrame() {
+        QFETCH(int, code);
+        QFETCH(QList<uint32_t>, expected);
+        GifImage g = strip(4);
+        g.appendFrame(makeFrame(0, 0, 4, 1, {0, 0, 0, 0}, Abc, 1));
+        g.appendFrame(makeFrame(1, 0, 2, 1, {1, 1}, Abc, code));
+        g.appendFrame(makeFrame(3, 0, 1, 1, {2}, Abc, 0));
+        Compositor c(g);
+        QCOMPARE(row(c, 1), (QList<uint32_t>{A, B, B, A}));
+        QCOMPARE(row(c, 2), expected);
+        Compositor fresh(g);
+        QCOMPARE(row(fresh, 2), expected);
+    }
+
+    void restoreToPreviousAfterRestoreToBackground() {
+        // A full (kept), B over 0..2 cleared afterwards, C over 1..3 restored afterwards:
+        // C must give back the cleared pixels, not B's.
+        GifImage g = strip(4);
+        g.appendFrame(makeFrame(0, 0, 4, 1, {0, 0, 0, 0}, Abc, 1));
+        g.appendFrame(makeFrame(0, 0, 3, 1, {1, 1, 1}, Abc, 2));
+        g.appendFrame(makeFrame(1, 0, 3, 1, {2, 2, 2}, Abc, 3));
+        g.appendFrame(makeFrame(0, 0, 1, 1, {1}, Abc, 1));
+        Compositor c(g);
+        QCOMPARE(row(c, 2), (QList<uint32_t>{0, C, C, C}));
+        QCOMPARE(row(c, 3), (QList<uint32_t>{B, 0, 0, A}));
+    }
+
+    void fullScreenFrameWithRestoreToPreviousIsUndone() {
+        // The opaque full-screen B is undone after it is shown, so frame 2 shows A again
+        // however it is reached: composition may not restart from B.
+        GifImage g = strip(4);
+        g.appendFrame(makeFrame(0, 0, 2, 1, {0, 0}, Abc, 1));
+        g.appendFrame(makeFrame(0, 0, 4, 1, {1, 1, 1, 1}, Abc, 3));
+        g.appendFrame(makeFrame(3, 0, 1, 1, {2}, Abc, 1));
+        const QList<uint32_t> expected = {A, A, 0, C};
+        Compositor fresh(g);
+        QCOMPARE(row(fresh, 2), expected);
+        Compositor stepwise(g);
+        QCOMPARE(row(stepwise, 1), (QList<uint32_t>{B, B, B, B}));
+        QCOMPARE(row(stepwise, 2), expected);
+        QCOMPARE(row(stepwise, 0), (QList<uint32_t>{A, A, 0, 0}));
+    }
+
+    void opaqueFullScreenFrameHidesWhatCameBefore() {
+        GifImage g = strip(3);
+        g.appendFrame(makeFrame(0, 0, 1, 1, {0}, Abc, 1));
+        g.appendFrame(makeFrame(0, 0, 3, 1, {1, 1, 1}, Abc, 1));
+        g.appendFrame(makeFrame(1, 0, 1, 1, {2}, Abc, 2));
+        g.appendFrame(makeFrame(2, 0, 1, 1, {0}, Abc, 1));
+        Compositor c(g);
+        QCOMPARE(row(c, 3), (QList<uint32_t>{B, 0, A}));
+        QCOMPARE(row(c, 0), (QList<uint32_t>{A, 0, 0}));
+        QCOMPARE(row(c, 2), (QList<uint32_t>{B, C, B}));
+    }
+
+    void framesReachingOutsideTheScreenAreClipped() {
+        // Screen 3 x 2; a 3 x 3 frame at (2, 1) has one visible pixel, its bottom-right
+        // pixel; clearing it touches only that pixel.
+        GifImage g = strip(3, 2);
+        g.appendFrame(makeFrame(0, 0, 3, 2, Bytes(6, 0), Abc, 1));
+        g.appendFrame(makeFrame(2, 1, 3, 3, {1, 2, 2, 2, 2, 2, 2, 2, 2}, Abc, 2));
+        g.appendFrame(makeFrame(5, 5, 1, 1, {2}, Abc, 1));
+        Compositor c(g);
+        QCOMPARE(row(c, 1, 1), (QList<uint32_t>{A, A, B}));
+        QCOMPARE(row(c, 1, 0), (QList<uint32_t>{A, A, A}));
+        QCOMPARE(row(c, 2, 1), (QList<uint32_t>{A, A, 0}));
+        QCOMPARE(row(c, 2, 0), (QList<uint32_t>{A, A, A}));
+        QCOMPARE(c.frameRect(2), QRect());
+    }
+
+    void transparentIndexLeavesWhatIsBelow() {
+        GifImage g = strip(3);
+        g.appendFrame(makeFrame(0, 0, 3, 1, {0, 0, 0}, Abc, 1));
+        g.appendFrame(makeFrame(0, 0, 3, 1, {1, 2, 1}, Abc, 1, 1));
+        Frame flagOff = makeFrame(0, 0, 3, 1, {1, 0, 0}, Abc, 1, 1);
+        flagOff.graphicControl()->transparent = false; // index set, flag clear: drawn
+        g.appendFrame(std::move(flagOff));
+        Compositor c(g);
+        QCOMPARE(row(c, 1), (QList<uint32_t>{A, C, A}));
+        QCOMPARE(row(c, 2), (QList<uint32_t>{B, A, A}));
+    }
+
+    void colourTables() {
+        GifImage g = strip(4);
+        g.setGlobalColors({{9, 9, 9}, {0, 0, 255}});
+        g.appendFrame(makeFrame(0, 0, 4, 1, {0, 1, 2, 200}, {}, 1));  // global, short
+        g.appendFrame(makeFrame(0, 0, 2, 1, {0, 1}, {{1, 2, 3}}, 1)); // local wins
+        Compositor c(g);
+        QCOMPARE(row(c, 0), (QList<uint32_t>{0xFF090909u, A, Black, Black}));
+        QCOMPARE(row(c, 1), (QList<uint32_t>{0xFF010203u, Black, Black, Black}));
+
+        GifImage bare = strip(2);
+        bare.appendFrame(makeFrame(0, 0, 2, 1, {0, 5}, {}, 1, 5)); // no table at all
+        Compositor b(bare);
+        QCOMPARE(row(b, 0), (QList<uint32_t>{Black, 0}));
+    }
+
+    void pictureAndErrors() {
+        GifImage g = strip(2, 2);
+        g.appendFrame(makeFrame(1, 1, 1, 1, {2}, Abc));
+        Compositor c(g);
+        const QImage p = c.picture(0);
+        QCOMPARE(p.format(), QImage::Format_ARGB32);
+        QCOMPARE(p.size(), QSize(2, 2));
+        QCOMPARE(p.pixel(1, 1), C);
+        QCOMPARE(p.pixel(0, 0), 0u);
+        QVERIFY_THROWS_EXCEPTION(GifError, c.compose(1));
+    }
+
+    // Any order of requests gives what the plain rule gives.
+    void anyOrderMatchesThePlainRule_data() {
+        QTest::addColumn<quint32>("seed");
+        for (quint32 seed = 1; seed <= 40; ++seed)
+            QTest::newRow(qPrintable(QString::number(seed))) << seed;
+    }
+    void anyOrderMatchesThePlainRule() {
+        QFETCH(quint32, seed);
+        const GifImage g = randomAnimation(seed, 24, 7, 5);
+        const auto expected = reference(g);
+        Compositor c(g);
+        QRandomGenerator rng(seed);
+        for (int k = 0; k < 60; ++k) {
+            // Mostly forwards by one, with jumps back and ahead.
+            const size_t i = rng.bounded(3) == 0 ? rng.bounded(24)
+                                                 : size_t(std::min<long long>(c.current() + 1, 23));
+            const uint32_t* canvas = c.compose(i);
+            QVERIFY2(std::equal(expected[i].begin(), expected[i].end(), canvas),
+                     qPrintable(QStringLiteral("frame %1").arg(i)));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCompose)
+#include "tst_compose.moc"
