@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <vector>
 
 #include <QDir>
 #include <QFileInfo>
@@ -181,7 +182,18 @@ QString frameFileName(size_t index, size_t count) {
 
 int info(const QString& path, std::FILE* out) {
     return guarded(path, [&] {
-        describe(loadGif(path), out);
+        // What the reader had to repair or ignore is part of the description.
+        std::vector<std::string> warnings;
+        const GifImage image = on(path, [&] {
+            GifImage loaded;
+            loaded.onWarning = [&](const std::string& message) { warnings.push_back(message); };
+            loaded.load(path);
+            loaded.onWarning = nullptr;
+            return loaded;
+        });
+        describe(image, out);
+        for (const std::string& warning : warnings)
+            std::fprintf(out, "warning %s\n", warning.c_str());
         return ExitOk;
     });
 }

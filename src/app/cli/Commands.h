@@ -16,7 +16,8 @@ inline constexpr int ExitOk = 0;
 inline constexpr int ExitFailure = 1;
 inline constexpr int ExitUsage = 2;
 
-// Writes a stable, line-oriented description of the GIF to `out`.
+// Writes a stable, line-oriented description of the GIF to `out`, ending with the
+// problems the reader repaired or ignored ("warning ..." lines).
 int info(const QString& path, std::FILE* out);
 // Reads, replaces every frame by the full picture shown at it, writes.
 int unoptimize(const QString& in, const QString& out);

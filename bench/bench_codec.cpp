@@ -1,0 +1,148 @@
+// In-process measurements and checks for bench/run. Output lines are plain
+// space-separated fields so that the script can read them.
+//
+//   bench_codec read RUNS FILE...   best-of-RUNS time of GifImage::load on bytes already in
+//                                   memory: "NAME FRAMES PIXELS BEST_MS MPX_PER_S", where
+//                                   PIXELS is the pixel indices decoded (every frame's
+//                                   width x height)
+//   bench_codec write RUNS FILE     best-of-RUNS time of GifImage::saveToBytes alone:
+//                                   "NAME BYTES BEST_MS"
+//   bench_codec same A B            whether A and B show the same picture at every frame
+//                                   (pixels transparent in both count as equal); exit 1
+//                                   and the first difference when not
+//   bench_codec budget FILE         the memory budget of opening FILE in KiB: 1.5 x the
+//                                   bytes of all composed frames at one byte per pixel,
+//                                   plus 64 MiB
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <limits>
+#include <span>
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+
+#include "codec/Compositor.h"
+#include "codec/GifImage.h"
+
+using namespace vorlane::gif;
+
+namespace {
+
+QByteArray readAll(const char* path) {
+    QFile file(QString::fromLocal8Bit(path));
+    if (!file.open(QIODevice::ReadOnly)) throw GifError(std::string("cannot read ") + path);
+    return file.readAll();
+}
+
+std::span<const uint8_t> asSpan(const QByteArray& bytes) {
+    return {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())};
+}
+
+// Best wall time of `runs` calls, in milliseconds.
+template <typename Work> double bestMs(int runs, Work&& work) {
+    double best = std::numeric_limits<double>::max();
+    for (int r = 0; r < runs; ++r) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        const std::chrono::duration<double, std::milli> took =
+            std::chrono::steady_clock::now() - start;
+        best = std::min(best, took.count());
+    }
+    return best;
+}
+
+int read(int runs, int count, char** paths) {
+    for (int i = 0; i < count; ++i) {
+        const QByteArray bytes = readAll(paths[i]);
+        // Each run loads into a new image; freeing the previous one is not timed.
+        GifImage image;
+        double ms = std::numeric_limits<double>::max();
+        for (int r = 0; r < runs; ++r) {
+            GifImage fresh;
+            ms = std::min(ms, bestMs(1, [&] { fresh.load(asSpan(bytes)); }));
+            image = std::move(fresh);
+        }
+        uint64_t pixels = 0;
+        for (const Frame& frame : image.frames())
+            pixels += uint64_t(frame.width()) * frame.height();
+        std::printf("%s %zu %llu %.2f %.1f\n",
+                    qPrintable(QFileInfo(QString::fromLocal8Bit(paths[i])).fileName()),
+                    image.frameCount(), static_cast<unsigned long long>(pixels), ms,
+                    double(pixels) / (ms * 1000.0));
+    }
+    return 0;
+}
+
+int write(int runs, const char* path) {
+    GifImage image;
+    image.load(asSpan(readAll(path)));
+    size_t size = 0;
+    const double ms = bestMs(runs, [&] { size = image.saveToBytes().size(); });
+    std::printf("%s %zu %.2f\n", qPrintable(QFileInfo(QString::fromLocal8Bit(path)).fileName()),
+                size, ms);
+    return 0;
+}
+
+int same(const char* pathA, const char* pathB) {
+    GifImage a, b;
+    a.load(asSpan(readAll(pathA)));
+    b.load(asSpan(readAll(pathB)));
+    if (a.frameCount() != b.frameCount()) {
+        std::printf("differs: %zu frames against %zu\n", a.frameCount(), b.frameCount());
+        return 1;
+    }
+    Compositor ca(a), cb(b);
+    if (ca.width() != cb.width() || ca.height() != cb.height()) {
+        std::printf("differs: screen %dx%d against %dx%d\n", ca.width(), ca.height(), cb.width(),
+                    cb.height());
+        return 1;
+    }
+    const size_t n = size_t(ca.width()) * ca.height();
+    for (size_t i = 0; i < a.frameCount(); ++i) {
+        const uint32_t* pa = ca.compose(i);
+        const uint32_t* pb = cb.compose(i);
+        for (size_t p = 0; p < n; ++p) {
+            if (pa[p] == pb[p] || ((pa[p] >> 24) == 0 && (pb[p] >> 24) == 0)) continue;
+            std::printf("differs: frame %zu at (%zu,%zu): %08x against %08x\n", i,
+                        p % size_t(ca.width()), p / size_t(ca.width()), pa[p], pb[p]);
+            return 1;
+        }
+    }
+    std::printf("same %zu frames\n", a.frameCount());
+    return 0;
+}
+
+int budget(const char* path) {
+    GifImage image;
+    image.load(asSpan(readAll(path)));
+    const double composed =
+        double(image.frameCount()) * double(image.screenWidth) * double(image.screenHeight);
+    std::printf("%.0f\n", (1.5 * composed + 64.0 * 1024 * 1024) / 1024.0);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        if (argc >= 4 && std::strcmp(argv[1], "read") == 0)
+            return read(std::atoi(argv[2]), argc - 3, argv + 3);
+        if (argc == 4 && std::strcmp(argv[1], "write") == 0)
+            return write(std::atoi(argv[2]), argv[3]);
+        if (argc == 4 && std::strcmp(argv[1], "same") == 0) return same(argv[2], argv[3]);
+        if (argc == 3 && std::strcmp(argv[1], "budget") == 0) return budget(argv[2]);
+        std::fprintf(stderr, "usage: bench_codec read RUNS FILE... | write RUNS FILE | same A B "
+                             "| budget FILE\n");
+        return 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_codec: %s\n", e.what());
+        return 1;
+    }
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+// Reader limits for fuzzing: far below the defaults, so that one input never costs more
+// than a few milliseconds and a few megabytes even when every frame is composed. What the
+// limits guard is the same code either way; only the thresholds differ.
+
+#include "codec/GifReader.h"
+
+namespace vorlane::fuzz {
+
+inline gif::ReadLimits fuzzLimits() {
+    gif::ReadLimits limits;
+    limits.maxFileBytes = 1 << 20;
+    limits.maxScreenPixels = 1 << 20;
+    limits.maxFrames = 512;
+    limits.maxTotalPixels = 1 << 22;
+    limits.maxComposedPixels = 1 << 23;
+    limits.maxRecords = 4096;
+    limits.maxRecordBlocks = 1 << 16;
+    return limits;
+}
+
+} // namespace vorlane::fuzz
