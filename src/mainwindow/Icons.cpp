@@ -1,0 +1,39 @@
+#include "mainwindow/Icons.h"
+
+#include <QPainter>
+#include <QPolygonF>
+
+static void registerOwnResources() {
+    Q_INIT_RESOURCE(vorlane);
+}
+
+namespace vorlane::icons {
+
+void initResources() {
+    static const bool registered = (registerOwnResources(), true);
+    Q_UNUSED(registered);
+}
+
+QIcon themed(const QString& themeName, const QString& ownName) {
+    initResources();
+    return QIcon::fromTheme(themeName,
+                            QIcon(QStringLiteral(":/icons/") + ownName + QStringLiteral(".svg")));
+}
+
+QPixmap arrow(bool collapse) {
+    QPixmap pixmap(12, 12);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(21, 74, 147));
+    QPolygonF triangle;
+    if (collapse)
+        triangle << QPointF(1.5, 9) << QPointF(10.5, 9) << QPointF(6, 3);
+    else
+        triangle << QPointF(1.5, 3) << QPointF(10.5, 3) << QPointF(6, 9);
+    painter.drawPolygon(triangle);
+    return pixmap;
+}
+
+} // namespace vorlane::icons

@@ -1,0 +1,150 @@
+#include "mainwindow/Preview.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include "codec/Compositor.h"
+#include "codec/GifImage.h"
+#include "mainwindow/ViewMath.h"
+#include "mainwindow/Widgets.h"
+
+namespace vorlane {
+
+AnimationView::AnimationView(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("gif"));
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &AnimationView::tick);
+}
+
+AnimationView::~AnimationView() = default;
+
+void AnimationView::setImage(gif::GifImage* image) {
+    m_image = image;
+    m_compositor.reset();
+    m_canvas = QImage();
+    m_canvasData = nullptr;
+    m_notified = -1;
+    if (!image) {
+        m_timer.stop();
+        m_playback = gif::Playback();
+        resize(0, 0);
+        return;
+    }
+    m_compositor = std::make_unique<gif::Compositor>(*image);
+    m_playback.load(*image);
+    resize(image->screenWidth, image->screenHeight);
+    if (m_on) schedule();
+    update();
+}
+
+void AnimationView::setSwitch(bool on) {
+    m_on = on;
+    m_timer.stop();
+    if (!on) return;
+    if (m_image) m_playback.load(*m_image); // delays and loop count as they are now, frame 0
+    m_notified = -1;
+    schedule();
+    update();
+}
+
+int AnimationView::actived() const {
+    if (isHidden() || !m_image || m_image->frameCount() == 0) return 0;
+    return int(m_playback.frame());
+}
+
+void AnimationView::schedule() {
+    if (m_on && m_playback.running()) m_timer.start(m_playback.displayMs());
+}
+
+void AnimationView::tick() {
+    if (!m_on || !m_image) return;
+    if (m_playback.advance() && isVisible()) update();
+    schedule();
+}
+
+void AnimationView::paintEvent(QPaintEvent*) {
+    if (!m_image || !m_compositor || m_image->frameCount() == 0) return;
+    const size_t frame = std::min(m_playback.frame(), m_image->frameCount() - 1);
+    const uint32_t* data = nullptr;
+    try {
+        data = m_compositor->compose(frame);
+    } catch (const gif::GifError&) {
+        return; // the frames changed under a stale compositor: nothing to show
+    }
+    const int w = m_compositor->width();
+    const int h = m_compositor->height();
+    if (data != m_canvasData || m_canvas.width() != w || m_canvas.height() != h) {
+        // The canvas holds opaque pixels and fully transparent zeros only, which is
+        // already premultiplied form: it can be painted without conversion.
+        m_canvas = QImage(reinterpret_cast<const uchar*>(data), w, h, w * 4,
+                          QImage::Format_ARGB32_Premultiplied);
+        m_canvasData = data;
+    }
+    {
+        QPainter painter(this);
+        painter.drawImage(0, 0, m_canvas);
+    }
+    if (m_notified != (long long)frame) {
+        m_notified = (long long)frame;
+        if (m_image->onAfterPaint) m_image->onAfterPaint();
+    }
+}
+
+PreviewBox::PreviewBox(QWidget* parent)
+    : QScrollArea(parent), m_canvas(new QWidget), m_frameView(new PictureView(m_canvas)),
+      m_animationView(new AnimationView(m_canvas)), m_marker(new QWidget(m_canvas)) {
+    setObjectName(QStringLiteral("Box"));
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(false);
+    m_canvas->setObjectName(QStringLiteral("BoxCanvas"));
+    QPalette silver = palette();
+    silver.setColor(QPalette::Window, QColor::fromRgb(Background));
+    setPalette(silver);
+    viewport()->setAutoFillBackground(true);
+    m_canvas->setAutoFillBackground(true);
+    m_canvas->setPalette(silver);
+    m_frameView->setObjectName(QStringLiteral("Image"));
+    m_frameView->setBackground(QColor::fromRgb(Background));
+    m_animationView->hide();
+    m_marker->setObjectName(QStringLiteral("sc"));
+    m_marker->resize(0, 0);
+    m_marker->move(0, 0);
+    setWidget(m_canvas);
+    horizontalScrollBar()->setTracking(true);
+    verticalScrollBar()->setTracking(true);
+    layoutCanvas();
+}
+
+void PreviewBox::BoxResize() {
+    const QPoint offset = centredOffset(viewport()->size(), m_animationView->size());
+    m_animationView->move(std::max(0, offset.x()), std::max(0, offset.y()));
+}
+
+void PreviewBox::setMarker(QSize animation) {
+    m_marker->resize(0, 0);
+    m_marker->move(animation.width(), animation.height());
+    layoutCanvas();
+}
+
+bool PreviewBox::viewportEvent(QEvent* event) {
+    // The visible area changes with the window and when scroll bars come or go.
+    if (event->type() == QEvent::Resize) {
+        layoutCanvas();
+        BoxResize();
+    }
+    return QScrollArea::viewportEvent(event);
+}
+
+void PreviewBox::layoutCanvas() {
+    // The canvas is the box's visible area, grown to reach the marker.
+    const QSize visible = viewport()->size();
+    const QSize size(std::max(visible.width(), m_marker->x()),
+                     std::max(visible.height(), m_marker->y()));
+    m_canvas->resize(size);
+    m_frameView->setGeometry(0, 0, size.width(), size.height());
+}
+
+} // namespace vorlane

@@ -1,0 +1,94 @@
+#pragma once
+
+// The preview area `Box`: a scrolling box holding the frame view `Image` (the current
+// frame's still picture, filling the box), the animation view `gif` (the running
+// animation at its own size, centred) and the scroll-extent marker `sc` (a 0 x 0 control
+// at the animation's width and height, so that the scroll range covers the animation).
+
+#include <memory>
+
+#include <QImage>
+#include <QScrollArea>
+#include <QTimer>
+
+#include "codec/Playback.h"
+
+namespace vorlane {
+
+namespace gif {
+class Compositor;
+class GifImage;
+} // namespace gif
+
+class PictureView;
+
+// Plays the document image while its animation switch is on. Owns the timer; the codec's
+// Playback decides which frame comes next and for how long, and the Compositor makes the
+// picture. A frame is composed only when it is painted, so a hidden view costs nothing
+// but the timer. After each painted frame the image's after-paint notification runs.
+class AnimationView : public QWidget {
+    Q_OBJECT
+public:
+    explicit AnimationView(QWidget* parent = nullptr);
+    ~AnimationView() override;
+
+    // The image to play (nullptr for none); the view takes the image's screen size. Call
+    // again after the image's frames or screen changed.
+    void setImage(gif::GifImage* image);
+    // Switch on: restart at frame 0 and run. Switch off: stop where it is.
+    void setSwitch(bool on);
+    bool switchedOn() const { return m_on; }
+    // Whether the timer is running (the switch is on and the animation still moves).
+    bool isRunning() const { return m_timer.isActive(); }
+
+    // The frame the running animation shows; 0 when the view is hidden or has no image.
+    int actived() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void tick();
+    void schedule();
+
+    gif::GifImage* m_image = nullptr;
+    std::unique_ptr<gif::Compositor> m_compositor;
+    gif::Playback m_playback;
+    QTimer m_timer;
+    bool m_on = false;
+    // The compositor's canvas wrapped without a copy; rebuilt only when the canvas moves.
+    QImage m_canvas;
+    const uint32_t* m_canvasData = nullptr;
+    long long m_notified = -1; // frame whose painting was last notified
+};
+
+class PreviewBox : public QScrollArea {
+    Q_OBJECT
+public:
+    static constexpr QRgb Background = 0xFFC0C0C0; // silver
+
+    explicit PreviewBox(QWidget* parent = nullptr);
+
+    PictureView* frameView() const { return m_frameView; }
+    AnimationView* animationView() const { return m_animationView; }
+    QWidget* marker() const { return m_marker; }
+
+    // Centres the animation view in the box (offsets rounded half to even). An animation
+    // larger than the box is placed at the canvas origin, so that scrolling reaches all of it.
+    void BoxResize();
+    // Places the scroll-extent marker at the animation's size ((0, 0) for none).
+    void setMarker(QSize animation);
+
+protected:
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    void layoutCanvas();
+
+    QWidget* m_canvas;
+    PictureView* m_frameView;
+    AnimationView* m_animationView;
+    QWidget* m_marker;
+};
+
+} // namespace vorlane

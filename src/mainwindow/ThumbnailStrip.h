@@ -1,0 +1,110 @@
+#pragma once
+
+// The thumbnail strip (`pnlFrames`): the "Images" header bar, the small tool bar with
+// "Add image" and "Remove image", and the row of four slots over the scroll gauge
+// `ImageScroll`. Slot i (1..4) shows frame p + i - 1, where p is the gauge position. The
+// strip draws and highlights; what a pick or a scroll means is the window's business
+// (it listens to slotClicked and to the gauge).
+
+#include <array>
+
+#include <QWidget>
+
+class QLabel;
+class QScrollBar;
+class QToolBar;
+class QToolButton;
+
+namespace vorlane {
+
+namespace gif {
+class GifImage;
+}
+
+class ClickPanel;
+class HeaderBar;
+class PictureView;
+
+class ThumbnailStrip : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr QRgb HighlightColor = 0xFFBFDBFF; // RGB(191, 219, 255)
+    static constexpr int Slots = 4;
+
+    explicit ThumbnailStrip(QWidget* parent = nullptr);
+
+    HeaderBar* header() const { return m_header; }
+    QToolBar* toolBar() const { return m_toolBar; }
+    QToolButton* addButton() const { return m_add; }
+    QToolButton* removeButton() const { return m_remove; }
+    QScrollBar* gauge() const { return m_gauge; }
+    QWidget* row() const { return m_row; }
+
+    // Gauge position p.
+    int position() const;
+    // The gauge's range for n frames: enabled with maximum n - 4 for n >= 5, else
+    // disabled with maximum and position 0. Lowering the maximum below the position
+    // moves the gauge (its valueChanged is emitted).
+    void setFrameCount(int frames);
+    // Moves the gauge (valueChanged is emitted when the position changes).
+    void setPosition(int p);
+
+    // Redraws the four slots from the gauge position for the first `frames` frames of
+    // the image: slots beyond the last frame are hidden, the others show the frame's own
+    // picture fitted to the slot.
+    void drawFrames(const gif::GifImage* image, int frames);
+    // Hides all four slots.
+    void clearFrames();
+    // Badge texts p + 1 .. p + 4.
+    void setBadges(int p);
+
+    // Highlights slot i (1..4): its click area and badge take the highlight colour, the
+    // other slots' click areas the button face and their badges black.
+    void highlight(int slot);
+    // The slot last highlighted, 0 when none yet.
+    int highlighted() const { return m_highlighted; }
+
+    // Whether slot i's click area is hidden.
+    bool slotHidden(int slot) const;
+
+    // Set while the scroll handler runs: a change of the current frame then never moves
+    // the gauge.
+    bool scrolling() const { return m_scrolling; }
+    void setScrolling(bool on) { m_scrolling = on; }
+
+    // How many times a slot picture was drawn since the strip was made; a change of the
+    // current frame alone draws none.
+    int slotDraws() const { return m_slotDraws; }
+
+    // Centres the row (and the tool bar with it) in the strip's width.
+    void centreRow();
+
+Q_SIGNALS:
+    // A slot's click area or picture was clicked (1..4).
+    void slotClicked(int slot);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    struct Slot {
+        ClickPanel* area = nullptr;
+        PictureView* picture = nullptr;
+        ClickPanel* badge = nullptr;
+        QLabel* badgeLabel = nullptr;
+    };
+    void placeBadge(Slot& slot);
+
+    HeaderBar* m_header;
+    QToolBar* m_toolBar;
+    QToolButton* m_add;
+    QToolButton* m_remove;
+    QWidget* m_row;
+    QScrollBar* m_gauge;
+    std::array<Slot, Slots> m_slots;
+    int m_highlighted = 0;
+    bool m_scrolling = false;
+    int m_slotDraws = 0;
+};
+
+} // namespace vorlane

@@ -1,0 +1,62 @@
+#include "mainwindow/ViewMath.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vorlane {
+
+int roundHalfEven(double value) {
+    const double floor = std::floor(value);
+    const double diff = value - floor;
+    double result = floor;
+    if (diff > 0.5 || (diff == 0.5 && std::fmod(floor, 2.0) != 0.0)) result = floor + 1.0;
+    return int(result);
+}
+
+QImage headerImage(int height, const QColor& end, int width) {
+    QImage image(width, height, QImage::Format_RGB32);
+    if (height <= 0 || width <= 0) return image;
+    const QColor start = QColor::fromRgb(HeaderStartColor);
+    const int a = roundHalfEven(height * 0.95);
+    const int b = roundHalfEven(height * 0.05);
+    const int starts[3] = {start.red(), start.green(), start.blue()};
+    const int ends[3] = {end.red(), end.green(), end.blue()};
+    for (int j = 0; j < height; ++j) {
+        int channel[3];
+        for (int c = 0; c < 3; ++c) {
+            const double d = ends[c] - starts[c];
+            // Very small heights make A or B zero; those rows take the end colour.
+            int step = 0;
+            if (j < a)
+                step = roundHalfEven(d / a * j);
+            else
+                step = b > 0 ? roundHalfEven(d / b * (height - j)) : int(d);
+            channel[c] = (starts[c] + step) & 0xFF;
+        }
+        const QRgb rgb = qRgb(channel[0], channel[1], channel[2]);
+        QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(j));
+        std::fill(line, line + width, rgb);
+    }
+    return image;
+}
+
+float thumbnailScale(QSize picture, QSize area) {
+    const int w = picture.width();
+    const int h = picture.height();
+    if (w <= 0 || h <= 0) return 1.0f;
+    if (w <= area.width() && h <= area.height()) return 1.0f;
+    if (h < w) return float(area.width()) / float(w);
+    return float(area.height()) / float(h);
+}
+
+QSize scaledSize(QSize picture, float scale) {
+    return QSize(std::max(1, roundHalfEven(picture.width() * double(scale))),
+                 std::max(1, roundHalfEven(picture.height() * double(scale))));
+}
+
+QPoint centredOffset(QSize box, QSize view) {
+    return QPoint(roundHalfEven((box.width() - view.width()) / 2.0),
+                  roundHalfEven((box.height() - view.height()) / 2.0));
+}
+
+} // namespace vorlane

@@ -1,0 +1,159 @@
+#include "mainwindow/Widgets.h"
+
+#include <algorithm>
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTimer>
+
+#include "mainwindow/ViewMath.h"
+
+namespace vorlane {
+
+namespace {
+// Takes the click, so that it is not passed on to the parent (which may react to clicks
+// of its own); returns whether it completes a left click inside the widget.
+bool takeClick(QWidget* widget, QMouseEvent* event) {
+    event->accept();
+    return event->button() == Qt::LeftButton &&
+           widget->rect().contains(event->position().toPoint());
+}
+} // namespace
+
+void ClickLabel::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
+    if (takeClick(this, event)) Q_EMIT clicked();
+}
+
+ClickPanel::ClickPanel(QWidget* parent) : QFrame(parent) {
+    m_color = palette().color(QPalette::Button);
+}
+
+void ClickPanel::setColor(const QColor& color) {
+    if (color == m_color) return;
+    m_color = color;
+    update();
+}
+
+void ClickPanel::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    painter.fillRect(rect(), m_color);
+    painter.end();
+    QFrame::paintEvent(event);
+}
+
+void ClickPanel::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+}
+
+void ClickPanel::mouseReleaseEvent(QMouseEvent* event) {
+    if (takeClick(this, event)) Q_EMIT clicked();
+}
+
+PictureView::PictureView(QWidget* parent) : QWidget(parent) {
+    m_background = palette().color(QPalette::Button);
+}
+
+void PictureView::setPicture(const QImage& picture, float scale) {
+    m_source = picture;
+    m_scale = scale;
+    if (picture.isNull()) {
+        m_shown = QImage();
+    } else {
+        const QSize size = scaledSize(picture.size(), scale);
+        QImage converted = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        m_shown = size == picture.size()
+                      ? converted
+                      : converted.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    }
+    update();
+}
+
+void PictureView::clearPicture() {
+    if (m_source.isNull()) return;
+    m_source = QImage();
+    m_shown = QImage();
+    update();
+}
+
+QRect PictureView::pictureRect() const {
+    if (m_shown.isNull()) return {};
+    // Centred; a picture larger than the view is cut evenly on both sides.
+    const QSize size = m_shown.size();
+    return QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+}
+
+void PictureView::setBackground(const QColor& color) {
+    m_background = color;
+    update();
+}
+
+void PictureView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), m_background);
+    if (!m_shown.isNull()) painter.drawImage(pictureRect().topLeft(), m_shown);
+}
+
+void PictureView::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+}
+
+void PictureView::mouseReleaseEvent(QMouseEvent* event) {
+    if (takeClick(this, event)) Q_EMIT clicked();
+}
+
+namespace {
+constexpr int PointerHeight = 10;
+constexpr int Margin = 8;
+} // namespace
+
+BalloonHint::BalloonHint(QWidget* parent)
+    : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint), m_hideTimer(new QTimer(this)) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    m_hideTimer->setSingleShot(true);
+    connect(m_hideTimer, &QTimer::timeout, this, &QWidget::hide);
+}
+
+void BalloonHint::showAt(QWidget* target, const QString& text, int timeoutMs) {
+    m_text = text;
+    const QFontMetrics metrics(font());
+    const QSize textSize = metrics.size(0, text);
+    resize(textSize.width() + 2 * Margin, textSize.height() + 2 * Margin + PointerHeight);
+    // The pointer sits at the balloon's left part and touches the target's bottom middle.
+    const QPoint tip = target->mapToGlobal(QPoint(target->width() / 2, target->height()));
+    move(tip.x() - Margin - PointerHeight, tip.y());
+    show();
+    raise();
+    update();
+    m_hideTimer->start(timeoutMs);
+}
+
+void BalloonHint::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF body(0.5, PointerHeight + 0.5, width() - 1.0, height() - PointerHeight - 1.0);
+    QPainterPath path;
+    path.addRoundedRect(body, 6, 6);
+    QPainterPath pointer;
+    const qreal x = Margin + PointerHeight;
+    pointer.moveTo(x - 7, PointerHeight + 1);
+    pointer.lineTo(x, 0.5);
+    pointer.lineTo(x + 7, PointerHeight + 1);
+    pointer.closeSubpath();
+    path = path.united(pointer);
+    painter.setPen(QPen(QColor(120, 120, 120), 1));
+    painter.setBrush(QColor(255, 255, 225));
+    painter.drawPath(path);
+    painter.setPen(Qt::black);
+    painter.drawText(body.adjusted(Margin, Margin, -Margin, -Margin), Qt::AlignCenter, m_text);
+}
+
+void BalloonHint::mousePressEvent(QMouseEvent*) {
+    hide();
+}
+
+} // namespace vorlane

@@ -1,0 +1,101 @@
+#pragma once
+
+// Small widgets of the main window: clickable labels and panels, the picture view used
+// for thumbnails and the frame view, and the balloon hint.
+
+#include <QFrame>
+#include <QImage>
+#include <QLabel>
+#include <QWidget>
+
+class QTimer;
+
+namespace vorlane {
+
+// A label that reports a left-button click.
+class ClickLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit ClickLabel(QWidget* parent = nullptr) : QLabel(parent) {}
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// A plain panel with a solid background colour that reports a left-button click.
+class ClickPanel : public QFrame {
+    Q_OBJECT
+public:
+    explicit ClickPanel(QWidget* parent = nullptr);
+    void setColor(const QColor& color);
+    QColor color() const { return m_color; }
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QColor m_color;
+};
+
+// Shows a picture centred at a zoom factor with nearest-neighbour resampling over a
+// background colour; transparent pixels let the background show through. The scaled
+// picture is made once when the picture or the zoom is set, so painting costs a copy.
+class PictureView : public QWidget {
+    Q_OBJECT
+public:
+    explicit PictureView(QWidget* parent = nullptr);
+
+    void setPicture(const QImage& picture, float scale = 1.0f);
+    void clearPicture();
+    bool hasPicture() const { return !m_source.isNull(); }
+    // The picture as given (before scaling).
+    const QImage& picture() const { return m_source; }
+    float scale() const { return m_scale; }
+    // The rectangle the picture is drawn in, in widget coordinates.
+    QRect pictureRect() const;
+
+    void setBackground(const QColor& color);
+    QColor background() const { return m_background; }
+
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QImage m_source;
+    QImage m_shown; // m_source at the zoom, premultiplied for fast painting
+    float m_scale = 1.0f;
+    QColor m_background;
+};
+
+// A hint window with a pointer, shown next to a widget for a while.
+class BalloonHint : public QWidget {
+    Q_OBJECT
+public:
+    explicit BalloonHint(QWidget* parent);
+    // Shows `text` pointing at the middle of the bottom edge of `target`; hides itself
+    // after `timeoutMs` or on a click.
+    void showAt(QWidget* target, const QString& text, int timeoutMs);
+    QString text() const { return m_text; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    QString m_text;
+    QTimer* m_hideTimer;
+};
+
+} // namespace vorlane
