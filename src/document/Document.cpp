@@ -322,15 +322,22 @@ QString Document::frame0CommentText() const {
 }
 
 void Document::addcommenttogif() {
-    const int index = comextindex();
-    if (index < 0) return;
+    if (frameCount() == 0) return;
     const QString text = normalizedComment(m_comment);
     // The box shows all comment records of frame 0 one after the other. When its text is
-    // still what they hold, they stay as read, byte for byte. Otherwise the whole text
-    // goes into the first record and the later ones are dropped: their lines are part of
-    // that text, and keeping them would show them twice at the next opening.
+    // still what they hold, they stay as read, byte for byte.
     if (text == frame0CommentText()) return;
     gif::ExtensionList& records = m_image->frame(0).extensions;
+    if (text.isEmpty()) {
+        // A comment record without text has no data sub-block, and common readers
+        // (giflib among them) reject such a file; an empty comment is no record.
+        std::erase_if(records, [](const gif::ExtensionPtr& r) { return r->isComment(); });
+        return;
+    }
+    // The whole text goes into the first record and the later ones are dropped: their
+    // lines are part of that text, and keeping them would show them twice at the next
+    // opening.
+    const int index = comextindex();
     records[size_t(index)]->setText(encodeComment(text));
     for (size_t i = records.size(); i-- > size_t(index) + 1;)
         if (records[i]->isComment()) records.erase(records.begin() + ptrdiff_t(i));

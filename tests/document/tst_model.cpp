@@ -298,12 +298,15 @@ private Q_SLOTS:
         f.doc.addcommenttogif();
         const auto& records = frame0(f.doc);
         QCOMPARE(records.back()->text(), std::string("a\nb"));
-        // An empty box still gives frame 0 a comment record.
+        // An empty box gives no record (one without text would have no data block), and
+        // emptying the box removes the comment.
         DocumentFixture empty;
         empty.loaded(1);
         empty.doc.addcommenttogif();
-        QVERIFY(empty.doc.thereiscommentext());
-        QVERIFY(frame0(empty.doc).back()->text().empty());
+        QVERIFY(!empty.doc.thereiscommentext());
+        f.doc.GifcommentChange(QString());
+        f.doc.addcommenttogif();
+        QVERIFY(!f.doc.thereiscommentext());
     }
 
     void commentdoopenedShowsAllCommentsAndArms() {

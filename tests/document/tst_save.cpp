@@ -1,0 +1,410 @@
+// Saving: Save, Save as, Save optimized as, Revert and Save image as with their dialogs
+// and outcome table; failed saves that change nothing; New and closing whose Yes runs
+// Save.
+
+#include <unistd.h>
+
+#include <QFileInfo>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "document/DocumentFixture.h"
+
+using namespace vorlane;
+using namespace vorlane::test;
+using Answer = Prompts::Answer;
+using Origin = Document::OpenOrigin;
+using Result = Document::SaveResult;
+
+namespace {
+const QString SaveFilter =
+    QStringLiteral("GIF image (*.gif)|*.gif|Vorlane Gif format (*.vlgf)|*.vlgf");
+const QString RevertQuestion =
+    QStringLiteral("Do you want to recover the last saved version of this file? Be careful, "
+                   "this will definetly revert all unsaved changes.");
+
+gif::GifImage load(const QString& name) {
+    gif::GifImage image;
+    image.load(name);
+    return image;
+}
+
+QStringList commentsOfFrame0(const gif::GifImage& image) {
+    QStringList texts;
+    for (const auto& r : image.frame(0).extensions)
+        if (r->isComment()) texts << QString::fromStdString(r->text());
+    return texts;
+}
+} // namespace
+
+class TestSave : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString file(const QString& name) const { return m_dir.filePath(name); }
+
+    // A document opened from a fresh copy of threeFrames() under `name`.
+    void openCopy(DocumentFixture& f, const QString& name, int loops = 3) {
+        f.doc.FileOpen1Execute(Origin::CommandLine, writeFile(file(name), threeFrames(loops)));
+        QCOMPARE(f.doc.frameCount(), 3);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    // ---- Save ----
+
+    void saveOfANewAnimationAsksForAName() {
+        DocumentFixture f;
+        f.loaded(2);
+        f.doc.changed();
+        const QString name = file(QStringLiteral("new.gif"));
+        f.fakes.dialogs.choose(name);
+        QCOMPARE(f.doc.FileSave1Execute(), Result::Saved);
+
+        QCOMPARE(f.fakes.dialogs.requests().size(), 1);
+        const auto& r = f.fakes.dialogs.requests().front();
+        QCOMPARE(r.kind, FakeFileDialogs::Kind::SavePicture);
+        QCOMPARE(r.title, QStringLiteral("Save as"));
+        QCOMPARE(r.filter, SaveFilter);
+        QCOMPARE(r.defaultExtension, QStringLiteral("gif"));
+        QVERIFY(r.askOverwrite);
+        QCOMPARE(f.doc.title(), QStringLiteral("new.gif - Vorlane Gif"));
+        QCOMPARE(f.doc.path(), name);
+        QCOMPARE(f.doc.recentFiles().front(), name);
+        QVERIFY(!f.doc.isModified());
+        QVERIFY(f.doc.hasFile());
+        QCOMPARE(int(load(name).frameCount()), 2);
+
+        // The next Save writes in place without a dialog.
+        f.doc.changed();
+        QCOMPARE(f.doc.FileSave1Execute(), Result::Saved);
+        QCOMPARE(f.fakes.dialogs.requests().size(), 1);
+    }
+
+    void saveOfAnOpenedFileWritesInPlace() {
+        DocumentFixture f;
+        openCopy(f, QStringLiteral("inplace.gif"));
+        const QString name = file(QStringLiteral("inplace.gif"));
+        for (int i = 1; i <= 4; ++i)
+            f.fakes.settings.writeString(Document::RecentKey, QStringLiteral("F%1").arg(i),
+                                         i == 3 ? name : QStringLiteral("/x/%1.gif").arg(i));
+        f.doc.GifcommentChange(QStringLiteral("a\nb"));
+        QVERIFY(f.doc.isModified());
+        QCOMPARE(f.doc.FileSave1Execute(), Result::Saved);
+        QCOMPARE(f.fakes.dialogs.requests().size(), 0);
+        QCOMPARE(commentsOfFrame0(load(name)), QStringList{QStringLiteral("a\nb")});
+        QCOMPARE(f.doc.recentFiles(),
+                 (QStringList{name, QStringLiteral("/x/1.gif"), QStringLiteral("/x/2.gif"),
+                              QStringLiteral("/x/4.gif")}));
+        QVERIFY(!f.doc.isModified());
+    }
+
+    void saveWritesTheLoopRecordFirst() {
+        DocumentFixture f;
+        openCopy(f, QStringLiteral("noloop.gif"), -1);
+        QVERIFY(f.doc.loopInfinite());
+        f.doc.FileSave1Execute();
+        const gif::GifImage saved = load(file(QStringLiteral("noloop.gif")));
+        const auto& head = saved.frame(0).extensions.front();
+        QCOMPARE(QString::fromStdString(head->applicationId()), QStringLiteral("NETSCAPE2.0"));
+        QCOMPARE(*head->loopCount(), uint16_t(0));
+    }
+
+    void ownFileTypeIsWrittenAsGif() {
+        DocumentFixture f;
+        f.loaded(2);
+        f.fakes.dialogs.choose(file(QStringLiteral("x.vlgf")));
+        QCOMPARE(f.doc.FileSave1Execute(), Result::Saved);
+        QVERIFY(readFile(file(QStringLiteral("x.vlgf"))).startsWith("GIF8"));
+        QCOMPARE(f.doc.title(), QStringLiteral("x.vlgf - Vorlane Gif"));
+    }
+
+    void cancelledSaveChangesNoFlag() {
+        DocumentFixture f;
+        f.loaded(2);
+        f.doc.changed();
+        f.fakes.dialogs.cancel();
+        QCOMPARE(f.doc.FileSave1Execute(), Result::Cancelled);
+        QVERIFY(f.doc.isModified());
+        QVERIFY(!f.doc.hasFile());
+        QVERIFY(f.doc.path().isEmpty());
+        QCOMPARE(f.doc.title(), QStringLiteral("Untitled.gif - Vorlane Gif"));
+        QVERIFY(f.fakes.settings.writes().isEmpty());
+    }
+
+    void nothingToSave() {
+        DocumentFixture f;
+        f.doc.setImage(makeAnimation(0));
+        f.doc.ren();
+        f.doc.changed();
+        f.fakes.prompts.expect(QStringLiteral("The animation has no images to save."), Answer::Ok);
+        QCOMPARE(f.doc.FileSave1Execute(), Result::Cancelled);
+        QCOMPARE(f.fakes.prompts.asked().front().icon, Prompts::Icon::Information);
+        QCOMPARE(f.fakes.dialogs.requests().size(), 0);
+        QVERIFY(f.doc.isModified());
+        // Without an image at all, Save does nothing.
+        DocumentFixture none;
+        QCOMPARE(none.doc.FileSave1Execute(), Result::Cancelled);
+        QCOMPARE(none.fakes.prompts.asked().size(), 0);
+    }
+
+    // A failed save says why and leaves the flags, names and recent list as they were.
+    void failedSaveChangesNothing() {
+        DocumentFixture f;
+        openCopy(f, QStringLiteral("keep.gif"));
+        f.doc.changed();
+        const QString blocker = writeFile(file(QStringLiteral("notafolder")), {1});
+        const QByteArray keep = readFile(file(QStringLiteral("keep.gif")));
+        f.fakes.dialogs.choose(blocker + QStringLiteral("/anim.gif"));
+        f.fakes.prompts.answer(Answer::Ok);
+        f.doc.save2Click();
+        QCOMPARE(f.fakes.prompts.asked().size(), 1);
+        const auto& report = f.fakes.prompts.asked().front();
+        QCOMPARE(report.icon, Prompts::Icon::Error);
+        QVERIFY2(report.text.contains(QStringLiteral("notafolder")), qPrintable(report.text));
+        QCOMPARE(f.doc.path(), file(QStringLiteral("keep.gif")));
+        QCOMPARE(f.doc.name(), QStringLiteral("keep.gif"));
+        QVERIFY(f.doc.isModified());
+        QCOMPARE(readFile(file(QStringLiteral("keep.gif"))), keep);
+        QCOMPARE(f.doc.statusHint(), QStringLiteral("To get help, press F1"));
+        QCOMPARE(f.doc.progress(), -1);
+
+        DocumentFixture fresh;
+        fresh.loaded(1);
+        fresh.doc.changed();
+        fresh.fakes.dialogs.choose(blocker + QStringLiteral("/anim.gif"));
+        fresh.fakes.prompts.answer(Answer::Ok);
+        QCOMPARE(fresh.doc.FileSave1Execute(), Result::Failed);
+        QVERIFY(fresh.doc.isModified());
+        QVERIFY(!fresh.doc.hasFile());
+        QVERIFY(fresh.doc.path().isEmpty());
+        QVERIFY(fresh.fakes.settings.writes().isEmpty());
+    }
+
+    void failedSaveKeepsTheOldFile() {
+        if (geteuid() == 0) QSKIP("folder permissions do not bind the superuser");
+        DocumentFixture f;
+        QTemporaryDir locked;
+        const QString name =
+            writeFile(locked.filePath(QStringLiteral("locked.gif")), threeFrames());
+        f.doc.FileOpen1Execute(Origin::CommandLine, name);
+        f.doc.changed();
+        const QByteArray before = readFile(name);
+        QFile::setPermissions(locked.path(), QFile::ReadOwner | QFile::ExeOwner);
+        f.fakes.prompts.answer(Answer::Ok);
+        QCOMPARE(f.doc.FileSave1Execute(), Result::Failed);
+        QFile::setPermissions(locked.path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(readFile(name), before);
+        QVERIFY(f.doc.isModified());
+    }
+
+    // ---- Save as ----
+
+    void saveAsKeepsTheFlagsAndTheRecentList() {
+        DocumentFixture f;
+        openCopy(f, QStringLiteral("orig.gif"));
+        f.doc.GifcommentChange(QStringLiteral("typed later"));
+        QVERIFY(f.doc.isModified());
+        const QStringList recent = f.doc.recentFiles();
+        const QString copy = file(QStringLiteral("copy.gif"));
+        f.fakes.dialogs.choose(copy);
+        f.doc.save2Click();
+        QCOMPARE(f.fakes.dialogs.requests().front().title, QStringLiteral("Save as"));
+        QCOMPARE(f.fakes.dialogs.requests().front().filter, SaveFilter);
+        QCOMPARE(f.doc.path(), copy);
+        QCOMPARE(f.doc.title(), QStringLiteral("copy.gif - Vorlane Gif"));
+        QVERIFY(f.doc.isModified());
+        QCOMPARE(f.doc.recentFiles(), recent);
+        // Save as carries the comment as last written, not the box.
+        QCOMPARE(commentsOfFrame0(load(copy)), QStringList{QStringLiteral("hello")});
+
+        // A later Save writes to copy.gif, with the box.
+        QCOMPARE(f.doc.FileSave1Execute(), Result::Saved);
+        QCOMPARE(f.fakes.dialogs.requests().size(), 1);
+        QCOMPARE(commentsOfFrame0(load(copy)), QStringList{QStringLiteral("typed later")});
+        QCOMPARE(f.doc.recentFiles().front(), copy);
+    }
+
+    // ---- Save optimized as ----
+
+    void saveOptimizedLeavesTheDocumentAlone() {
+        DocumentFixture f;
+        openCopy(f, QStringLiteral("big.gif"));
+        f.doc.changed();
+        const QString title = f.doc.title();
+        const QStringList recent = f.doc.recentFiles();
+        const QString out = file(QStringLiteral("small.gif"));
+        f.fakes.dialogs.choose(out);
+        f.doc.eosClick();
+        const auto& r = f.fakes.dialogs.requests().front();
+        QCOMPARE(r.title, QStringLiteral("Save optimized as..."));
+        QCOMPARE(r.filter, QStringLiteral("Gif image (*.gif)|*.gif"));
+        QCOMPARE(r.defaultExtension, QStringLiteral("gif"));
+        QCOMPARE(f.fakes.prompts.asked().size(), 0);
+        QCOMPARE(f.doc.title(), title);
+        QCOMPARE(f.doc.path(), file(QStringLiteral("big.gif")));
+        QVERIFY(f.doc.isModified());
+        QCOMPARE(f.doc.recentFiles(), recent);
+        QCOMPARE(f.doc.frameCount(), 3);
+        // The document image keeps its full-size frames and comment.
+        QCOMPARE(int(f.doc.image()->frame(1).width()), 8);
+        QVERIFY(f.doc.thereiscommentext());
+        const gif::GifImage saved = load(out);
+        QVERIFY(saved.frameCount() >= 1);
+        QVERIFY(commentsOfFrame0(saved).isEmpty()); // cleanup drops comments
+    }
+
+    // ---- Revert ----
+
+    void revertCancelledChangesNothing() {
+        DocumentFixture f;
+        openCopy(f, QStringLiteral("rev.gif"));
+        f.doc.selectFrame(2);
+        f.doc.infiniClick();
+        f.fakes.prompts.expect(RevertQuestion, Answer::Cancel);
+        f.doc.retablirClick();
+        QCOMPARE(f.fakes.prompts.asked().front().buttons, Prompts::Buttons::YesCancel);
+        QCOMPARE(f.fakes.prompts.asked().front().icon, Prompts::Icon::Warning);
+        QVERIFY(f.doc.isModified());
+        QVERIFY(f.doc.loopInfinite());
+        QCOMPARE(f.doc.currentFrame(), 2);
+    }
+
+    void revertReopensTheFile() {
+        DocumentFixture f;
+        openCopy(f, QStringLiteral("rev2.gif"));
+        f.doc.infiniClick();
+        f.fakes.prompts.expect(RevertQuestion, Answer::Yes);
+        f.doc.retablirClick();
+        QCOMPARE(f.fakes.prompts.asked().size(), 1); // no save question
+        QVERIFY(!f.doc.isModified());
+        QVERIFY(!f.doc.loopInfinite());
+        QCOMPARE(f.doc.currentFrame(), 0);
+    }
+
+    void revertOfADeletedFile() {
+        DocumentFixture f;
+        openCopy(f, QStringLiteral("rev3.gif"));
+        f.doc.selectFrame(2);
+        f.doc.infiniClick();
+        QFile::remove(file(QStringLiteral("rev3.gif")));
+        f.fakes.prompts.answer(Answer::Yes);
+        f.fakes.prompts.expect(QStringLiteral("File does not exist"), Answer::Ok);
+        f.doc.retablirClick();
+        QCOMPARE(f.doc.frameCount(), 3);
+        QVERIFY(f.doc.isModified());
+        QCOMPARE(f.doc.currentFrame(), 0); // Revert selects the first entry first
+    }
+
+    // ---- Save image as ----
+
+    void saveImageAs_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("without extension") << "pic"
+                                           << "pic.bmp";
+        QTest::newRow("with extension") << "pic2.bmp"
+                                        << "pic2.bmp";
+        QTest::newRow("other extension") << "pic3.gif"
+                                         << "pic3.gif.bmp";
+    }
+    void saveImageAs() {
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        DocumentFixture f;
+        openCopy(f, QStringLiteral("frames.gif"));
+        f.doc.selectFrame(1);
+        f.fakes.dialogs.choose(file(typed));
+        f.doc.enregistrercadreClick();
+        const auto& r = f.fakes.dialogs.requests().front();
+        QCOMPARE(r.kind, FakeFileDialogs::Kind::SaveFile);
+        QVERIFY(r.title.isEmpty());
+        QCOMPARE(r.filter, QStringLiteral("Bitmap image (*.bmp)|*.bmp"));
+        QVERIFY(r.defaultExtension.isEmpty());
+        QImageReader reader(file(written));
+        QCOMPARE(reader.format(), QByteArray("bmp"));
+        const QImage picture = reader.read();
+        QCOMPARE(picture.size(), QSize(8, 6));
+        QCOMPARE(picture.pixel(3, 3), qRgb(0, 255, 0));
+        QVERIFY(!f.doc.isModified());
+    }
+
+    void saveImageAsNeedsACurrentFrame() {
+        DocumentFixture f;
+        f.loaded(2);
+        f.doc.enregistrercadreClick(); // no current frame: no dialog
+        QCOMPARE(f.fakes.dialogs.requests().size(), 0);
+        f.doc.selectFrame(0);
+        f.fakes.dialogs.cancel();
+        f.doc.enregistrercadreClick();
+        QCOMPARE(f.fakes.dialogs.requests().size(), 1);
+        QCOMPARE(f.fakes.prompts.asked().size(), 0);
+    }
+
+    // ---- New and closing with Yes ----
+
+    void newAnsweredYesSavesFirst() {
+        DocumentFixture f;
+        openCopy(f, QStringLiteral("beforenew.gif"));
+        f.doc.NumLoopsChange(7);
+        f.fakes.prompts.answer(Answer::Yes);
+        f.doc.FileNewItemClick();
+        QVERIFY(!f.doc.hasImage());
+        QVERIFY(!f.doc.isModified());
+        QCOMPARE(
+            *load(file(QStringLiteral("beforenew.gif"))).frame(0).extensions.front()->loopCount(),
+            uint16_t(7));
+    }
+
+    void yesWithAFailedSaveActsAsCancel() {
+        DocumentFixture f;
+        f.loaded(2);
+        f.doc.changed();
+        const QString blocker = writeFile(file(QStringLiteral("blocker2")), {1});
+        // New
+        f.fakes.prompts.answer(Answer::Yes);
+        f.fakes.dialogs.choose(blocker + QStringLiteral("/x.gif"));
+        f.fakes.prompts.answer(Answer::Ok);
+        f.doc.FileNewItemClick();
+        QVERIFY(f.doc.hasImage());
+        QCOMPARE(f.doc.entryCount(), 2);
+        QVERIFY(f.doc.isModified());
+        // Closing
+        f.fakes.prompts.answer(Answer::Yes);
+        f.fakes.dialogs.choose(blocker + QStringLiteral("/x.gif"));
+        f.fakes.prompts.answer(Answer::Ok);
+        QVERIFY(!f.doc.FormCloseQuery());
+        QVERIFY(f.doc.isModified());
+    }
+
+    void yesWithACancelledSaveDialogGoesOn() {
+        DocumentFixture f;
+        f.loaded(2);
+        f.doc.changed();
+        f.fakes.prompts.answer(Answer::Yes);
+        f.fakes.dialogs.cancel();
+        QVERIFY(f.doc.FormCloseQuery()); // the program ends without saving
+
+        f.fakes.prompts.answer(Answer::Yes);
+        f.fakes.dialogs.cancel();
+        f.doc.FileNewItemClick();
+        QVERIFY(!f.doc.hasImage());
+        QVERIFY(!f.doc.isModified());
+    }
+
+    void closeAnsweredYesSaves() {
+        DocumentFixture f;
+        f.loaded(2);
+        f.doc.changed();
+        f.fakes.prompts.answer(Answer::Yes);
+        f.fakes.dialogs.choose(file(QStringLiteral("atquit.gif")));
+        QVERIFY(f.doc.FormCloseQuery());
+        QVERIFY(QFileInfo::exists(file(QStringLiteral("atquit.gif"))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSave)
+#include "tst_save.moc"
