@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace vorlane::gif {
@@ -69,6 +71,23 @@ struct Node {
     bool reduced = false; // merged into one palette entry
 };
 
+// A table whose empty state is all zero bytes, taken from calloc: large blocks come
+// straight from the system as zero pages, so only the parts a picture touches cost
+// anything, which keeps reducing small pictures cheap.
+template <typename T> class ZeroedTable {
+public:
+    explicit ZeroedTable(size_t n) : m_data(static_cast<T*>(std::calloc(n, sizeof(T)))) {
+        if (!m_data) throw std::bad_alloc();
+    }
+    ~ZeroedTable() { std::free(m_data); }
+    ZeroedTable(const ZeroedTable&) = delete;
+    ZeroedTable& operator=(const ZeroedTable&) = delete;
+    T& operator[](size_t i) { return m_data[i]; }
+
+private:
+    T* m_data;
+};
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -82,17 +101,15 @@ struct ColorReducer::Buffers {
     std::array<uint8_t, 1 << SetBits> setValues{};
 
     // Octree: cells at depth 6 and the nodes above them, by depth.
-    std::vector<Sums> cells = std::vector<Sums>(CellCount);
+    // Both are all zero between calls.
+    ZeroedTable<Sums> cells{CellCount};
     std::vector<uint32_t> usedCells;
-    std::array<std::vector<Node>, OctreeDepth> nodes;
+    std::array<ZeroedTable<Node>, OctreeDepth> nodes{
+        ZeroedTable<Node>(1),   ZeroedTable<Node>(8),    ZeroedTable<Node>(64),
+        ZeroedTable<Node>(512), ZeroedTable<Node>(4096), ZeroedTable<Node>(32768)};
     std::array<std::vector<uint32_t>, OctreeDepth> usedNodes;
 
     std::vector<int> errors;
-
-    Buffers() {
-        for (int d = 0; d < OctreeDepth; ++d)
-            nodes[d].resize(size_t(1) << (3 * d));
-    }
 };
 
 namespace {
@@ -116,26 +133,60 @@ int findOrAdd(Keys& keys, Values& values, int bits, uint32_t key, int& count, in
 } // namespace
 
 // ---------------------------------------------------------------------------------------
-// Nearest colour: the palette is searched in order of green, outwards from the pixel's
-// green, stopping once green alone is farther than the best match; a direct-mapped cache
-// remembers recent answers.
+// Nearest colour: each box of the colour space keeps the short list of entries that can
+// be nearest to any colour inside it (an entry whose closest point of the box is farther
+// than some other entry's farthest point never is), so a search looks at a few entries
+// instead of all of them; a direct-mapped cache remembers recent answers.
 
-NearestColor::NearestColor(const ColorTable& palette, size_t entries, size_t expectedColors) {
-    entries = std::min(entries, palette.size());
-    m_order.resize(entries);
-    for (size_t i = 0; i < entries; ++i)
-        m_order[i] = {palette[i].g, palette[i].r, palette[i].b, uint8_t(i)};
-    std::sort(m_order.begin(), m_order.end(),
-              [](const Entry& a, const Entry& b) { return a.g < b.g; });
-    for (int g = 0, pos = 0; g < 256; ++g) {
-        while (pos < int(m_order.size()) && m_order[size_t(pos)].g < g)
-            ++pos;
-        m_start[size_t(g)] = pos;
-    }
-    while (m_bits < 16 && (size_t(1) << m_bits) < expectedColors)
+NearestColor::NearestColor(const ColorTable& palette, size_t entries, size_t expectedColors)
+    : m_palette(palette.begin(), palette.begin() + ptrdiff_t(std::min(entries, palette.size()))) {
+    // Listing a box costs a pass over the palette, so there are fewer, larger boxes (with
+    // longer lists) when few colours will be asked for.
+    m_boxBits = expectedColors > 32768 ? 4 : (expectedColors > 2048 ? 3 : 2);
+    const size_t boxes = size_t(1) << (3 * m_boxBits);
+    m_boxStart.assign(boxes, -1);
+    m_boxCount.assign(boxes, 0);
+    while (m_bits < 18 && (size_t(1) << m_bits) < expectedColors)
         ++m_bits;
     m_cacheKeys.assign(size_t(1) << m_bits, 0);
     m_cacheValues.resize(size_t(1) << m_bits);
+}
+
+const NearestColor::Candidate* NearestColor::candidates(int r, int g, int b, int& count) {
+    const int shift = 8 - m_boxBits;
+    const size_t box =
+        size_t((r >> shift) << (2 * m_boxBits) | (g >> shift) << m_boxBits | (b >> shift));
+    if (m_boxStart[box] < 0) {
+        const int lo[3] = {(r >> shift) << shift, (g >> shift) << shift, (b >> shift) << shift};
+        const int hi[3] = {lo[0] + (1 << shift) - 1, lo[1] + (1 << shift) - 1,
+                           lo[2] + (1 << shift) - 1};
+        std::array<int, 256> boxDistance{};
+        int bound = INT_MAX;
+        for (size_t i = 0; i < m_palette.size(); ++i) {
+            const int c[3] = {m_palette[i].r, m_palette[i].g, m_palette[i].b};
+            int near = 0, far = 0;
+            for (int k = 0; k < 3; ++k) {
+                const int dn = c[k] < lo[k] ? lo[k] - c[k] : (c[k] > hi[k] ? c[k] - hi[k] : 0);
+                const int df = std::max(std::abs(c[k] - lo[k]), std::abs(c[k] - hi[k]));
+                near += dn * dn;
+                far += df * df;
+            }
+            boxDistance[i] = near;
+            bound = std::min(bound, far);
+        }
+        const size_t start = m_boxEntries.size();
+        for (size_t i = 0; i < m_palette.size(); ++i)
+            if (boxDistance[i] <= bound) m_boxEntries.push_back({boxDistance[i], int(i)});
+        std::sort(m_boxEntries.begin() + ptrdiff_t(start), m_boxEntries.end(),
+                  [](const Candidate& a, const Candidate& b) {
+                      return a.boxDistance != b.boxDistance ? a.boxDistance < b.boxDistance
+                                                            : a.index < b.index;
+                  });
+        m_boxStart[box] = int32_t(start);
+        m_boxCount[box] = uint16_t(m_boxEntries.size() - start);
+    }
+    count = m_boxCount[box];
+    return m_boxEntries.data() + m_boxStart[box];
 }
 
 uint8_t NearestColor::operator()(int r, int g, int b) {
@@ -149,30 +200,23 @@ uint8_t NearestColor::operator()(int r, int g, int b) {
     return found;
 }
 
-uint8_t NearestColor::search(int r, int g, int b) const {
+uint8_t NearestColor::search(int r, int g, int b) {
+    int count = 0;
+    const Candidate* list = candidates(r, g, b, count);
     int best = INT_MAX;
-    uint8_t bestIndex = 0;
-    auto consider = [&](const Entry& e) {
+    int bestIndex = 0;
+    for (int k = 0; k < count; ++k) {
+        // No colour of the box is closer to this entry, nor to any after it, than that.
+        if (list[k].boxDistance > best) break;
+        const Rgb& e = m_palette[size_t(list[k].index)];
         const int dr = e.r - r, dg = e.g - g, db = e.b - b;
         const int d = dr * dr + dg * dg + db * db;
-        if (d < best || (d == best && e.index < bestIndex)) {
+        if (d < best || (d == best && list[k].index < bestIndex)) {
             best = d;
-            bestIndex = e.index;
+            bestIndex = list[k].index;
         }
-    };
-    const int n = int(m_order.size());
-    const int start = m_start[size_t(g)];
-    for (int i = start; i < n; ++i) {
-        const int dg = m_order[size_t(i)].g - g;
-        if (dg * dg > best) break;
-        consider(m_order[size_t(i)]);
     }
-    for (int i = start - 1; i >= 0; --i) {
-        const int dg = g - m_order[size_t(i)].g;
-        if (dg * dg > best) break;
-        consider(m_order[size_t(i)]);
-    }
-    return bestIndex;
+    return uint8_t(bestIndex);
 }
 
 // ---------------------------------------------------------------------------------------

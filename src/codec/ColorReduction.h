@@ -51,16 +51,24 @@ public:
     }
 
 private:
-    struct Entry {
-        uint8_t g, r, b, index;
+    // The colour space is cut into boxes (2^m_boxBits per channel); each box lists, once a
+    // colour in it is asked for, the entries that can be nearest to some colour of it,
+    // closest to the box first, each with its squared distance to the box.
+    struct Candidate {
+        int boxDistance;
+        int index;
     };
-    uint8_t search(int r, int g, int b) const;
+    const Candidate* candidates(int r, int g, int b, int& count);
+    uint8_t search(int r, int g, int b);
 
-    std::vector<Entry> m_order; // by green
-    std::array<int, 256> m_start{};
+    ColorTable m_palette;
+    std::vector<int32_t> m_boxStart; // offset into m_boxEntries, -1 until listed
+    std::vector<uint16_t> m_boxCount;
+    std::vector<Candidate> m_boxEntries;
     std::vector<uint32_t> m_cacheKeys;
     std::vector<uint8_t> m_cacheValues;
     int m_bits = 8;
+    int m_boxBits = 4;
 };
 
 // The reduction engine behind reduceColors, working on raw pixels and writing one index

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include "codec/ColorReduction.h"
@@ -61,14 +64,6 @@ public:
         const Entry* e = lookup(color);
         return e && e->count > 0;
     }
-    // Every opaque colour on screen with its pixel count.
-    void opaqueColors(std::vector<std::pair<uint32_t, uint32_t>>& out) const {
-        out.clear();
-        for (const Entry& e : m_table)
-            if (e.color != NoColor && e.color != 0 && e.count > 0)
-                out.emplace_back(e.color, e.count);
-    }
-
     void remove(uint32_t color, uint32_t n) {
         Entry& e = m_table[find(color)];
         e.count -= n;
@@ -236,6 +231,35 @@ void copyRecords(const Frame& source, Frame& target) {
         target.graphicControlRecord = source.graphicControlRecord->clone();
 }
 
+// The octree palette of every colour the source's frames draw, each weighted by the
+// number of pixels drawing it; `distinct` receives the number of those colours.
+ColorTable drawnColorsPalette(const GifImage& source, ColorReducer& reducer, int maxColors,
+                              size_t& distinct) {
+    std::unordered_map<uint32_t, uint64_t> drawn;
+    for (size_t i = 0; i < source.frameCount(); ++i) {
+        const Frame& f = source.frame(i);
+        std::array<uint64_t, 256> uses{};
+        for (uint8_t v : f.pixels())
+            ++uses[v];
+        const GraphicControl* gc = f.graphicControl();
+        if (gc && gc->transparent) uses[gc->transparentIndex] = 0;
+        const ColorTable& table = source.activeColors(i);
+        for (size_t v = 0; v < 256; ++v)
+            if (uses[v] > 0) {
+                // As composition draws them: indices beyond the table are black.
+                const Rgb c = v < table.size() ? table[v] : Rgb{};
+                drawn[0xFF000000u | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b] += uses[v];
+            }
+    }
+    std::vector<std::pair<uint32_t, uint32_t>> counts;
+    counts.reserve(drawn.size());
+    for (const auto& [color, n] : drawn)
+        counts.emplace_back(color, uint32_t(std::min<uint64_t>(n, UINT32_MAX)));
+    std::sort(counts.begin(), counts.end()); // the same palette whatever the map's order
+    distinct = counts.size();
+    return reducer.palette(counts, maxColors);
+}
+
 } // namespace
 
 GifImage unoptimize(const GifImage& source) {
@@ -274,11 +298,10 @@ GifImage unoptimize(const GifImage& source) {
     int reported = 0;
     // For frames with more than 256 colours on screen.
     ColorReducer reducer;
-    std::vector<std::pair<uint32_t, uint32_t>> histogram;
-    bool reduced = false; // whether reducedCanvas shows the canvas as it stands
-    ColorTable reducedPalette;
-    Bytes reducedCanvas;
+    std::optional<ColorTable> sharedPalette;
     std::optional<NearestColor> nearest;
+    Bytes reducedCanvas;
+    bool reduced = false; // whether reducedCanvas shows the canvas as it stands
 
     for (size_t i = 0; i < n; ++i) {
         const Frame& from = source.frame(i);
@@ -361,18 +384,19 @@ GifImage unoptimize(const GifImage& source) {
                 if (const int t = colors.slotOnScreen(0); t >= 0) transparentIndex = uint8_t(t);
                 reduced = false;
             } else {
-                // More than 256 colours on screen: an octree palette of the colours on
-                // screen, one entry kept for transparent pixels, and a second index canvas
-                // mapped to it. While the palette stays the same from frame to frame only
-                // the changed pixels are mapped again.
-                colors.opaqueColors(histogram);
-                const bool keyed = colors.onScreen(0);
-                ColorTable palette = reducer.palette(histogram, keyed ? Slots - 1 : Slots);
-                const uint8_t transparentSlot = uint8_t(palette.size());
+                // More than 256 colours on screen. Such frames share one octree palette
+                // of every colour the source draws (255 entries, leaving one for the
+                // transparent pixels), much as reducing the whole animation to 256
+                // colours first would. With the palette fixed, a second index canvas
+                // follows the screen and only the changed pixels are mapped again.
+                if (!sharedPalette) {
+                    size_t distinct = 0;
+                    sharedPalette = drawnColorsPalette(source, reducer, Slots - 1, distinct);
+                    nearest.emplace(*sharedPalette, sharedPalette->size(), distinct);
+                }
+                const uint8_t transparentSlot = uint8_t(sharedPalette->size());
                 auto map = [&](uint32_t c) { return c == 0 ? transparentSlot : (*nearest)(c); };
-                if (!reduced || palette != reducedPalette) {
-                    reducedPalette = palette;
-                    nearest.emplace(reducedPalette, reducedPalette.size(), histogram.size());
+                if (!reduced) {
                     reducedCanvas.resize(area);
                     uint32_t last = NoColor;
                     uint8_t lastIndex = 0;
@@ -391,13 +415,13 @@ GifImage unoptimize(const GifImage& source) {
                             if (old[k] != now[k]) index[k] = map(now[k]);
                     });
                 }
-                reduced = true;
-                pixels = reducedCanvas;
-                table = std::move(palette);
-                if (keyed) {
+                table = *sharedPalette;
+                if (colors.onScreen(0)) {
                     table.push_back(transparentRgb);
                     transparentIndex = transparentSlot;
                 }
+                reduced = true;
+                pixels = reducedCanvas;
             }
             frame.setPixels(uint16_t(width), uint16_t(height), std::move(pixels));
             frame.setLocalColors(std::move(table));

@@ -158,6 +158,28 @@ private Q_SLOTS:
         QVERIFY(!out.frame(2).graphicControl()->transparent);
     }
 
+    void colourArrivingWhilePaletteIsFullIsMappedOnceItFits() {
+        // 16 x 17 screen with exactly 256 colours (the last row repeats the first). A new
+        // colour over a repeated one makes 257; then a column removes 16 colours, and the
+        // newcomer, which found no free entry on arrival, must show in its own colour.
+        GifImage g;
+        g.screenWidth = 16;
+        g.screenHeight = 17;
+        ColorTable grid;
+        for (int k = 0; k < 256; ++k)
+            grid.push_back({uint8_t(k), uint8_t(k / 3), uint8_t(255 - k)});
+        Bytes indices(16 * 17);
+        for (size_t k = 0; k < indices.size(); ++k)
+            indices[k] = uint8_t(k % 256);
+        g.appendFrame(makeFrame(0, 0, 16, 17, indices, grid, 1));
+        g.appendFrame(makeFrame(0, 16, 1, 1, {0}, {{1, 250, 1}}, 1));
+        g.appendFrame(makeFrame(1, 0, 1, 17, Bytes(17, 2), grid, 1));
+        const GifImage out = unoptimize(g);
+        checkShowsTheSame(g, out);
+        const Frame& last = out.frame(2);
+        QCOMPARE(last.localColors()[last.pixels()[16 * 16]], (Rgb{1, 250, 1}));
+    }
+
     void transparencyIsResolvedAgain() {
         GifImage g;
         g.screenWidth = 3;
