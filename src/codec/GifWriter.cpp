@@ -91,7 +91,8 @@ Bytes encodeImage(const GifImage& image) {
     out.reserve(estimate);
 
     const char* signature = needs89a(image) ? "GIF89a" : "GIF87a";
-    out.insert(out.end(), signature, signature + 6);
+    out.resize(6);
+    std::memcpy(out.data(), signature, 6);
 
     const ColorTable& global = image.globalColors();
     put16(out, image.screenWidth);
@@ -177,12 +178,27 @@ private:
 } // namespace
 
 int minimumCodeSize(std::span<const uint8_t> pixels, size_t tableSize) {
-    uint8_t highest = 0;
-    for (uint8_t v : pixels)
-        highest = std::max(highest, v);
-    const size_t needed = std::max<size_t>(size_t(highest) + 1, tableSize);
     int bits = 2;
-    while ((size_t(1) << bits) < needed)
+    while ((size_t(1) << bits) < tableSize)
+        ++bits;
+    if (bits >= 8)
+        return 8;
+    // The highest index needs as many bits as the OR of all indices has: one pass of
+    // word-wide ORs instead of a per-byte maximum.
+    uint64_t any = 0;
+    size_t i = 0;
+    for (; i + 8 <= pixels.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, pixels.data() + i, 8);
+        any |= word;
+    }
+    for (; i < pixels.size(); ++i)
+        any |= pixels[i];
+    any |= any >> 32;
+    any |= any >> 16;
+    any |= any >> 8;
+    const unsigned highest = unsigned(any & 0xFF);
+    while ((1u << bits) <= highest)
         ++bits;
     return bits;
 }

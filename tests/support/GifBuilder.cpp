@@ -146,8 +146,13 @@ Bytes GifBuilder::lzwBlocks(const std::vector<uint8_t>& indices, int minCodeSize
         }
         prefix = px;
     }
-    if (prefix >= 0)
+    if (prefix >= 0) {
         emit(prefix);
+        // The decoder widens its codes after this last one as after any other, so the
+        // end code goes out at the width it will read.
+        if (next >= (1 << codeSize) && codeSize < 12)
+            ++codeSize;
+    }
     emit(end);
     if (accBits > 0)
         data.push_back(uint8_t(acc & 0xFF));
