@@ -434,11 +434,12 @@ void TMainform::buildStatusBar() {
     for (int i = 0; i < 5; ++i) {
         auto* panel = new QLabel(m_statusBar);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        panel->setMinimumWidth(PanelWidths[i]);
         if (i == 0) {
+            // The hint panel takes the room the others leave.
+            panel->setMinimumWidth(120);
             m_statusBar->addWidget(panel, 1);
         } else {
-            // Design widths; a panel grows when its text needs more room.
+            panel->setMinimumWidth(PanelWidths[i]);
             panel->setFrameShape(QFrame::StyledPanel);
             panel->setFrameShadow(QFrame::Sunken);
             m_statusBar->addPermanentWidget(panel);
@@ -630,7 +631,6 @@ WindowState TMainform::currentState() const {
     s.hasImage = m_doc->hasImage();
     s.hasFile = m_doc->hasFile();
     s.modified = m_doc->isModified();
-    s.clipboardHasBitmap = m_platform.clipboard && m_platform.clipboard->hasBitmap();
     return s;
 }
 
@@ -669,8 +669,22 @@ void TMainform::setPanelText(int panel, const QString& text) {
     QLabel* label = m_panels[size_t(panel)];
     if (label->text() == text) return;
     label->setText(text);
-    // Long work blocks the event loop; the panel must show its text now.
-    if (panel == 0 && m_doc->progress() >= 0 && label->isVisible()) label->repaint();
+    // The other panels keep their design widths unless their text needs more room.
+    if (panel > 0)
+        label->setMinimumWidth(
+            std::max(PanelWidths[panel],
+                     label->fontMetrics().horizontalAdvance(text) + 2 * label->frameWidth() + 8));
+    if (panel == 0 && m_doc->progress() >= 0) paintProgressNow();
+}
+
+void TMainform::paintProgressNow() {
+    // Long work blocks the event loop, so the status bar is painted at once; at most
+    // every 40 ms, so that a burst of short operations (each frame's first picture
+    // reports its rendering) costs no painting of its own.
+    if (m_progressPainted.isValid() && m_progressPainted.elapsed() < 40) return;
+    if (!m_statusBar->isVisible()) return;
+    m_statusBar->repaint();
+    m_progressPainted.start();
 }
 
 void TMainform::setProgress(int percent) {
@@ -681,7 +695,7 @@ void TMainform::setProgress(int percent) {
     }
     m_progress->setValue(percent);
     m_progress->show();
-    if (m_progress->isVisible()) m_progress->repaint();
+    paintProgressNow();
 }
 
 bool TMainform::event(QEvent* event) {
@@ -903,7 +917,11 @@ void TMainform::File1Click() {
 }
 
 void TMainform::Edit1Click() {
-    const EditMenuState s = editMenuState(m_flags, currentState());
+    // The clipboard is asked only here: on some desktops asking means a round trip to
+    // the display server, too slow for the refreshes that run on every selection.
+    WindowState state = currentState();
+    state.clipboardHasBitmap = m_platform.clipboard && m_platform.clipboard->hasBitmap();
+    const EditMenuState s = editMenuState(m_flags, state);
     action(QStringLiteral("CutItem"))->setEnabled(s.cut);
     action(QStringLiteral("CopyItem"))->setEnabled(s.copy);
     action(QStringLiteral("Del"))->setEnabled(s.remove);

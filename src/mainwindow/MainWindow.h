@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTimer>
 
@@ -98,6 +99,7 @@ public:
     void EnableButtons();
     void status();
     void shapeit() { status(); }
+    // The state the enabling rules read (all but the clipboard).
     WindowState currentState() const;
 
     // ---- thumbnail strip and selection ----
@@ -195,6 +197,7 @@ private:
     void updateLoopChoice();
     void setCommentText(const QString& text);
     void setProgress(int percent);
+    void paintProgressNow();
     void setPanelText(int panel, const QString& text);
     void showFramePicture(int k);
     void installAfterPaint();
@@ -234,6 +237,7 @@ private:
     QProgressBar* m_progress = nullptr;
     BalloonHint* m_balloon = nullptr;
 
+    QElapsedTimer m_progressPainted;
     QTimer m_hintTimer;
     int m_hintCounter = 0;
     bool m_settingsRead = false;

@@ -64,11 +64,13 @@ void PictureView::setPicture(const QImage& picture, float scale) {
     if (picture.isNull()) {
         m_shown = QImage();
     } else {
+        // Scaled first (nearest neighbour keeps an indexed picture indexed), so that only
+        // the shown pixels are converted.
         const QSize size = scaledSize(picture.size(), scale);
-        QImage converted = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        m_shown = size == picture.size()
-                      ? converted
-                      : converted.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        const QImage scaled = size == picture.size() ? picture
+                                                     : picture.scaled(size, Qt::IgnoreAspectRatio,
+                                                                      Qt::FastTransformation);
+        m_shown = scaled.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     }
     update();
 }
