@@ -358,19 +358,6 @@ private Q_SLOTS:
         QVERIFY(f.doc.isModified());
     }
 
-    void revertAsksNoSaveQuestion() {
-        const QString name = writeFile(file(QStringLiteral("revert.gif")), threeFrames());
-        DocumentFixture f;
-        f.doc.FileOpen1Execute(Origin::CommandLine, name);
-        f.doc.infiniClick();
-        QVERIFY(f.doc.isModified());
-        f.doc.FileOpen1Execute(Origin::Revert);
-        QCOMPARE(f.fakes.prompts.asked().size(), 0);
-        QVERIFY(!f.doc.isModified());
-        QVERIFY(!f.doc.loopInfinite());
-        QCOMPARE(f.doc.numLoops(), 3);
-    }
-
     // ---- recent files ----
 
     void recentFilesMoveToFront_data() {
