@@ -71,21 +71,24 @@ struct Node {
     bool reduced = false; // merged into one palette entry
 };
 
-// A table whose empty state is all zero bytes, taken from calloc: large blocks come
-// straight from the system as zero pages, so only the parts a picture touches cost
-// anything, which keeps reducing small pictures cheap.
+// A table whose empty state is all zero bytes, taken from calloc on first use (pictures
+// with few colours never need one): large blocks come from the system as zero pages, so
+// only the parts a picture touches cost anything.
 template <typename T> class ZeroedTable {
 public:
-    explicit ZeroedTable(size_t n) : m_data(static_cast<T*>(std::calloc(n, sizeof(T)))) {
-        if (!m_data) throw std::bad_alloc();
-    }
+    explicit ZeroedTable(size_t n) : m_size(n) {}
     ~ZeroedTable() { std::free(m_data); }
     ZeroedTable(const ZeroedTable&) = delete;
     ZeroedTable& operator=(const ZeroedTable&) = delete;
+    void allocate() {
+        if (!m_data && !(m_data = static_cast<T*>(std::calloc(m_size, sizeof(T)))))
+            throw std::bad_alloc();
+    }
     T& operator[](size_t i) { return m_data[i]; }
 
 private:
-    T* m_data;
+    size_t m_size;
+    T* m_data = nullptr;
 };
 
 } // namespace
@@ -100,8 +103,8 @@ struct ColorReducer::Buffers {
     std::array<uint32_t, 1 << SetBits> setKeys{};
     std::array<uint8_t, 1 << SetBits> setValues{};
 
-    // Octree: cells at depth 6 and the nodes above them, by depth.
-    // Both are all zero between calls.
+    // Octree: cells at depth 6 and the nodes above them, by depth; all zero between calls,
+    // reset through the lists of what was touched.
     ZeroedTable<Sums> cells{CellCount};
     std::vector<uint32_t> usedCells;
     std::array<ZeroedTable<Node>, OctreeDepth> nodes{
@@ -110,6 +113,12 @@ struct ColorReducer::Buffers {
     std::array<std::vector<uint32_t>, OctreeDepth> usedNodes;
 
     std::vector<int> errors;
+
+    void allocateOctree() {
+        cells.allocate();
+        for (auto& level : nodes)
+            level.allocate();
+    }
 };
 
 namespace {
@@ -140,53 +149,66 @@ int findOrAdd(Keys& keys, Values& values, int bits, uint32_t key, int& count, in
 
 NearestColor::NearestColor(const ColorTable& palette, size_t entries, size_t expectedColors)
     : m_palette(palette.begin(), palette.begin() + ptrdiff_t(std::min(entries, palette.size()))) {
-    // Listing a box costs a pass over the palette, so there are fewer, larger boxes (with
-    // longer lists) when few colours will be asked for.
-    m_boxBits = expectedColors > 32768 ? 4 : (expectedColors > 2048 ? 3 : 2);
-    const size_t boxes = size_t(1) << (3 * m_boxBits);
-    m_boxStart.assign(boxes, -1);
-    m_boxCount.assign(boxes, 0);
+    for (size_t i = 0; i < m_palette.size(); ++i)
+        m_all.push_back({0, int(i)});
+    for (int level = FirstLevel; level <= LastLevel; ++level) {
+        const size_t boxes = size_t(1) << (3 * level);
+        m_levels[size_t(level)].start.assign(boxes, -1);
+        m_levels[size_t(level)].count.assign(boxes, 0);
+    }
     while (m_bits < 18 && (size_t(1) << m_bits) < expectedColors)
         ++m_bits;
     m_cacheKeys.assign(size_t(1) << m_bits, 0);
     m_cacheValues.resize(size_t(1) << m_bits);
 }
 
-const NearestColor::Candidate* NearestColor::candidates(int r, int g, int b, int& count) {
-    const int shift = 8 - m_boxBits;
-    const size_t box =
-        size_t((r >> shift) << (2 * m_boxBits) | (g >> shift) << m_boxBits | (b >> shift));
-    if (m_boxStart[box] < 0) {
+const NearestColor::Candidate* NearestColor::candidates(int level, int r, int g, int b,
+                                                        int& count) {
+    const int shift = 8 - level;
+    const size_t box = size_t((r >> shift) << (2 * level) | (g >> shift) << level | (b >> shift));
+    Level& l = m_levels[size_t(level)];
+    if (l.start[box] < 0) {
+        int parentCount = int(m_all.size());
+        const Candidate* parent = m_all.data();
+        if (level > FirstLevel) parent = candidates(level - 1, r, g, b, parentCount);
+        // The parent's list may live in m_entries, which grows below: copy it first.
+        const std::vector<Candidate> from(parent, parent + parentCount);
+
         const int lo[3] = {(r >> shift) << shift, (g >> shift) << shift, (b >> shift) << shift};
         const int hi[3] = {lo[0] + (1 << shift) - 1, lo[1] + (1 << shift) - 1,
                            lo[2] + (1 << shift) - 1};
-        std::array<int, 256> boxDistance{};
+        // Every colour of the box is within `bound` of some entry, so an entry whose
+        // nearest point of the box is farther than that is never the nearest.
+        std::vector<Candidate> near;
+        near.reserve(from.size());
         int bound = INT_MAX;
-        for (size_t i = 0; i < m_palette.size(); ++i) {
-            const int c[3] = {m_palette[i].r, m_palette[i].g, m_palette[i].b};
-            int near = 0, far = 0;
+        for (const Candidate& c : from) {
+            const Rgb& e = m_palette[size_t(c.index)];
+            const int v[3] = {e.r, e.g, e.b};
+            int dNear = 0, dFar = 0;
             for (int k = 0; k < 3; ++k) {
-                const int dn = c[k] < lo[k] ? lo[k] - c[k] : (c[k] > hi[k] ? c[k] - hi[k] : 0);
-                const int df = std::max(std::abs(c[k] - lo[k]), std::abs(c[k] - hi[k]));
-                near += dn * dn;
-                far += df * df;
+                const int dn = v[k] < lo[k] ? lo[k] - v[k] : (v[k] > hi[k] ? v[k] - hi[k] : 0);
+                const int df = std::max(std::abs(v[k] - lo[k]), std::abs(v[k] - hi[k]));
+                dNear += dn * dn;
+                dFar += df * df;
             }
-            boxDistance[i] = near;
-            bound = std::min(bound, far);
+            near.push_back({dNear, c.index});
+            bound = std::min(bound, dFar);
         }
-        const size_t start = m_boxEntries.size();
-        for (size_t i = 0; i < m_palette.size(); ++i)
-            if (boxDistance[i] <= bound) m_boxEntries.push_back({boxDistance[i], int(i)});
-        std::sort(m_boxEntries.begin() + ptrdiff_t(start), m_boxEntries.end(),
-                  [](const Candidate& a, const Candidate& b) {
-                      return a.boxDistance != b.boxDistance ? a.boxDistance < b.boxDistance
-                                                            : a.index < b.index;
-                  });
-        m_boxStart[box] = int32_t(start);
-        m_boxCount[box] = uint16_t(m_boxEntries.size() - start);
+        const size_t start = m_entries.size();
+        for (const Candidate& c : near)
+            if (c.boxDistance <= bound) m_entries.push_back(c);
+        if (level == LastLevel)
+            std::sort(m_entries.begin() + ptrdiff_t(start), m_entries.end(),
+                      [](const Candidate& a, const Candidate& b) {
+                          return a.boxDistance != b.boxDistance ? a.boxDistance < b.boxDistance
+                                                                : a.index < b.index;
+                      });
+        l.start[box] = int32_t(start);
+        l.count[box] = uint16_t(m_entries.size() - start);
     }
-    count = m_boxCount[box];
-    return m_boxEntries.data() + m_boxStart[box];
+    count = l.count[box];
+    return m_entries.data() + l.start[box];
 }
 
 uint8_t NearestColor::operator()(int r, int g, int b) {
@@ -202,7 +224,7 @@ uint8_t NearestColor::operator()(int r, int g, int b) {
 
 uint8_t NearestColor::search(int r, int g, int b) {
     int count = 0;
-    const Candidate* list = candidates(r, g, b, count);
+    const Candidate* list = candidates(LastLevel, r, g, b, count);
     int best = INT_MAX;
     int bestIndex = 0;
     for (int k = 0; k < count; ++k) {
@@ -227,6 +249,7 @@ ColorReducer::~ColorReducer() = default;
 ColorTable ColorReducer::palette(std::span<const std::pair<uint32_t, uint32_t>> colorCounts,
                                  int maxColors) {
     Buffers& buf = *m_buffers;
+    buf.allocateOctree();
     for (const auto& [color, count] : colorCounts) {
         if (count == 0) continue;
         const uint32_t key = cellKey(color);
@@ -375,6 +398,7 @@ ReductionResult ColorReducer::reduce(const PixelView& in, uint8_t* out, qsizetyp
     }
 
     // ---- Octree palette ----
+    buf.allocateOctree();
     for (int y = 0; y < in.height; ++y) {
         const uint32_t* row = in.pixels + y * in.stride;
         for (int x = 0; x < in.width; ++x) {
@@ -456,6 +480,11 @@ ReductionResult ColorReducer::reduce(const PixelView& in, uint8_t* out, qsizetyp
 }
 
 QImage reduceColors(const QImage& picture, Dither dither, int bits) {
+    ColorReducer reducer;
+    return reducer.reduce(picture, dither, bits);
+}
+
+QImage ColorReducer::reduce(const QImage& picture, Dither dither, int bits) {
     if (picture.isNull()) return {};
     QImage source = picture;
     if (source.format() != QImage::Format_RGB32 && source.format() != QImage::Format_ARGB32)
@@ -464,9 +493,8 @@ QImage reduceColors(const QImage& picture, Dither dither, int bits) {
     if (result.isNull()) throw GifError("Not enough memory for the picture");
     const PixelView view{reinterpret_cast<const uint32_t*>(source.constBits()), source.width(),
                          source.height(), source.bytesPerLine() / 4};
-    ColorReducer reducer;
-    const ReductionResult reduced = reducer.reduce(view, result.bits(), result.bytesPerLine(),
-                                                   dither, 1 << std::clamp(bits, 1, 8));
+    const ReductionResult reduced =
+        reduce(view, result.bits(), result.bytesPerLine(), dither, 1 << std::clamp(bits, 1, 8));
     QList<QRgb> table;
     table.reserve(qsizetype(reduced.colors.size()));
     for (const Rgb& c : reduced.colors)

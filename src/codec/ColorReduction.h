@@ -21,6 +21,8 @@ namespace vorlane::gif {
 // colours keeps exactly its colours. Larger ones get an octree palette built on the six
 // most significant bits of each channel, then each pixel is mapped to the nearest
 // palette colour, with or without Floyd-Steinberg error diffusion. Alpha is ignored.
+// Code that reduces many pictures in a row does better with one ColorReducer kept for
+// all of them.
 QImage reduceColors(const QImage& picture, Dither dither, int bits = 8);
 
 // A view of 32-bit pixels (0xAARRGGBB), `stride` pixels from one row to the next.
@@ -51,30 +53,35 @@ public:
     }
 
 private:
-    // The colour space is cut into boxes (2^m_boxBits per channel); each box lists, once a
-    // colour in it is asked for, the entries that can be nearest to some colour of it,
-    // closest to the box first, each with its squared distance to the box.
+    // The colour space is cut into boxes, in levels of 4, 8, 16 and 32 boxes per channel.
+    // Each box lists, once a colour in it is asked for, the entries that can be nearest
+    // to some colour of it; a box's list is drawn from its parent's, so lists shorten
+    // level by level. The finest lists are sorted by distance to the box, closest first.
+    static constexpr int FirstLevel = 2; // bits per channel
+    static constexpr int LastLevel = 5;
     struct Candidate {
-        int boxDistance;
+        int boxDistance; // squared distance from the box to the entry
         int index;
     };
-    const Candidate* candidates(int r, int g, int b, int& count);
+    struct Level {
+        std::vector<int32_t> start; // offset into `entries`, -1 until listed
+        std::vector<uint16_t> count;
+    };
+    const Candidate* candidates(int level, int r, int g, int b, int& count);
     uint8_t search(int r, int g, int b);
 
     ColorTable m_palette;
-    std::vector<int32_t> m_boxStart; // offset into m_boxEntries, -1 until listed
-    std::vector<uint16_t> m_boxCount;
-    std::vector<Candidate> m_boxEntries;
+    std::vector<Candidate> m_all;
+    std::array<Level, LastLevel + 1> m_levels;
+    std::vector<Candidate> m_entries;
     std::vector<uint32_t> m_cacheKeys;
     std::vector<uint8_t> m_cacheValues;
     int m_bits = 8;
-    int m_boxBits = 4;
 };
 
-// The reduction engine behind reduceColors, working on raw pixels and writing one index
-// byte per pixel to `out` (`outStride` bytes from one row to the next). It keeps its
-// working buffers between calls, so reducing many pictures of one size in a row touches
-// no new memory after the first.
+// The reduction engine behind reduceColors. It keeps its working buffers (about 10 MB
+// once a picture needed the octree) between calls, so reducing many pictures in a row
+// touches no new memory after the first.
 class ColorReducer {
 public:
     ColorReducer();
@@ -82,9 +89,14 @@ public:
     ColorReducer(const ColorReducer&) = delete;
     ColorReducer& operator=(const ColorReducer&) = delete;
 
-    // At most `maxColors` (1..256) entries. Without `transparentColor` alpha is ignored.
-    // With it, pixels whose alpha is 0 are transparent: they all get one entry of their
-    // own holding that colour, and the other pixels share at most maxColors - 1 entries.
+    // reduceColors with this reducer's buffers.
+    QImage reduce(const QImage& picture, Dither dither, int bits = 8);
+
+    // Reduces raw pixels, writing one index byte per pixel to `out` (`outStride` bytes
+    // from one row to the next), with at most `maxColors` (1..256) entries. Without
+    // `transparentColor` alpha is ignored. With it, pixels whose alpha is 0 are transparent: they
+    // all get one entry of their own holding that colour, and the other pixels share at most
+    // maxColors - 1 entries.
     ReductionResult reduce(const PixelView& in, uint8_t* out, qsizetype outStride, Dither dither,
                            int maxColors = 256, std::optional<Rgb> transparentColor = std::nullopt);
 
