@@ -6,6 +6,7 @@
 #include "codec/Compositor.h"
 #include "codec/RandomAnimation.h"
 #include "codec/Unoptimize.h"
+#include "support/GifBuilder.h"
 
 using namespace vorlane::gif;
 using namespace vorlane::test;
@@ -268,6 +269,28 @@ private Q_SLOTS:
         QVERIFY(std::is_sorted(percents.begin(), percents.end()));
         QVERIFY(std::all_of(messages.begin(), messages.end(),
                             [](ProgressMessage m) { return m == ProgressMessage::Rendering; }));
+    }
+
+    void writtenAndReadBackShowsTheSame() {
+        // A file with a global table, partial frames, every disposal, transparency and a
+        // frame without a graphic control record: unoptimized, written and read again, it
+        // still shows what the file shows.
+        GifBuilder b;
+        b.header().screen(6, 4, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}).loop(0);
+        b.graphicControl(1, 10).image(0, 0, 6, 4, Bytes(24, 3));
+        b.graphicControl(2, 10, 0).image(1, 1, 3, 2, {0, 1, 0, 2, 0, 1});
+        b.graphicControl(3, 10, 1).image(2, 0, 4, 2, {1, 2, 2, 1, 0, 1, 1, 0},
+                                         {0x123456, 0x654321});
+        b.image(4, 3, 2, 1, {0, 1});
+        b.graphicControl(0, 10, 2).image(0, 2, 6, 2, Bytes(12, 2));
+        b.trailer();
+        GifImage source;
+        source.load(b.bytes());
+        const GifImage out = unoptimize(source);
+        GifImage reread;
+        reread.load(out.saveToBytes());
+        checkShowsTheSame(source, reread);
+        QCOMPARE(*reread.frame(0).extensions[0]->loopCount(), uint16_t(0));
     }
 
     void emptyImages() {
