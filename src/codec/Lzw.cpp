@@ -166,7 +166,7 @@ DecodeResult decode(std::span<const uint8_t> data, int minCodeSize, uint8_t* out
 // stays in the first-level cache; 0 marks a free slot (no entry has key 0 and code 0,
 // since codes start above the end code). In front of it, each code remembers the child
 // it last led to: runs and repeated patterns find their next string there without
-// hashing. A full table is cleared by sweeping both (44 KiB once per 4000-odd codes).
+// hashing. A full table is cleared by sweeping both (48 KiB once per 4000-odd codes).
 // ---------------------------------------------------------------------------------------
 
 namespace {
