@@ -115,16 +115,30 @@ constexpr int Margin = 8;
 
 BalloonHint::BalloonHint(QWidget* parent)
     : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint), m_hideTimer(new QTimer(this)) {
-    setAttribute(Qt::WA_TranslucentBackground);
     m_hideTimer->setSingleShot(true);
     connect(m_hideTimer, &QTimer::timeout, this, &QWidget::hide);
+}
+
+QPainterPath BalloonHint::outline() const {
+    const QRectF body(0.5, PointerHeight + 0.5, width() - 1.0, height() - PointerHeight - 1.0);
+    QPainterPath path;
+    path.addRoundedRect(body, 6, 6);
+    QPainterPath pointer;
+    const qreal x = Margin + PointerHeight;
+    pointer.moveTo(x - 7, PointerHeight + 1);
+    pointer.lineTo(x, 0.5);
+    pointer.lineTo(x + 7, PointerHeight + 1);
+    pointer.closeSubpath();
+    return path.united(pointer);
 }
 
 void BalloonHint::showAt(QWidget* target, const QString& text, int timeoutMs) {
     m_text = text;
     const QFontMetrics metrics(font());
     const QSize textSize = metrics.size(0, text);
-    resize(textSize.width() + 2 * Margin, textSize.height() + 2 * Margin + PointerHeight);
+    resize(textSize.width() + 2 * Margin + 2, textSize.height() + 2 * Margin + PointerHeight);
+    // A mask rather than a translucent window: it needs no compositing desktop.
+    setMask(QRegion(outline().toFillPolygon().toPolygon()));
     // The pointer sits at the balloon's left part and touches the target's bottom middle.
     const QPoint tip = target->mapToGlobal(QPoint(target->width() / 2, target->height()));
     move(tip.x() - Margin - PointerHeight, tip.y());
@@ -137,20 +151,11 @@ void BalloonHint::showAt(QWidget* target, const QString& text, int timeoutMs) {
 void BalloonHint::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF body(0.5, PointerHeight + 0.5, width() - 1.0, height() - PointerHeight - 1.0);
-    QPainterPath path;
-    path.addRoundedRect(body, 6, 6);
-    QPainterPath pointer;
-    const qreal x = Margin + PointerHeight;
-    pointer.moveTo(x - 7, PointerHeight + 1);
-    pointer.lineTo(x, 0.5);
-    pointer.lineTo(x + 7, PointerHeight + 1);
-    pointer.closeSubpath();
-    path = path.united(pointer);
     painter.setPen(QPen(QColor(120, 120, 120), 1));
     painter.setBrush(QColor(255, 255, 225));
-    painter.drawPath(path);
+    painter.drawPath(outline());
     painter.setPen(Qt::black);
+    const QRectF body(0, PointerHeight, width(), height() - PointerHeight);
     painter.drawText(body.adjusted(Margin, Margin, -Margin, -Margin), Qt::AlignCenter, m_text);
 }
 

@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
+#include <QPainterPath>
 #include <QWidget>
 
 class QTimer;
@@ -94,6 +95,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    QPainterPath outline() const;
+
     QString m_text;
     QTimer* m_hideTimer;
 };
