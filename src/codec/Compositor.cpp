@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "codec/GifReader.h"
+
 namespace vorlane::gif {
 
 namespace {
@@ -17,6 +19,10 @@ Compositor::Compositor(const GifImage& image) : m_image(image) {
 void Compositor::reset() {
     m_width = m_image.screenWidth;
     m_height = m_image.screenHeight;
+    // Files are held to this by the reader; an image grown in memory is checked here,
+    // before a canvas of up to 16 GiB is asked for.
+    if (uint64_t(m_width) * uint64_t(m_height) > ReadLimits{}.maxScreenPixels)
+        throw GifError("Logical screen too large to compose");
     m_canvas.assign(size_t(m_width) * size_t(m_height), 0);
     m_saved.clear();
     m_last = -1;

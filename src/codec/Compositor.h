@@ -29,7 +29,8 @@ public:
     enum class Disposal { Keep, Clear, Restore };
 
     // The image must outlive the compositor and keep its frames while it is used; after
-    // the frames change, call reset().
+    // the frames change, call reset(). Throws GifError for a screen larger than files may
+    // declare (ReadLimits::maxScreenPixels).
     explicit Compositor(const GifImage& image);
 
     int width() const { return m_width; }

@@ -189,6 +189,8 @@ private Q_SLOTS:
         QCOMPARE(p.pixel(1, 1), C);
         QCOMPARE(p.pixel(0, 0), 0u);
         QVERIFY_THROWS_EXCEPTION(GifError, c.compose(1));
+        // A screen grown in memory past what files may declare is refused, not allocated.
+        QVERIFY_THROWS_EXCEPTION(GifError, Compositor(strip(65535, 65535)));
     }
 
     // Any order of requests gives what the plain rule gives.
