@@ -29,6 +29,7 @@ int main(int argc, char* argv[]) {
     prompts.setParent(&window);
     fileDialogs.setParent(&window);
     window.show();
+    window.activateWindow(); // where no window manager gives it the focus
     window.repaint();
 
     // The splash window, the welcome, how-to and wizard dialogs join the sequence through

@@ -1123,7 +1123,9 @@ void TMainform::readSettings() {
 void TMainform::writeSettings() {
     SettingsStore* store = m_platform.settings;
     if (!store) return;
-    const QRect placement = isMaximized() ? normalGeometry() : geometry();
+    // The position of the frame and the size of the inside, as move() and resize() take
+    // them back.
+    const QRect placement = isMaximized() ? normalGeometry() : QRect(pos(), size());
     store->writeInt(SettingsKey, key("Left"), placement.x());
     store->writeInt(SettingsKey, key("Top"), placement.y());
     store->writeInt(SettingsKey, key("Width"), placement.width());

@@ -47,7 +47,7 @@ private Q_SLOTS:
     void startUpWelcomeChoices_data();
     void startUpWelcomeChoices();
     void hintShownAtMostThreeTimes();
-    void statusBarVisibilitySurvivesARestart();
+    void viewSettingsSurviveARestart();
     void toolbarsToggle();
     void sectionsCollapseAndExpand();
     void headerBarsShareTheGradient();
@@ -383,12 +383,14 @@ void TestWindow::hintShownAtMostThreeTimes() {
     QCOMPARE(h.window->hintCounter(), before);
 }
 
-void TestWindow::statusBarVisibilitySurvivesARestart() {
+void TestWindow::viewSettingsSurviveARestart() {
     WindowHarness h;
     QVERIFY(h.choose(QStringLiteral("Voir1"), QStringLiteral("State")));
     QVERIFY(h.find<QStatusBar>(QStringLiteral("StatusBar"))->isHidden());
+    h.window->setGeometry(40, 50, 900, 700);
     h.window->close();
     h.restart();
+    QCOMPARE(h.window->geometry(), QRect(40, 50, 900, 700));
     QVERIFY(h.find<QStatusBar>(QStringLiteral("StatusBar"))->isHidden());
     QVERIFY(h.enabledIn(QStringLiteral("Voir1"), QStringLiteral("State")));
     QVERIFY(!h.item(QStringLiteral("State"))->isChecked());
