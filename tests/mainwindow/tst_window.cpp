@@ -651,9 +651,16 @@ void TestWindow::shortcutsHonourEnabledStates() {
     h.key(QKeySequence(Qt::Key_F2));
     QCOMPARE(adds.count(), 1); // the frame view is shown, no frame needed
 
-    h.open(h.writeGif(QStringLiteral("anim.gif"), 3));
+    h.open(h.writeGif(QStringLiteral("anim.gif"), 3, 8, 6, 0, "note"));
     h.key(QKeySequence(QStringLiteral("Ctrl+X")));
     QCOMPARE(cuts.count(), 1);
+    // In the comment box the editing keys edit the text; they do not cut frames.
+    auto* comment = h.find<QPlainTextEdit>(QStringLiteral("Gifcomment"));
+    comment->setFocus();
+    comment->selectAll();
+    QTest::keyClick(comment, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(cuts.count(), 1);
+    QCOMPARE(comment->toPlainText(), QString());
     // Move forward through its submenu: not on the last frame.
     h.key(QKeySequence(QStringLiteral("Ctrl+Alt+V")));
     QCOMPARE(forwards.count(), 1);
