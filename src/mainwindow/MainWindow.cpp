@@ -41,7 +41,6 @@ namespace {
 constexpr int DesignWidth = 817;
 constexpr int DesignHeight = 658;
 constexpr int PanelWidths[5] = {310, 160, 80, 125, 105};
-const QString HelpHint = QStringLiteral("To get help, press F1");
 
 QString key(const char* name) {
     return QLatin1String(name);
@@ -115,7 +114,6 @@ QMenu* TMainform::addMenu(const QString& buttonName, const QString& menuName,
     m_menuBar->addWidget(button);
     m_openHandlers[menu] = std::move(onOpen);
     connect(menu, &QMenu::aboutToShow, this, [this, menu] { m_openHandlers[menu](); });
-    m_menus.push_back(menu);
     return menu;
 }
 

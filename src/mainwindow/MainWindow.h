@@ -217,7 +217,6 @@ private:
     QToolBar* m_toolBar = nullptr;
     std::map<QMenu*, std::function<void()>> m_openHandlers;
     std::map<QAction*, QMenu*> m_unlistedOwners;
-    std::vector<QMenu*> m_menus;
 
     QToolButton* m_saveButton = nullptr;
     QToolButton* m_playButton = nullptr;
