@@ -13,25 +13,26 @@ namespace vorlane::gif::lzw {
 //
 // Every table entry is a string that has already been written to the output: the entry
 // made after code k is the string of code k - 1 followed by the first pixel of code k,
-// and the two stand next to each other in the output. So an entry is kept as (position,
-// length) in the output and decoding a code is a copy from earlier output, with no
-// per-pixel chain walking. A copy's source always ends at or before its destination,
-// which lets the copy run in 8-byte chunks that may write a few bytes past the string
-// (those are overwritten by the next code) as long as the output has room for them.
+// and the two stand next to each other in the output. So an entry is kept as where its
+// bytes are and how many there are, and decoding a code is a copy, with no per-pixel
+// chain walking. Literals are copied the same way from a small array of their own, so
+// that the common codes take one path. A copy's source always ends at or before its
+// destination, which lets the copy run in 8-byte chunks that may write a few bytes past
+// the string (those are overwritten by the next code) as long as the output has room.
 // ---------------------------------------------------------------------------------------
 
 namespace {
 
-inline void copyString(uint8_t* out, size_t dst, size_t src, size_t length, size_t outSize) {
-    if (dst + length + 8 <= outSize) {
+inline void copyString(uint8_t* dst, const uint8_t* src, size_t length, const uint8_t* outEnd) {
+    if (size_t(outEnd - dst) >= length + 8) {
         for (size_t k = 0; k < length; k += 8) {
             uint64_t chunk;
-            std::memcpy(&chunk, out + src + k, 8);
-            std::memcpy(out + dst + k, &chunk, 8);
+            std::memcpy(&chunk, src + k, 8);
+            std::memcpy(dst + k, &chunk, 8);
         }
     } else {
         for (size_t k = 0; k < length; ++k)
-            out[dst + k] = out[src + k];
+            dst[k] = src[k];
     }
 }
 
@@ -43,10 +44,19 @@ DecodeResult decode(std::span<const uint8_t> data, int minCodeSize, uint8_t* out
 
     const uint32_t clearCode = 1u << minCodeSize;
     const uint32_t endCode = clearCode + 1;
+    const uint8_t* const outEnd = out + outSize;
 
-    // Position and length of each table entry's string in the output.
-    auto entryPos = std::make_unique<size_t[]>(MaxCodes);
-    auto entryLen = std::make_unique<uint32_t[]>(MaxCodes);
+    // Literal c is read from literals[c]; 8 bytes stay readable from each for the
+    // chunked copy.
+    uint8_t literals[256 + 8] = {};
+    for (int c = 0; c < 256; ++c)
+        literals[c] = uint8_t(c);
+    auto from = std::make_unique<const uint8_t*[]>(MaxCodes);
+    auto length = std::make_unique<uint32_t[]>(MaxCodes); // 0: not a string
+    for (uint32_t c = 0; c < clearCode && c < 256; ++c) {
+        from[c] = literals + c;
+        length[c] = 1;
+    }
 
     const uint8_t* in = data.data();
     const size_t inSize = data.size();
@@ -58,9 +68,9 @@ DecodeResult decode(std::span<const uint8_t> data, int minCodeSize, uint8_t* out
     uint32_t codeMask = (1u << codeSize) - 1;
     uint32_t next = endCode + 1;
     bool havePrev = false;
-    size_t prevPos = 0;
+    uint8_t* prev = out; // the previous code's string in the output
     uint32_t prevLen = 0;
-    size_t dst = 0;
+    uint8_t* dst = out;
     uint32_t highest = 0;
     DecodeResult result;
 
@@ -95,47 +105,43 @@ DecodeResult decode(std::span<const uint8_t> data, int minCodeSize, uint8_t* out
             result.sawEndCode = true;
             break;
         }
-        if (dst >= outSize) {
+        if (dst == outEnd) {
             result.extraCodes = true;
             break;
         }
 
-        uint32_t length;
-        if (code < clearCode) {
-            if (code > 0xFF)
+        uint32_t n;
+        if (code < next) {
+            n = length[code];
+            if (n == 0)
                 throw GifError("LZW literal " + std::to_string(code) + " is not a colour index");
-            out[dst] = uint8_t(code);
-            highest = std::max(highest, code);
-            length = 1;
-        } else if (code < next) {
-            length = entryLen[code];
-            if (dst + length > outSize) {
-                copyString(out, dst, entryPos[code], outSize - dst, outSize);
-                dst = outSize;
+            if (n > size_t(outEnd - dst)) {
+                copyString(dst, from[code], size_t(outEnd - dst), outEnd);
+                dst = out + outSize;
                 result.extraCodes = true;
                 break;
             }
-            copyString(out, dst, entryPos[code], length, outSize);
+            copyString(dst, from[code], n, outEnd);
+            highest = std::max(highest, code < clearCode ? code : 0u);
         } else if (code == next && havePrev) {
             // The string being defined by this very code: the previous string followed
             // by its own first pixel.
-            length = prevLen + 1;
-            if (dst + length > outSize) {
-                copyString(out, dst, prevPos, std::min<size_t>(prevLen, outSize - dst), outSize);
-                if (dst + prevLen < outSize) out[dst + prevLen] = out[prevPos];
-                dst = outSize;
+            n = prevLen + 1;
+            const size_t room = size_t(outEnd - dst);
+            copyString(dst, prev, std::min<size_t>(prevLen, room), outEnd);
+            if (prevLen < room) dst[prevLen] = prev[0];
+            if (n > room) {
+                dst = out + outSize;
                 result.extraCodes = true;
                 break;
             }
-            copyString(out, dst, prevPos, prevLen, outSize);
-            out[dst + prevLen] = out[prevPos];
         } else {
             throw GifError("LZW code " + std::to_string(code) + " is beyond the table");
         }
 
         if (havePrev && next < uint32_t(MaxCodes)) {
-            entryPos[next] = prevPos;
-            entryLen[next] = prevLen + 1;
+            from[next] = prev;
+            length[next] = prevLen + 1;
             ++next;
         }
         // Codes widen once the next free code no longer fits. Checked after every code,
@@ -146,12 +152,12 @@ DecodeResult decode(std::span<const uint8_t> data, int minCodeSize, uint8_t* out
             codeMask = (1u << codeSize) - 1;
         }
         havePrev = true;
-        prevPos = dst;
-        prevLen = length;
-        dst += length;
+        prev = dst;
+        prevLen = n;
+        dst += n;
     }
 
-    result.written = dst;
+    result.written = size_t(dst - out);
     result.highestLiteral = uint8_t(highest);
     if (result.sawEndCode) result.dataAfterEnd = inPos < inSize || bitCount >= 8;
     return result;
@@ -174,7 +180,9 @@ namespace {
 constexpr int HashBits = 13;
 constexpr uint32_t HashMask = (1u << HashBits) - 1;
 
-inline uint32_t slotOf(uint32_t key) { return (key * 2654435761u) >> (32 - HashBits); }
+inline uint32_t slotOf(uint32_t key) {
+    return (key * 2654435761u) >> (32 - HashBits);
+}
 
 class BitWriter {
 public:
@@ -220,7 +228,7 @@ void encode(std::span<const uint8_t> indices, int minCodeSize, Bytes& out) {
     out.resize(start + bound);
 
     auto table = std::make_unique<uint32_t[]>(size_t(1) << HashBits); // zero: free
-    auto recent = std::make_unique<uint32_t[]>(MaxCodes); // zero: none
+    auto recent = std::make_unique<uint32_t[]>(MaxCodes);             // zero: none
 
     BitWriter writer(out.data() + start);
     int codeSize = minCodeSize + 1;
