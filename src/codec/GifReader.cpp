@@ -449,10 +449,17 @@ void readGifFile(GifImage& image, const QString& path, const ReadLimits& limits)
                         std::to_string(limits.maxFileBytes) + " bytes");
     };
     if (uint64_t(file.size()) > limits.maxFileBytes) throw tooLarge();
-    // Read in chunks rather than trusting the reported size: a device or pipe reports 0
-    // and may never end, and the limit has to hold for it too.
-    QByteArray data;
-    data.reserve(qsizetype(file.size()));
+    // The reported size is read in one piece; whatever follows it (a file that grew, or
+    // a device or pipe that reports 0 and may never end) in chunks, still bounded by the
+    // limit.
+    QByteArray data(qsizetype(file.size()), Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < data.size()) {
+        const qint64 n = file.read(data.data() + got, data.size() - got);
+        if (n <= 0) break;
+        got += n;
+    }
+    data.truncate(qsizetype(got));
     constexpr qint64 Chunk = qint64(1) << 20;
     for (;;) {
         const QByteArray chunk = file.read(Chunk);
