@@ -149,6 +149,8 @@ void Parser::run(GifImage& out) {
             break;
         }
     }
+    // A well-formed file without images is read as an empty animation, not refused.
+    if (out.frameCount() == 0) m_owner.warn("The file contains no image");
     // Complete records that no image followed stay with the image (written back before
     // the trailer).
     out.trailingExtensions = std::move(m_pending);

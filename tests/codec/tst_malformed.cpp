@@ -171,6 +171,12 @@ private Q_SLOTS:
         QCOMPARE(r.image.frameCount(), size_t(1));
         QCOMPARE(r.warnings, QStringList{QStringLiteral("The file ends without a trailer")});
 
+        // A well-formed file without images is an empty animation.
+        r = load(start().comment("only a comment").trailer().bytes());
+        QCOMPARE(r.image.frameCount(), size_t(0));
+        QCOMPARE(r.image.trailingExtensions.size(), size_t(1));
+        QCOMPARE(r.warnings, QStringList{QStringLiteral("The file contains no image")});
+
         // Garbage after the trailer, or a stray byte where a block should start after an
         // image: the rest is ignored.
         r = load(start().image(0, 0, 4, 3, twelve).trailer().raw({1, 2, 3}).bytes());
