@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include <QByteArray>
@@ -428,7 +429,13 @@ private:
 void readGif(GifImage& image, std::span<const uint8_t> bytes, const ReadLimits& limits) {
     LoadProgress progress(image);
     GifImage fresh;
-    Parser(image, bytes, limits).run(fresh);
+    try {
+        Parser(image, bytes, limits).run(fresh);
+    } catch (const std::bad_alloc&) {
+        // Within the limits an allocation can still fail on a machine short of memory;
+        // that is a failed load like any other.
+        throw GifError("Not enough memory to read the file");
+    }
 
     // What the file does not describe stays with the image.
     fresh.reduction = image.reduction;
@@ -454,7 +461,12 @@ void readGifFile(GifImage& image, const QString& path, const ReadLimits& limits)
     // The reported size is read in one piece; whatever follows it (a file that grew, or
     // a device or pipe that reports 0 and may never end) in chunks, still bounded by the
     // limit.
-    QByteArray data(qsizetype(file.size()), Qt::Uninitialized);
+    QByteArray data;
+    try {
+        data.resize(qsizetype(file.size()));
+    } catch (const std::bad_alloc&) {
+        throw GifError("Not enough memory to read the file");
+    }
     qint64 got = 0;
     while (got < data.size()) {
         const qint64 n = file.read(data.data() + got, data.size() - got);

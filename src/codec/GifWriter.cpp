@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include <QSaveFile>
 
@@ -181,8 +182,7 @@ int minimumCodeSize(std::span<const uint8_t> pixels, size_t tableSize) {
     int bits = 2;
     while ((size_t(1) << bits) < tableSize)
         ++bits;
-    if (bits >= 8)
-        return 8;
+    if (bits >= 8) return 8;
     // The highest index needs as many bits as the OR of all indices has: one pass of
     // word-wide ORs instead of a per-byte maximum.
     uint64_t any = 0;
@@ -205,7 +205,11 @@ int minimumCodeSize(std::span<const uint8_t> pixels, size_t tableSize) {
 
 Bytes writeGif(const GifImage& image) {
     SaveProgress progress(image);
-    return encodeImage(image);
+    try {
+        return encodeImage(image);
+    } catch (const std::bad_alloc&) {
+        throw GifError("Not enough memory to save the file");
+    }
 }
 
 Bytes GifImage::saveToBytes() const {
@@ -214,7 +218,12 @@ Bytes GifImage::saveToBytes() const {
 
 void GifImage::save(const QString& path) const {
     SaveProgress progress(*this);
-    const Bytes data = encodeImage(*this);
+    Bytes data;
+    try {
+        data = encodeImage(*this);
+    } catch (const std::bad_alloc&) {
+        throw GifError("Not enough memory to save the file");
+    }
     // The data goes to a temporary file beside the target that replaces it only once
     // it is complete, so a failed save leaves an existing file as it was.
     QSaveFile file(path);
