@@ -227,8 +227,9 @@ void encode(std::span<const uint8_t> indices, int minCodeSize, Bytes& out) {
     const size_t start = out.size();
     out.resize(start + bound);
 
-    auto table = std::make_unique<uint32_t[]>(size_t(1) << HashBits); // zero: free
-    auto recent = std::make_unique<uint32_t[]>(MaxCodes);             // zero: none
+    auto tableStore = std::make_unique<uint32_t[]>((size_t(1) << HashBits) + MaxCodes);
+    uint32_t* const table = tableStore.get();                 // zero: free
+    uint32_t* const recent = table + (size_t(1) << HashBits); // zero: none
 
     BitWriter writer(out.data() + start);
     int codeSize = minCodeSize + 1;
@@ -273,8 +274,7 @@ void encode(std::span<const uint8_t> indices, int minCodeSize, Bytes& out) {
                 writer.put(clearCode, codeSize);
                 codeSize = minCodeSize + 1;
                 next = firstFree;
-                std::fill_n(table.get(), size_t(1) << HashBits, 0u);
-                std::fill_n(recent.get(), MaxCodes, 0u);
+                std::fill_n(table, (size_t(1) << HashBits) + MaxCodes, 0u);
             }
             prefix = pixel;
         }
