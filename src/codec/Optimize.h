@@ -13,8 +13,13 @@ struct OptimizeOptions {
     ReductionSettings reduction{ReductionSettings::Method::None, 8, Dither::Nearest};
 };
 
-// Optimizes the image in place; what any viewer shows at every frame stays the same.
-// Reports "Optimizing".
+// Optimizes the image in place. What a viewer shows at every frame stays the same, and
+// for as long: a frame may go only when it shows the picture before it for no time. Comments
+// and other records that do not change the picture go with the clean-up. When the frames
+// cannot be drawn again from their pictures as a whole (one would need more colours at once
+// than a table holds), the work is done frame by frame and the image's warning handler is
+// told. Colour reduction (`colorReduce`) is not offered and is ignored. Reports
+// "Optimizing".
 void optimize(GifImage& image, const OptimizeOptions& options);
 
 } // namespace vorlane::gif
