@@ -106,6 +106,12 @@ struct Box {
     friend bool operator==(const Box&, const Box&) = default;
 };
 
+Box intersection(const Box& a, const Box& b) {
+    const Box r{std::max(a.x0, b.x0), std::max(a.y0, b.y0), std::min(a.x1, b.x1),
+                std::min(a.y1, b.y1)};
+    return r.empty() ? Box{} : r;
+}
+
 Box frameBox(const Frame& f) {
     return {f.left, f.top, f.left + f.width(), f.top + f.height()};
 }
@@ -595,27 +601,58 @@ private:
     Plan planFrame(size_t i, bool last, const Box& scan, const std::vector<uint32_t>& screen,
                    const std::vector<uint32_t>& target, const std::vector<uint32_t>& next) {
         const int width = m_image.screenWidth;
-        // Pixels the frame must draw, and pixels the next picture needs transparent.
+        // One pass over the part of the screen that changes finds the pixels the frame must
+        // draw (B differs from T), those the next picture needs transparent (T opaque, U
+        // not), and what the next frame would draw after keeping (T differs from U) or
+        // restoring (B differs from U); restoring is impossible where B is opaque and U
+        // is not. What it would draw after clearing is taken as what it would draw after
+        // keeping, plus whatever U shows inside the cleared rectangle: a little more than
+        // that in places, which only matters to the choice between the two.
         Bounds must;
         Bounds clearing;
+        Bounds afterKeep;
+        Bounds afterRestore;
+        Bounds nextOpaque;
+        bool restorable = true;
         for (int y = scan.y0; y < scan.y1; ++y) {
             const uint32_t* b = screen.data() + size_t(y) * width;
             const uint32_t* t = target.data() + size_t(y) * width;
             const uint32_t* u = next.data() + size_t(y) * width;
-            int m0 = -1, m1 = -1, c0 = -1, c1 = -1;
+            int m0 = -1, m1 = -1, c0 = -1, c1 = -1, k0 = -1, k1 = -1, r0 = -1, r1 = -1, o0 = -1,
+                o1 = -1;
             for (int x = scan.x0; x < scan.x1; ++x) {
-                if (b[x] != t[x]) {
-                    if (t[x] == 0) throw GiveWay{FaultWarning}; // every choice below prevents it
+                const uint32_t bx = b[x];
+                const uint32_t tx = t[x];
+                const uint32_t ux = u[x];
+                if (bx != tx) {
+                    if (tx == 0) throw GiveWay{FaultWarning}; // every choice below prevents it
                     if (m0 < 0) m0 = x;
                     m1 = x;
                 }
-                if (!last && t[x] != 0 && u[x] == 0) {
-                    if (c0 < 0) c0 = x;
-                    c1 = x;
+                if (last) continue;
+                if (tx != ux) {
+                    if (k0 < 0) k0 = x;
+                    k1 = x;
+                    if (ux == 0) {
+                        if (c0 < 0) c0 = x;
+                        c1 = x;
+                    }
+                }
+                if (bx != ux) {
+                    if (ux == 0) restorable = false;
+                    if (r0 < 0) r0 = x;
+                    r1 = x;
+                }
+                if (ux != 0) {
+                    if (o0 < 0) o0 = x;
+                    o1 = x;
                 }
             }
             if (m0 >= 0) must.addRow(y, m0, m1 + 1);
             if (c0 >= 0) clearing.addRow(y, c0, c1 + 1);
+            if (k0 >= 0) afterKeep.addRow(y, k0, k1 + 1);
+            if (r0 >= 0) afterRestore.addRow(y, r0, r1 + 1);
+            if (o0 >= 0) nextOpaque.addRow(y, o0, o1 + 1);
         }
         const Box mustBox = must.box();
         Bounds both = must;
@@ -633,36 +670,13 @@ private:
             std::array<Outcome, 3> outcomes;
             outcomes[0].possible = clearing.box().empty();
             outcomes[0].own = mustBox;
+            outcomes[0].next = afterKeep;
             outcomes[1].own = clearBox;
+            outcomes[1].next = afterKeep;
+            outcomes[1].next.addBox(intersection(clearBox, nextOpaque.box()));
+            outcomes[2].possible = restorable;
             outcomes[2].own = mustBox;
-            for (int y = scan.y0; y < scan.y1; ++y) {
-                const uint32_t* b = screen.data() + size_t(y) * width;
-                const uint32_t* t = target.data() + size_t(y) * width;
-                const uint32_t* u = next.data() + size_t(y) * width;
-                const bool rowCleared = y >= clearBox.y0 && y < clearBox.y1;
-                int k0 = -1, k1 = -1, c0 = -1, c1 = -1, r0 = -1, r1 = -1;
-                for (int x = scan.x0; x < scan.x1; ++x) {
-                    const uint32_t ux = u[x];
-                    if (t[x] != ux) {
-                        if (k0 < 0) k0 = x;
-                        k1 = x;
-                    }
-                    const uint32_t cleared =
-                        rowCleared && x >= clearBox.x0 && x < clearBox.x1 ? 0 : t[x];
-                    if (cleared != ux) {
-                        if (c0 < 0) c0 = x;
-                        c1 = x;
-                    }
-                    if (b[x] != ux) {
-                        if (ux == 0) outcomes[2].possible = false;
-                        if (r0 < 0) r0 = x;
-                        r1 = x;
-                    }
-                }
-                if (k0 >= 0) outcomes[0].next.addRow(y, k0, k1 + 1);
-                if (c0 >= 0) outcomes[1].next.addRow(y, c0, c1 + 1);
-                if (r0 >= 0) outcomes[2].next.addRow(y, r0, r1 + 1);
-            }
+            outcomes[2].next = afterRestore;
             const std::array<Disposal, 3> kinds{Disposal::Keep, Disposal::Clear, Disposal::Restore};
             int best = -1;
             for (int k = 0; k < 3; ++k) {
@@ -1530,42 +1544,59 @@ private:
 
     static bool sampled(size_t count) { return count > SampleChunk * MinSamples; }
 
-    // Chooses among the candidates (the global table, a local one) and the ways of
-    // writing the one that writes the frame in the fewest bytes, its table included, and
-    // leaves the frame's new pixels in m_bestPixels.
+    // Chooses the candidate (the global table, a local one) that writes the frame in the
+    // fewest bytes, its table included, then the way of writing that codes shortest with
+    // it, and leaves the frame's new pixels in m_bestPixels.
     Candidate* choose(std::initializer_list<Candidate*> candidates, LzwModel& model) {
-        Candidate* best = nullptr;
-        Way bestWay = Way::Plain;
-        size_t bestCost = SIZE_MAX;
-        bool exact = false;
-        for (Candidate* c : candidates) {
-            const std::vector<Way> ways = waysFor(prepare(*c));
-            if (candidates.size() == 1 && ways.size() == 1) {
-                m_bestPixels.assign(m_alternate.begin(), m_alternate.end());
-                return c;
-            }
-            for (Way way : ways) {
-                const size_t bits = measure(*c, model, way);
+        // The table: between two, the steered way decides.
+        Candidate* table = *candidates.begin();
+        size_t steeredBits = 0;
+        bool haveSteered = false;
+        if (candidates.size() > 1) {
+            size_t bestCost = SIZE_MAX;
+            for (Candidate* c : candidates) {
+                prepare(*c);
+                const size_t bits = measure(*c, model, Way::Steered);
                 const size_t cost = LzwModel::dataBytes(bits) + c->tableCost;
                 if (cost < bestCost) {
                     bestCost = cost;
-                    best = c;
-                    bestWay = way;
-                    exact = !sampled(m_primary.size());
-                    if (exact) m_bestPixels.swap(m_trialPixels);
+                    table = c;
+                    steeredBits = bits;
+                    m_bestPixels.swap(m_trialPixels);
                 }
             }
+            haveSteered = !sampled(m_primary.size());
         }
-        if (best && !exact) {
-            if (best != *(candidates.end() - 1)) waysFor(prepare(*best));
+        // The way of writing, for that table.
+        const std::vector<Way> ways = waysFor(prepare(*table));
+        if (ways.size() == 1) {
+            m_bestPixels.assign(m_alternate.begin(), m_alternate.end());
+            return table;
+        }
+        const bool exact = !sampled(m_primary.size());
+        Way bestWay = Way::Steered;
+        size_t bestBits = SIZE_MAX;
+        for (Way way : ways) {
+            if (way == Way::Steered && haveSteered) {
+                bestBits = steeredBits; // measured above, its pixels in m_bestPixels
+                continue;
+            }
+            const size_t bits = measure(*table, model, way);
+            if (bits < bestBits) {
+                bestBits = bits;
+                bestWay = way;
+                if (exact) m_bestPixels.swap(m_trialPixels);
+            }
+        }
+        if (!exact) {
             if (bestWay == Way::Plain) {
                 m_bestPixels.assign(m_alternate.begin(), m_alternate.end());
             } else {
                 m_bestPixels.resize(m_primary.size());
-                write(*best, model, bestWay, 0, m_primary.size(), m_bestPixels.data());
+                write(*table, model, bestWay, 0, m_primary.size(), m_bestPixels.data());
             }
         }
-        return best;
+        return table;
     }
 
     void apply(size_t i, const Candidate& c) {
