@@ -511,16 +511,40 @@ private:
         }
     }
 
-    // What the next frame would have to draw after one choice of disposal.
+    // What one choice of disposal costs: this frame's rectangle and what the next frame
+    // would have to draw. Changed pixels cost the most; a rectangle's transparent pixels
+    // code in long cheap runs, so its area counts for a little (1/AreaShare per pixel).
     struct Outcome {
+        static constexpr uint64_t AreaShare = 16;
         bool possible = true;
-        Bounds next; // pixels the next frame must change
-        Box own;     // this frame's rectangle
+        Box own;          // this frame's rectangle
+        Bounds next;      // the pixels the next frame must change ...
+        uint64_t changes; // ... and how many there are
         uint64_t cost() const {
             const Box b = next.box();
-            return uint64_t(own.width()) * own.height() + uint64_t(b.width()) * b.height();
+            const uint64_t area =
+                uint64_t(own.width()) * own.height() + uint64_t(b.width()) * b.height();
+            return changes + area / AreaShare;
         }
     };
+
+    // Inside a rectangle about to be cleared, how many more pixels the next picture then
+    // needs drawn than after keeping: its opaque pixels, less those that differed anyway.
+    uint64_t changesInside(const Box& box, const std::vector<uint32_t>& target,
+                           const std::vector<uint32_t>& next) const {
+        const int width = m_image.screenWidth;
+        uint64_t opaque = 0;
+        uint64_t differing = 0;
+        for (int y = box.y0; y < box.y1; ++y) {
+            const uint32_t* t = target.data() + size_t(y) * width;
+            const uint32_t* u = next.data() + size_t(y) * width;
+            for (int x = box.x0; x < box.x1; ++x) {
+                opaque += u[x] != 0;
+                differing += t[x] != u[x];
+            }
+        }
+        return opaque - std::min(opaque, differing);
+    }
 
     static void copyBox(std::vector<uint32_t>& to, const std::vector<uint32_t>& from,
                         const Box& box, int width) {
@@ -613,6 +637,8 @@ private:
         Bounds afterKeep;
         Bounds afterRestore;
         Bounds nextOpaque;
+        uint64_t keepChanges = 0;
+        uint64_t restoreChanges = 0;
         bool restorable = true;
         for (int y = scan.y0; y < scan.y1; ++y) {
             const uint32_t* b = screen.data() + size_t(y) * width;
@@ -631,6 +657,7 @@ private:
                 }
                 if (last) continue;
                 if (tx != ux) {
+                    ++keepChanges;
                     if (k0 < 0) k0 = x;
                     k1 = x;
                     if (ux == 0) {
@@ -639,6 +666,7 @@ private:
                     }
                 }
                 if (bx != ux) {
+                    ++restoreChanges;
                     if (ux == 0) restorable = false;
                     if (r0 < 0) r0 = x;
                     r1 = x;
@@ -671,12 +699,15 @@ private:
             outcomes[0].possible = clearing.box().empty();
             outcomes[0].own = mustBox;
             outcomes[0].next = afterKeep;
+            outcomes[0].changes = keepChanges;
             outcomes[1].own = clearBox;
             outcomes[1].next = afterKeep;
             outcomes[1].next.addBox(intersection(clearBox, nextOpaque.box()));
+            outcomes[1].changes = keepChanges + changesInside(clearBox, target, next);
             outcomes[2].possible = restorable;
             outcomes[2].own = mustBox;
             outcomes[2].next = afterRestore;
+            outcomes[2].changes = restoreChanges;
             const std::array<Disposal, 3> kinds{Disposal::Keep, Disposal::Clear, Disposal::Restore};
             int best = -1;
             for (int k = 0; k < 3; ++k) {
@@ -1025,23 +1056,35 @@ private:
 
     // ---- crop, second half: frames that change nothing ----
 
-    // A frame that changes nothing on screen becomes one transparent pixel at (0, 0)
-    // when it lasts (a delay or a wait for user input) or is all that is left, and goes
-    // otherwise. Its records other than the graphic control pass to the next frame that
-    // stays, in order before that frame's own, or after the last frame; so the loop
-    // record of a removed frame 0 stays first on the new frame 0.
+    // A frame that changes nothing on screen and shows the same picture as the frame
+    // before it goes when it takes no time, or when its delay can be added to that frame's
+    // (see canTakeDelay); otherwise (it waits for input, shows a picture of its own since
+    // the frame before was disposed of, or is all that is left) it becomes one transparent
+    // pixel at (0, 0). Records of a frame that goes, other than its graphic control, pass
+    // to the next frame that stays, in order before that frame's own, or after the last
+    // frame; so the loop record of a removed frame 0 stays first on the new frame 0.
     void settleVanished() {
         const size_t n = m_image.frameCount();
         if (m_notes.size() != n) return;
         std::vector<bool> remove(n, false);
         size_t removed = 0;
+        GraphicControl* lastKept = nullptr; // of the last frame that stays, if it has one
         for (size_t i = 0; i < n; ++i) {
-            if (!m_notes[i].vanished) continue;
-            const GraphicControl* gc = m_image.frame(i).graphicControl();
-            if (!(gc && (gc->delay > 0 || gc->userInput)) && m_notes[i].sameAsBefore) {
-                remove[i] = true;
-                ++removed;
+            GraphicControl* gc = m_image.frame(i).graphicControl();
+            if (m_notes[i].vanished && m_notes[i].sameAsBefore && !(gc && gc->userInput)) {
+                const uint16_t delay = gc ? gc->delay : 0;
+                if (delay == 0) {
+                    remove[i] = true;
+                } else if (lastKept && canTakeDelay(*lastKept, delay)) {
+                    // The same picture stays as long: the frame before shows it for both.
+                    lastKept->delay = uint16_t(lastKept->delay + delay);
+                    remove[i] = true;
+                }
             }
+            if (remove[i])
+                ++removed;
+            else
+                lastKept = gc;
         }
         if (removed == n && n > 0) {
             remove[0] = false;
@@ -1077,6 +1120,14 @@ private:
         for (Frame& f : kept)
             m_image.appendFrame(std::move(f));
         m_notes.clear();
+    }
+
+    // Whether a frame showing a picture for `delay` may also show it for the next
+    // frame's delay. Delays of 0 and 1 hundredths play as 10 in browsers (and in this
+    // program), so adding to or from one would change how long the picture shows; a
+    // frame that waits for input would wait longer.
+    static bool canTakeDelay(const GraphicControl& gc, uint16_t delay) {
+        return !gc.userInput && gc.delay >= 2 && delay >= 2 && uint32_t(gc.delay) + delay <= 0xFFFF;
     }
 
     void makeDot(size_t i) {
