@@ -1573,7 +1573,8 @@ private:
             }
             k = end;
         }
-        if (anyShort) return {Way::Steered, Way::ColorFirst, Way::Plain};
+        // Plain before colour first: on a tie it needs no coding to produce.
+        if (anyShort) return {Way::Steered, Way::Plain, Way::ColorFirst};
         return {Way::Steered, Way::Plain};
     }
 
