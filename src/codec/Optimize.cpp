@@ -617,7 +617,6 @@ private:
             m_image.warn(e.reason);
             return false;
         }
-        (void)height;
         applyPlans(plans, sameAsBefore);
         return true;
     }
