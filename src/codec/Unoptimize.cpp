@@ -260,6 +260,49 @@ ColorTable drawnColorsPalette(const GifImage& source, ColorReducer& reducer, int
     return reducer.palette(counts, maxColors);
 }
 
+// Counts the colours of the whole screen afresh and writes every pixel's slot into the
+// index canvas, as the step after a frame does for its changed pixels: colours left
+// without a slot keep a stale index until the remap repairs them.
+void recount(const uint32_t* canvas, size_t area, ScreenColors& colors, Bytes& indexCanvas,
+             Rgb transparentRgb) {
+    colors = ScreenColors(0, transparentRgb);
+    uint32_t run = NoColor;
+    uint32_t runLength = 0;
+    for (size_t p = 0; p < area; ++p) {
+        if (canvas[p] == run) {
+            ++runLength;
+            continue;
+        }
+        if (runLength > 0) colors.add(run, runLength);
+        run = canvas[p];
+        runLength = 1;
+    }
+    if (runLength > 0) colors.add(run, runLength);
+    uint32_t last = NoColor;
+    uint8_t lastSlot = 0;
+    for (size_t p = 0; p < area; ++p) {
+        if (canvas[p] != last) {
+            last = canvas[p];
+            lastSlot = uint8_t(std::max(colors.slotOf(last), 0));
+        }
+        indexCanvas[p] = lastSlot;
+    }
+}
+
+// Whether frame i covers the whole screen with opaque pixels that each name an entry of
+// its table. Such a frame shows exactly its own pixels whatever was on screen before, so
+// its indices and table serve as the composed picture as they are.
+bool showsOnlyItself(const GifImage& source, size_t i, int width, int height) {
+    const Frame& f = source.frame(i);
+    if (f.left != 0 || f.top != 0 || f.width() != width || f.height() != height || !f.hasPixels())
+        return false;
+    if (const GraphicControl* gc = f.graphicControl(); gc && gc->transparent) return false;
+    const size_t tableSize = source.activeColors(i).size();
+    if (tableSize >= 256) return true;
+    const Bytes& pixels = f.pixels();
+    return *std::max_element(pixels.begin(), pixels.end()) < tableSize;
+}
+
 } // namespace
 
 GifImage unoptimize(const GifImage& source) {
@@ -302,6 +345,9 @@ GifImage unoptimize(const GifImage& source) {
     std::optional<NearestColor> nearest;
     Bytes reducedCanvas;
     bool reduced = false; // whether reducedCanvas shows the canvas as it stands
+    // Whether the colour count and the index canvas lag behind the screen, after frames
+    // that were taken over as they are.
+    bool stale = false;
 
     for (size_t i = 0; i < n; ++i) {
         const Frame& from = source.frame(i);
@@ -310,59 +356,73 @@ GifImage unoptimize(const GifImage& source) {
         copyRecords(from, frame);
         std::optional<uint8_t> transparentIndex;
 
-        if (area > 0) {
-            if (i == 0) {
-                before.a = QRect();
-                before.b = compositor.frameRect(0);
-                before.inB.assign(size_t(before.b.width()) * before.b.height(), 0);
+        if (area > 0 && showsOnlyItself(source, i, width, height)) {
+            // The screen still has to follow, for the frames after this one.
+            compositor.compose(i);
+            frame.setPixels(uint16_t(width), uint16_t(height), from.pixels());
+            frame.setLocalColors(source.activeColors(i));
+            stale = true;
+            reduced = false;
+        } else if (area > 0) {
+            const uint32_t* canvas = nullptr;
+            if (stale) {
+                canvas = compositor.compose(i);
+                recount(canvas, area, colors, indexCanvas, transparentRgb);
             } else {
-                std::tie(before.a, before.b) = compositor.stepRects(i);
-                before.save(compositor.compose(i - 1), width);
-            }
-            const uint32_t* canvas = compositor.compose(i);
-
-            // Colours that left go first, so that their slots are free for those that came.
-            uint32_t run = NoColor;
-            uint32_t runLength = 0;
-            before.forEachSegment([&](int y, int x0, int x1, const uint32_t* old) {
-                const uint32_t* now = canvas + size_t(y) * width + x0;
-                for (int k = 0; k < x1 - x0; ++k) {
-                    if (old[k] == now[k]) continue;
-                    if (old[k] == run) {
-                        ++runLength;
-                        continue;
-                    }
-                    if (runLength > 0) colors.remove(run, runLength);
-                    run = old[k];
-                    runLength = 1;
+                if (i == 0) {
+                    before.a = QRect();
+                    before.b = compositor.frameRect(0);
+                    before.inB.assign(size_t(before.b.width()) * before.b.height(), 0);
+                } else {
+                    std::tie(before.a, before.b) = compositor.stepRects(i);
+                    before.save(compositor.compose(i - 1), width);
                 }
-            });
-            if (runLength > 0) colors.remove(run, runLength);
+                canvas = compositor.compose(i);
 
-            run = NoColor;
-            runLength = 0;
-            size_t entry = 0;
-            uint8_t slot = 0;
-            before.forEachSegment([&](int y, int x0, int x1, const uint32_t* old) {
-                const uint32_t* now = canvas + size_t(y) * width + x0;
-                uint8_t* index = indexCanvas.data() + size_t(y) * width + x0;
-                for (int k = 0; k < x1 - x0; ++k) {
-                    if (old[k] == now[k]) continue;
-                    if (now[k] != run) {
-                        if (runLength > 1) colors.increase(entry, runLength - 1);
-                        run = now[k];
+                // Colours that left go first, so that their slots are free for those that came.
+                uint32_t run = NoColor;
+                uint32_t runLength = 0;
+                before.forEachSegment([&](int y, int x0, int x1, const uint32_t* old) {
+                    const uint32_t* now = canvas + size_t(y) * width + x0;
+                    for (int k = 0; k < x1 - x0; ++k) {
+                        if (old[k] == now[k]) continue;
+                        if (old[k] == run) {
+                            ++runLength;
+                            continue;
+                        }
+                        if (runLength > 0) colors.remove(run, runLength);
+                        run = old[k];
                         runLength = 1;
-                        entry = colors.add(run, 1);
-                        // A colour without a slot leaves a stale index here; the remap
-                        // below repairs it before the index canvas is used again.
-                        slot = uint8_t(std::max(colors.slotAt(entry), 0));
-                    } else {
-                        ++runLength;
                     }
-                    index[k] = slot;
-                }
-            });
-            if (runLength > 1) colors.increase(entry, runLength - 1);
+                });
+                if (runLength > 0) colors.remove(run, runLength);
+
+                run = NoColor;
+                runLength = 0;
+                size_t entry = 0;
+                uint8_t slot = 0;
+                before.forEachSegment([&](int y, int x0, int x1, const uint32_t* old) {
+                    const uint32_t* now = canvas + size_t(y) * width + x0;
+                    uint8_t* index = indexCanvas.data() + size_t(y) * width + x0;
+                    for (int k = 0; k < x1 - x0; ++k) {
+                        if (old[k] == now[k]) continue;
+                        if (now[k] != run) {
+                            if (runLength > 1) colors.increase(entry, runLength - 1);
+                            run = now[k];
+                            runLength = 1;
+                            entry = colors.add(run, 1);
+                            // A colour without a slot leaves a stale index here; the remap
+                            // below repairs it before the index canvas is used again.
+                            slot = uint8_t(std::max(colors.slotAt(entry), 0));
+                        } else {
+                            ++runLength;
+                        }
+                        index[k] = slot;
+                    }
+                });
+                if (runLength > 1) colors.increase(entry, runLength - 1);
+            }
+            stale = false;
 
             Bytes pixels;
             ColorTable table;
