@@ -254,31 +254,17 @@ void Document::makeloopongif() {
     setModified(true);
 }
 
-void Document::infiniClick() {
-    m_loopInfinite = true;
-    Q_EMIT loopChoiceChanged();
-    Fields f = m_fields;
-    f.numLoops = false;
-    setFields(f);
-    try {
-        makeloopongif();
-    } catch (const gif::GifError& e) {
-        m_platform.prompts->tell(Prompts::Icon::Warning, QString::fromStdString(e.what()));
-    }
-    if (m_image) m_image->setAnimate(false);
-}
+void Document::infiniClick() { chooseLoop(true); }
 
-void Document::finiClick() {
-    m_loopInfinite = false;
+void Document::finiClick() { chooseLoop(false); }
+
+void Document::chooseLoop(bool infinite) {
+    m_loopInfinite = infinite;
     Q_EMIT loopChoiceChanged();
     Fields f = m_fields;
-    f.numLoops = true;
+    f.numLoops = !infinite;
     setFields(f);
-    try {
-        makeloopongif();
-    } catch (const gif::GifError& e) {
-        m_platform.prompts->tell(Prompts::Icon::Warning, QString::fromStdString(e.what()));
-    }
+    writeLoopChoice();
     if (m_image) m_image->setAnimate(false);
 }
 
@@ -288,6 +274,12 @@ void Document::NumLoopsChange(int value) {
     // indefinitely").
     m_numLoops = qBound(1, value, 0xFFFF);
     Q_EMIT loopChoiceChanged();
+    writeLoopChoice();
+}
+
+void Document::writeLoopChoice() {
+    // Frame 0 may start with another program's application record, which cannot hold
+    // the count; the user hears why instead of the edit failing unreported.
     try {
         makeloopongif();
     } catch (const gif::GifError& e) {

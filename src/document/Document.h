@@ -196,6 +196,8 @@ Q_SIGNALS:
     void recentFilesChanged();
 
 private:
+    void chooseLoop(bool infinite);
+    void writeLoopChoice();
     void installHandlers(gif::GifImage& image);
     void setProgress(int percent);
     void setStatusHint(const QString& text);
