@@ -1,18 +1,24 @@
-// Fuzz target: the GIF reader on arbitrary bytes. An input either fails with a GifError
-// or loads; a loaded image must compose at every frame, save, and read back with the same
-// frames and pixel indices (opening and saving never changes what a viewer shows).
-// Anything else (a crash, a sanitizer report, another exception, a changed round trip)
-// is a finding.
+// Fuzz target: the GIF reader on arbitrary bytes, and what opening and saving do with
+// what it reads. An input either fails with a GifError or loads; a loaded image must
+// compose at every frame, save, and read back with the same frames and pixel indices;
+// unoptimizing it (as opening does) must show what it shows at every frame wherever that
+// picture fits in 256 colours; optimizing the result (as the optimized save does) must
+// show exactly what the unoptimized image shows. Anything else (a crash, a sanitizer
+// report, another exception, a changed picture) is a finding.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <span>
+#include <vector>
 
 #include "FuzzLimits.h"
 #include "codec/Compositor.h"
 #include "codec/GifImage.h"
 #include "codec/GifReader.h"
+#include "codec/Optimize.h"
+#include "codec/Unoptimize.h"
 
 using namespace vorlane::gif;
 
@@ -21,6 +27,57 @@ namespace {
 [[noreturn]] void finding(const char* what, size_t frame = 0) {
     std::fprintf(stderr, "fuzz_gif_reader: %s (frame %zu)\n", what, frame);
     std::abort();
+}
+
+// Whether the screen shows at most 255 colours besides transparency: then unoptimizing
+// keeps every pixel exactly; beyond that it reduces colours on purpose.
+bool fitsInOneTable(const uint32_t* canvas, size_t area) {
+    std::vector<uint32_t> seen(canvas, canvas + area);
+    std::sort(seen.begin(), seen.end());
+    seen.erase(std::unique(seen.begin(), seen.end()), seen.end());
+    return seen.size() <= 256;
+}
+
+// Compares what two images show at every frame; `onlyWhereExact` skips frames whose
+// picture in `a` needs more than one colour table.
+void compareShown(const GifImage& a, const GifImage& b, bool onlyWhereExact, const char* what) {
+    if (a.frameCount() != b.frameCount()) finding(what);
+    Compositor ca(a);
+    Compositor cb(b);
+    if (ca.width() != cb.width() || ca.height() != cb.height()) finding(what);
+    const size_t area = size_t(ca.width()) * size_t(ca.height());
+    for (size_t i = 0; i < a.frameCount(); ++i) {
+        const uint32_t* pa = ca.compose(i);
+        const uint32_t* pb = cb.compose(i);
+        if (onlyWhereExact && !fitsInOneTable(pa, area)) continue;
+        if (area > 0 && std::memcmp(pa, pb, area * 4) != 0) finding(what, i);
+    }
+}
+
+// What an image shows over time: each picture that stays on screen, with the time it is
+// replaced. Optimizing may drop frames that change nothing or fold a pause into the frame
+// before, so optimized images are compared this way rather than frame by frame.
+std::vector<std::pair<uint64_t, std::vector<uint32_t>>> shownOverTime(const GifImage& g) {
+    std::vector<std::pair<uint64_t, std::vector<uint32_t>>> out;
+    Compositor c(g);
+    const size_t area = size_t(c.width()) * size_t(c.height());
+    uint64_t time = 0;
+    for (size_t i = 0; i < g.frameCount(); ++i) {
+        const uint32_t* p = c.compose(i);
+        const GraphicControl* gc = g.frame(i).graphicControl();
+        // A single picture has no timing to keep.
+        const uint16_t delay = gc && g.frameCount() > 1 ? gc->delay : 0;
+        if (delay == 0 && i + 1 < g.frameCount()) continue; // not shown on its own
+        time += delay;
+        // A pause that repeats the picture before it may be folded into that frame.
+        if (!out.empty() && std::equal(p, p + area, out.back().second.begin()))
+            out.back().first = time;
+        else
+            out.emplace_back(time, std::vector<uint32_t>(p, p + area));
+    }
+    // One picture for all time: its duration means nothing.
+    if (out.size() == 1) out.front().first = 0;
+    return out;
 }
 
 } // namespace
@@ -66,6 +123,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (a.pixels() != b.pixels()) finding("a frame's pixels changed in a round trip", i);
         if (image.activeColors(i) != again.activeColors(i))
             finding("a frame's colours changed in a round trip", i);
+    }
+
+    // Opening: every frame becomes the picture shown at it.
+    GifImage opened;
+    try {
+        opened = unoptimize(image);
+    } catch (const GifError&) {
+        return 0; // a limit of the compositor; opening reports it
+    }
+    compareShown(image, opened, true, "unoptimizing changed what a frame shows");
+
+    // The optimized save: crop, merge, clean-up and colour tables.
+    GifImage optimized;
+    optimized.assign(opened);
+    OptimizeOptions options;
+    options.crop = options.merge = options.cleanup = options.colorTables = true;
+    optimize(optimized, options);
+    if (optimized.frameCount() > 0 && shownOverTime(opened) != shownOverTime(optimized))
+        finding("optimizing changed what is shown");
+    if (optimized.frameCount() > 0) {
+        try {
+            GifImage back;
+            readGif(back, optimized.saveToBytes(), limits);
+        } catch (const GifError& e) {
+            std::fprintf(stderr, "fuzz_gif_reader: %s\n", e.what());
+            finding("an optimized image could not be saved and read back");
+        }
     }
     return 0;
 }

@@ -496,11 +496,13 @@ private:
         const int width = m_image.screenWidth;
         for (int y = box.y0; y < box.y1; ++y) {
             uint32_t* dst = canvas.data() + size_t(y) * width + box.x0;
-            const uint32_t* old = under.data() + size_t(y - box.y0) * box.width();
+            // `under` holds the rectangle only for a restore.
+            const uint32_t* old =
+                d == Disposal::Clear ? nullptr : under.data() + size_t(y - box.y0) * box.width();
             int first = -1;
             int last = -1;
             for (int x = 0; x < box.width(); ++x) {
-                const uint32_t v = d == Disposal::Clear ? 0u : old[x];
+                const uint32_t v = old ? old[x] : 0u;
                 if (v != dst[x]) {
                     dst[x] = v;
                     if (first < 0) first = x;
