@@ -103,11 +103,6 @@ vorlane::test::Bytes repetitiveAnimation() {
 
 } // namespace
 
-// The optimizer may still be a placeholder in a build; the optimize tests are skipped
-// rather than failed until it exists.
-#define SKIP_IF_OPTIMIZER_PENDING(run)                                                             \
-    if ((run).err.contains("not implemented")) QSKIP("codec operation not available yet")
-
 class TestCli : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -227,7 +222,6 @@ private Q_SLOTS:
         writeFile(in, repetitiveAnimation());
         QCOMPARE(runTool({QStringLiteral("unoptimize"), in, full}).status, 0);
         const Run run = runTool({QStringLiteral("optimize"), in, out});
-        SKIP_IF_OPTIMIZER_PENDING(run);
         QCOMPARE(run.status, 0);
         QCOMPARE(composed(out), composed(in));
         QVERIFY2(
@@ -242,7 +236,6 @@ private Q_SLOTS:
         const QString out = dir.filePath(QStringLiteral("out.gif"));
         writeFile(in, sampleAnimation());
         const Run run = runTool({QStringLiteral("optimize"), in, out});
-        SKIP_IF_OPTIMIZER_PENDING(run);
         QCOMPARE(run.status, 0);
         QCOMPARE(composed(out), composed(in));
         const Run described = runTool({QStringLiteral("info"), out});
