@@ -16,9 +16,12 @@
 #include "codec/Compositor.h"
 #include "codec/GifImage.h"
 #include "support/GifBuilder.h"
+#include "support/TestData.h"
 
 using namespace vorlane::gif;
 using vorlane::test::GifBuilder;
+using vorlane::test::readFile;
+using vorlane::test::writeFile;
 
 namespace {
 
@@ -40,17 +43,6 @@ Run runTool(const QStringList& args) {
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
-}
-
-void writeFile(const QString& path, const vorlane::test::Bytes& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // The pictures a viewer shows at each frame.

@@ -13,6 +13,8 @@ using namespace vorlane::test;
 using Answer = Prompts::Answer;
 
 namespace {
+const AnimationRecords NoControls{-1, {}, false};
+
 gif::ExtensionList& frame0(Document& doc) {
     return doc.image()->frame(0).extensions;
 }
@@ -86,7 +88,7 @@ private Q_SLOTS:
 
     void creategcesGivesMissingRecordsOnly() {
         DocumentFixture f;
-        f.doc.setImage(makeAnimation(3, 4, 4, false));
+        f.doc.setImage(makeAnimation(3, 4, 4, NoControls));
         auto existing = gif::Extension::makeGraphicControl();
         existing->control().delay = 42;
         f.doc.image()->frame(1).extensions.push_back(existing);
@@ -108,7 +110,7 @@ private Q_SLOTS:
 
     void getdelayCreatesTheRecordWhenMissing() {
         DocumentFixture f;
-        f.doc.setImage(makeAnimation(2, 4, 4, false));
+        f.doc.setImage(makeAnimation(2, 4, 4, NoControls));
         QCOMPARE(f.doc.getdelay(QStringLiteral("2"), 0), 0); // no other selector
         QVERIFY(!f.doc.image()->frame(0).graphicControlRecord);
         QCOMPARE(f.doc.getdelay(QStringLiteral("1"), 0), 0);
@@ -154,7 +156,7 @@ private Q_SLOTS:
         QFETCH(QString, after);
         QFETCH(int, headCount);
         DocumentFixture f;
-        f.doc.setImage(makeAnimation(2, 4, 4, false));
+        f.doc.setImage(makeAnimation(2, 4, 4, NoControls));
         for (QChar c : layout) {
             if (c == QLatin1Char('g'))
                 frame0(f.doc).push_back(gif::Extension::makeGraphicControl());
@@ -529,7 +531,7 @@ private Q_SLOTS:
 
     void playAndStop() {
         DocumentFixture f;
-        f.doc.setImage(makeAnimation(4, 4, 4, false));
+        f.doc.setImage(makeAnimation(4, 4, 4, NoControls));
         f.doc.ren();
         f.doc.selectFrame(3);
         QSignalSpy switched(&f.doc, &Document::animationSwitched);

@@ -9,28 +9,6 @@
 
 namespace vorlane::test {
 
-std::unique_ptr<gif::GifImage> makeAnimation(int frames, uint16_t w, uint16_t h, int loops,
-                                             const std::string& comment) {
-    auto image = std::make_unique<gif::GifImage>();
-    image->screenWidth = w;
-    image->screenHeight = h;
-    image->setGlobalColors({{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}});
-    for (int i = 0; i < frames; ++i) {
-        gif::Frame f;
-        f.setPixels(w, h, gif::Bytes(size_t(w) * h, uint8_t(i % 4)));
-        if (i == 0 && loops >= 0) f.extensions.push_back(gif::Extension::makeLoop(uint16_t(loops)));
-        if (i == 0 && !comment.empty())
-            f.extensions.push_back(gif::Extension::makeComment(comment));
-        auto gce = gif::Extension::makeGraphicControl();
-        gce->control().delay = uint16_t(10 * (i + 1));
-        gce->control().disposal = 1;
-        f.extensions.push_back(gce);
-        f.graphicControlRecord = gce;
-        image->appendFrame(std::move(f));
-    }
-    return image;
-}
-
 WindowHarness::WindowHarness() {
     restart();
 }
@@ -57,7 +35,7 @@ void WindowHarness::restart() {
 QString WindowHarness::writeGif(const QString& name, int frames, uint16_t w, uint16_t h, int loops,
                                 const std::string& comment) {
     const QString path = dir.filePath(name);
-    makeAnimation(frames, w, h, loops, comment)->save(path);
+    makeAnimation(frames, w, h, {.loops = loops, .comment = comment})->save(path);
     return path;
 }
 

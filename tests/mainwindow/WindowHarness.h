@@ -18,14 +18,9 @@
 #include "codec/GifImage.h"
 #include "mainwindow/MainWindow.h"
 #include "support/FakePlatform.h"
+#include "support/TestData.h"
 
 namespace vorlane::test {
-
-// An animation of `frames` solid frames of w x h (frame i in colour i % 4 of a
-// four-colour table: red, green, blue, white), delays 10 * (i + 1), a loop record with
-// `loops` (none when negative) and a comment (none when empty).
-std::unique_ptr<gif::GifImage> makeAnimation(int frames, uint16_t w = 8, uint16_t h = 6,
-                                             int loops = 0, const std::string& comment = {});
 
 struct WindowHarness {
     FakePlatform fakes;
