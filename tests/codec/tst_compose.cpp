@@ -4,7 +4,7 @@
 #include <QTest>
 
 #include "codec/Compositor.h"
-#include "codec/RandomAnimation.h"
+#include "codec/TestAnimations.h"
 
 using namespace vorlane::gif;
 using namespace vorlane::test;
@@ -20,46 +20,6 @@ const ColorTable Abc = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}};
 QList<uint32_t> row(Compositor& c, size_t i, int y = 0) {
     const uint32_t* canvas = c.compose(i);
     return QList<uint32_t>(canvas + y * c.width(), canvas + (y + 1) * c.width());
-}
-
-GifImage strip(int width, int height = 1) {
-    GifImage g;
-    g.screenWidth = uint16_t(width);
-    g.screenHeight = uint16_t(height);
-    return g;
-}
-
-// The plain rule, frame after frame with whole-screen copies: what compose(i) must give.
-std::vector<std::vector<uint32_t>> reference(const GifImage& g) {
-    const int w = g.screenWidth, h = g.screenHeight;
-    std::vector<uint32_t> canvas(size_t(w) * h, 0);
-    std::vector<std::vector<uint32_t>> shown;
-    for (size_t i = 0; i < g.frameCount(); ++i) {
-        const Frame& f = g.frame(i);
-        const ColorTable& table = g.activeColors(i);
-        const GraphicControl* gc = f.graphicControl();
-        const std::vector<uint32_t> before = canvas;
-        for (int y = 0; y < f.height(); ++y)
-            for (int x = 0; x < f.width(); ++x) {
-                const int sx = f.left + x, sy = f.top + y;
-                const uint8_t v = f.pixels()[size_t(y) * f.width() + x];
-                if (sx >= w || sy >= h || (gc && gc->transparent && v == gc->transparentIndex))
-                    continue;
-                canvas[size_t(sy) * w + sx] =
-                    v < table.size() ? 0xFF000000u | table[v].r << 16 | table[v].g << 8 | table[v].b
-                                     : 0xFF000000u;
-            }
-        shown.push_back(canvas);
-        const int d = gc ? gc->disposal : 0;
-        for (int y = f.top; y < std::min(h, f.top + f.height()); ++y)
-            for (int x = f.left; x < std::min(w, f.left + f.width()); ++x) {
-                if (d == 2)
-                    canvas[size_t(y) * w + x] = 0;
-                else if (d == 3 || d == 4)
-                    canvas[size_t(y) * w + x] = before[size_t(y) * w + x];
-            }
-    }
-    return shown;
 }
 
 } // namespace
@@ -85,7 +45,7 @@ private Q_SLOTS:
     void disposalOfAPartialFrame() {
         QFETCH(int, code);
         QFETCH(QList<uint32_t>, expected);
-        GifImage g = strip(4);
+        GifImage g = blankImage(4, 1);
         g.appendFrame(makeFrame(0, 0, 4, 1, {0, 0, 0, 0}, Abc, 1));
         g.appendFrame(makeFrame(1, 0, 2, 1, {1, 1}, Abc, code));
         g.appendFrame(makeFrame(3, 0, 1, 1, {2}, Abc, 0));
@@ -99,7 +59,7 @@ private Q_SLOTS:
     void restoreToPreviousAfterRestoreToBackground() {
         // A full (kept), B over 0..2 cleared afterwards, C over 1..3 restored afterwards:
         // C must give back the cleared pixels, not B's.
-        GifImage g = strip(4);
+        GifImage g = blankImage(4, 1);
         g.appendFrame(makeFrame(0, 0, 4, 1, {0, 0, 0, 0}, Abc, 1));
         g.appendFrame(makeFrame(0, 0, 3, 1, {1, 1, 1}, Abc, 2));
         g.appendFrame(makeFrame(1, 0, 3, 1, {2, 2, 2}, Abc, 3));
@@ -112,7 +72,7 @@ private Q_SLOTS:
     void fullScreenFrameWithRestoreToPreviousIsUndone() {
         // The opaque full-screen B is undone after it is shown, so frame 2 shows A again
         // however it is reached: composition may not restart from B.
-        GifImage g = strip(4);
+        GifImage g = blankImage(4, 1);
         g.appendFrame(makeFrame(0, 0, 2, 1, {0, 0}, Abc, 1));
         g.appendFrame(makeFrame(0, 0, 4, 1, {1, 1, 1, 1}, Abc, 3));
         g.appendFrame(makeFrame(3, 0, 1, 1, {2}, Abc, 1));
@@ -126,7 +86,7 @@ private Q_SLOTS:
     }
 
     void opaqueFullScreenFrameHidesWhatCameBefore() {
-        GifImage g = strip(3);
+        GifImage g = blankImage(3, 1);
         g.appendFrame(makeFrame(0, 0, 1, 1, {0}, Abc, 1));
         g.appendFrame(makeFrame(0, 0, 3, 1, {1, 1, 1}, Abc, 1));
         g.appendFrame(makeFrame(1, 0, 1, 1, {2}, Abc, 2));
@@ -140,7 +100,7 @@ private Q_SLOTS:
     void framesReachingOutsideTheScreenAreClipped() {
         // Screen 3 x 2; a 3 x 3 frame at (2, 1) has one visible pixel, its bottom-right
         // pixel; clearing it touches only that pixel.
-        GifImage g = strip(3, 2);
+        GifImage g = blankImage(3, 2);
         g.appendFrame(makeFrame(0, 0, 3, 2, Bytes(6, 0), Abc, 1));
         g.appendFrame(makeFrame(2, 1, 3, 3, {1, 2, 2, 2, 2, 2, 2, 2, 2}, Abc, 2));
         g.appendFrame(makeFrame(5, 5, 1, 1, {2}, Abc, 1));
@@ -153,7 +113,7 @@ private Q_SLOTS:
     }
 
     void transparentIndexLeavesWhatIsBelow() {
-        GifImage g = strip(3);
+        GifImage g = blankImage(3, 1);
         g.appendFrame(makeFrame(0, 0, 3, 1, {0, 0, 0}, Abc, 1));
         g.appendFrame(makeFrame(0, 0, 3, 1, {1, 2, 1}, Abc, 1, 1));
         Frame flagOff = makeFrame(0, 0, 3, 1, {1, 0, 0}, Abc, 1, 1);
@@ -165,7 +125,7 @@ private Q_SLOTS:
     }
 
     void colourTables() {
-        GifImage g = strip(4);
+        GifImage g = blankImage(4, 1);
         g.setGlobalColors({{9, 9, 9}, {0, 0, 255}});
         g.appendFrame(makeFrame(0, 0, 4, 1, {0, 1, 2, 200}, {}, 1));  // global, short
         g.appendFrame(makeFrame(0, 0, 2, 1, {0, 1}, {{1, 2, 3}}, 1)); // local wins
@@ -173,14 +133,14 @@ private Q_SLOTS:
         QCOMPARE(row(c, 0), (QList<uint32_t>{0xFF090909u, A, Black, Black}));
         QCOMPARE(row(c, 1), (QList<uint32_t>{0xFF010203u, Black, Black, Black}));
 
-        GifImage bare = strip(2);
+        GifImage bare = blankImage(2, 1);
         bare.appendFrame(makeFrame(0, 0, 2, 1, {0, 5}, {}, 1, 5)); // no table at all
         Compositor b(bare);
         QCOMPARE(row(b, 0), (QList<uint32_t>{Black, 0}));
     }
 
     void pictureAndErrors() {
-        GifImage g = strip(2, 2);
+        GifImage g = blankImage(2, 2);
         g.appendFrame(makeFrame(1, 1, 1, 1, {2}, Abc));
         Compositor c(g);
         const QImage p = c.picture(0);
@@ -190,7 +150,7 @@ private Q_SLOTS:
         QCOMPARE(p.pixel(0, 0), 0u);
         QVERIFY_THROWS_EXCEPTION(GifError, c.compose(1));
         // A screen grown in memory past what files may declare is refused, not allocated.
-        QVERIFY_THROWS_EXCEPTION(GifError, Compositor(strip(65535, 65535)));
+        QVERIFY_THROWS_EXCEPTION(GifError, Compositor(blankImage(65535, 65535)));
     }
 
     // Any order of requests gives what the plain rule gives.
@@ -202,7 +162,7 @@ private Q_SLOTS:
     void anyOrderMatchesThePlainRule() {
         QFETCH(quint32, seed);
         const GifImage g = randomAnimation(seed, 24, 7, 5);
-        const auto expected = reference(g);
+        const auto expected = referencePictures(g);
         Compositor c(g);
         QRandomGenerator rng(seed);
         for (int k = 0; k < 60; ++k) {

@@ -80,6 +80,7 @@ bool consistent(const GifImage& g) {
 } // namespace
 
 Q_DECLARE_METATYPE(Bytes)
+Q_DECLARE_METATYPE(ReadLimits)
 
 class TestMalformed : public QObject {
     Q_OBJECT
@@ -270,36 +271,31 @@ private Q_SLOTS:
                                  "Frame contains multiple Graphic Control Extension blocks")});
     }
 
+    // Three images of 4 x 3 on a 1 x 1 screen, each after a comment: within the default
+    // limits, and over each limit set below what it holds.
     void limits_data() {
-        QTest::addColumn<int>("which");
+        QTest::addColumn<ReadLimits>("limits");
         QTest::addColumn<QString>("message");
-        QTest::newRow("frames") << 0 << "more than 2 images";
-        QTest::newRow("pixels of all frames") << 1 << "more than 30 pixels";
-        QTest::newRow("composed pixels") << 2 << "too large to open";
-        QTest::newRow("records") << 3 << "more than 2 extension records";
-        QTest::newRow("screen grown by the first image") << 4 << "exceeds the limit of 11";
+        const auto with = [](uint64_t ReadLimits::*limit, uint64_t value) {
+            ReadLimits limits;
+            limits.*limit = value;
+            return limits;
+        };
+        QTest::newRow("frames") << with(&ReadLimits::maxFrames, 2) << "more than 2 images";
+        QTest::newRow("pixels of all frames")
+            << with(&ReadLimits::maxTotalPixels, 30) << "more than 30 pixels";
+        QTest::newRow("composed pixels")
+            << with(&ReadLimits::maxComposedPixels, 12 * 2) << "too large to open";
+        QTest::newRow("records") << with(&ReadLimits::maxRecords, 2)
+                                 << "more than 2 extension records";
+        QTest::newRow("sub-blocks")
+            << with(&ReadLimits::maxRecordBlocks, 2) << "more than 2 extension sub-blocks";
+        QTest::newRow("screen grown by the first image")
+            << with(&ReadLimits::maxScreenPixels, 11) << "exceeds the limit of 11";
     }
     void limits() {
-        QFETCH(int, which);
+        QFETCH(ReadLimits, limits);
         QFETCH(QString, message);
-        ReadLimits limits;
-        switch (which) {
-        case 0:
-            limits.maxFrames = 2;
-            break;
-        case 1:
-            limits.maxTotalPixels = 30;
-            break;
-        case 2:
-            limits.maxComposedPixels = 12 * 2;
-            break;
-        case 3:
-            limits.maxRecords = 2;
-            break;
-        case 4:
-            limits.maxScreenPixels = 11;
-            break;
-        }
         GifBuilder b = GifBuilder().header().screen(1, 1, fourColors);
         for (int i = 0; i < 3; ++i)
             b.comment("c").image(0, 0, 4, 3, twelve);

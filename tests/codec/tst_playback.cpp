@@ -3,7 +3,7 @@
 #include <QTest>
 
 #include "codec/Playback.h"
-#include "codec/RandomAnimation.h"
+#include "codec/TestAnimations.h"
 
 using namespace vorlane::gif;
 using namespace vorlane::test;
@@ -13,9 +13,7 @@ namespace {
 // An animation of `frames` 1 x 1 frames with the given delays (cycled), frame 0 carrying
 // `records` before its graphic control record.
 GifImage animation(int frames, QList<int> delays = {5}, ExtensionList records = {}) {
-    GifImage g;
-    g.screenWidth = 1;
-    g.screenHeight = 1;
+    GifImage g = blankImage(1, 1);
     for (int i = 0; i < frames; ++i) {
         Frame f =
             makeFrame(0, 0, 1, 1, {0}, {{1, 2, 3}}, 1, -1, uint16_t(delays[i % delays.size()]));

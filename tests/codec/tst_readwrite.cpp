@@ -12,12 +12,15 @@
 
 #include "codec/GifImage.h"
 #include "codec/Lzw.h"
+#include "codec/TestAnimations.h"
 
 using namespace vorlane::gif;
+using namespace vorlane::test;
 
 namespace {
 
-Frame makeFrame(uint16_t w, uint16_t h, unsigned colors, uint32_t seed, ColorTable local = {}) {
+// A w x h frame of random indices below `colors`, with a local table when one is given.
+Frame noiseFrame(uint16_t w, uint16_t h, unsigned colors, uint32_t seed, ColorTable local = {}) {
     std::mt19937 rng(seed);
     Bytes px(size_t(w) * h);
     for (auto& p : px)
@@ -28,17 +31,12 @@ Frame makeFrame(uint16_t w, uint16_t h, unsigned colors, uint32_t seed, ColorTab
     return f;
 }
 
-ColorTable grey(size_t n) {
-    ColorTable t(n);
-    for (size_t i = 0; i < n; ++i)
-        t[i] = {uint8_t(i), uint8_t(i * 2), uint8_t(255 - i)};
-    return t;
+ColorTable grey(int n) {
+    return makeTable(n, [](int i) { return Rgb{uint8_t(i), uint8_t(i * 2), uint8_t(255 - i)}; });
 }
 
-GifImage withScreen(uint16_t w, uint16_t h, size_t colors) {
-    GifImage g;
-    g.screenWidth = w;
-    g.screenHeight = h;
+GifImage withScreen(int w, int h, int colors) {
+    GifImage g = blankImage(w, h);
     g.setGlobalColors(grey(colors));
     return g;
 }
@@ -117,15 +115,12 @@ class TestReadWrite : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void gif87aWithoutRecords() {
-        GifImage g;
-        g.screenWidth = 40;
-        g.screenHeight = 30;
+        GifImage g = withScreen(40, 30, 5);
         g.backgroundIndex = 3;
         g.aspect = 49;
         g.colorResolution = 4;
-        g.setGlobalColors(grey(5));
-        g.appendFrame(makeFrame(40, 30, 5, 1));
-        g.appendFrame(makeFrame(7, 3, 200, 2, grey(200)));
+        g.appendFrame(noiseFrame(40, 30, 5, 1));
+        g.appendFrame(noiseFrame(7, 3, 200, 2, grey(200)));
         const Bytes data = g.saveToBytes();
         QCOMPARE(signature(data), std::string("GIF87a"));
         QCOMPARE(data.back(), uint8_t(0x3B));
@@ -138,79 +133,61 @@ private Q_SLOTS:
     void interlacedFrames() {
         for (uint16_t h : {1, 2, 3, 4, 5, 7, 8, 9, 15, 17, 33}) {
             GifImage g = withScreen(5, h, 256);
-            g.appendFrame(makeFrame(5, h, 255, h)).interlaced = true;
+            g.appendFrame(noiseFrame(5, h, 255, h)).interlaced = true;
             compareImages(readBack(g), g);
         }
     }
 
     void geometryInsideAndOutsideTheScreen() {
-        GifImage g;
-        g.screenWidth = 20;
-        g.screenHeight = 10;
-        g.setGlobalColors(grey(4));
-        g.appendFrame(makeFrame(20, 10, 4, 1));
-        Frame& inside = g.appendFrame(makeFrame(3, 4, 4, 2));
+        GifImage g = withScreen(20, 10, 4);
+        g.appendFrame(noiseFrame(20, 10, 4, 1));
+        Frame& inside = g.appendFrame(noiseFrame(3, 4, 4, 2));
         inside.left = 5;
         inside.top = 6;
-        Frame& outside = g.appendFrame(makeFrame(30, 2, 4, 3));
+        Frame& outside = g.appendFrame(noiseFrame(30, 2, 4, 3));
         outside.left = 65000;
         outside.top = 9;
         compareImages(readBack(g), g);
     }
 
     void loopRecords_data() {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<int>("count");
-        QTest::newRow("absent") << 0 << -1;
-        QTest::newRow("forever") << 1 << 0;
-        QTest::newRow("three times") << 2 << 3;
-        QTest::newRow("ANIMEXTS1.0") << 3 << 5;
-        QTest::newRow("with buffer-size block") << 4 << 7;
+        QTest::addColumn<ExtensionList>("records");
+        QTest::addColumn<int>("count"); // -1: no loop record
+        QTest::newRow("absent") << ExtensionList{} << -1;
+        QTest::newRow("forever") << ExtensionList{Extension::makeLoop(0)} << 0;
+        QTest::newRow("three times") << ExtensionList{Extension::makeLoop(3)} << 3;
+        QTest::newRow("ANIMEXTS1.0")
+            << ExtensionList{Extension::makeApplication("ANIMEXTS1.0", {{1, 5, 0}})} << 5;
+        QTest::newRow("with buffer-size block")
+            << ExtensionList{Extension::makeApplication("NETSCAPE2.0",
+                                                        {{1, 7, 0}, {2, 0, 16, 0, 0}})}
+            << 7;
     }
     void loopRecords() {
-        QFETCH(int, kind);
+        QFETCH(ExtensionList, records);
         QFETCH(int, count);
         GifImage g = withScreen(2, 2, 2);
-        Frame& f = g.appendFrame(makeFrame(2, 2, 2, 1));
-        switch (kind) {
-        case 1:
-            f.extensions.push_back(Extension::makeLoop(0));
-            break;
-        case 2:
-            f.extensions.push_back(Extension::makeLoop(3));
-            break;
-        case 3:
-            f.extensions.push_back(Extension::makeApplication("ANIMEXTS1.0", {{1, 5, 0}}));
-            break;
-        case 4:
-            f.extensions.push_back(
-                Extension::makeApplication("NETSCAPE2.0", {{1, 7, 0}, {2, 0, 16, 0, 0}}));
-            break;
-        }
-        g.appendFrame(makeFrame(2, 2, 2, 2));
+        g.appendFrame(noiseFrame(2, 2, 2, 1)).extensions = records;
+        g.appendFrame(noiseFrame(2, 2, 2, 2));
         const GifImage back = readBack(g);
         compareImages(back, g);
-        const ExtensionList& records = back.frame(0).extensions;
-        if (kind == 0) {
-            QVERIFY(records.empty());
-        } else {
-            QVERIFY(records[0]->isLoop());
-            QCOMPARE(int(*records[0]->loopCount()), count);
-        }
+        const ExtensionList& read = back.frame(0).extensions;
+        QCOMPARE(read.empty(), count < 0);
+        if (count >= 0) QCOMPARE(read[0]->loopCount(), std::optional<uint16_t>(count));
     }
 
     // Comments, foreign application records, plain text and records after the last image
     // come back in their order, byte for byte, with each frame's graphic control link.
     void recordsKeepOrderAndContent() {
         GifImage g = withScreen(4, 4, 16);
-        Frame& a = g.appendFrame(makeFrame(4, 4, 16, 1));
+        Frame& a = g.appendFrame(noiseFrame(4, 4, 16, 1));
         auto control = Extension::makeGraphicControl();
         control->control() = {3, true, true, 9, 65535, 5};
         a.extensions = {Extension::makeLoop(0), Extension::makeComment(std::string(600, 'c')),
                         control, Extension::makeComment("second"),
                         Extension::makeApplication("XMP DataXMP", {Bytes(255, 7), {1}})};
         a.graphicControlRecord = control;
-        Frame& b = g.appendFrame(makeFrame(4, 4, 16, 2));
+        Frame& b = g.appendFrame(noiseFrame(4, 4, 16, 2));
         auto text = std::make_shared<Extension>(labels::PlainText);
         text->blocks() = {Bytes{0, 0, 0, 0, 8, 0, 8, 0, 8, 8, 1, 0}, {'h', 'i'}};
         auto unknown = std::make_shared<Extension>(uint8_t(0x42));
@@ -235,7 +212,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, version);
         GifImage g;
         g.setGlobalColors(grey(2), content == 3);
-        Frame& f = g.appendFrame(makeFrame(2, 1, 2, 1));
+        Frame& f = g.appendFrame(noiseFrame(2, 1, 2, 1));
         if (content == 1) f.extensions.push_back(Extension::makeComment("x"));
         if (content == 2) g.trailingExtensions.push_back(Extension::makeComment("x"));
         if (content == 4) f.setLocalColors(grey(2), true);
@@ -248,7 +225,7 @@ private Q_SLOTS:
         GifImage g;
         g.setGlobalColors(grey(2));
         g.appendFrame(Frame{}).extensions.push_back(Extension::makeComment("only"));
-        g.appendFrame(makeFrame(2, 2, 2, 1));
+        g.appendFrame(noiseFrame(2, 2, 2, 1));
         const GifImage back = readBack(g);
         QCOMPARE(back.frameCount(), size_t(1));
         QCOMPARE(back.frame(0).extensions.size(), size_t(1));
@@ -262,7 +239,7 @@ private Q_SLOTS:
         g.setGlobalColors(grey(2));
         auto odd = std::make_shared<Extension>(labels::Comment);
         odd->blocks() = {Bytes{}, Bytes(300, 'a'), Bytes{}};
-        g.appendFrame(makeFrame(2, 2, 2, 1)).extensions.push_back(odd);
+        g.appendFrame(noiseFrame(2, 2, 2, 1)).extensions.push_back(odd);
         const GifImage back = readBack(g);
         QCOMPARE(back.frame(0).extensions[0]->text(), std::string(300, 'a'));
         QCOMPARE(back.frame(0).pixels(), g.frame(0).pixels());
@@ -285,8 +262,8 @@ private Q_SLOTS:
     void saveToFileAndProgress() {
         GifImage g;
         g.setGlobalColors(grey(4));
-        g.appendFrame(makeFrame(9, 9, 4, 1));
-        g.appendFrame(makeFrame(9, 9, 4, 2));
+        g.appendFrame(noiseFrame(9, 9, 4, 1));
+        g.appendFrame(noiseFrame(9, 9, 4, 2));
         QList<std::pair<Stage, ProgressMessage>> steps;
         g.onProgress = [&](Stage s, int, ProgressMessage m) { steps.append({s, m}); };
         QTemporaryDir dir;
@@ -308,7 +285,7 @@ private Q_SLOTS:
 
     void failedSaveNamesTheReason() {
         GifImage g;
-        g.appendFrame(makeFrame(2, 2, 2, 1));
+        g.appendFrame(noiseFrame(2, 2, 2, 1));
         QTemporaryDir dir;
         try {
             g.save(dir.filePath(QStringLiteral("missing/sub/out.gif")));
@@ -330,7 +307,7 @@ private Q_SLOTS:
             old.write("previous content");
         }
         GifImage g;
-        g.appendFrame(makeFrame(300, 300, 256, 1, grey(256)));
+        g.appendFrame(noiseFrame(300, 300, 256, 1, grey(256)));
         rlimit saved{};
         getrlimit(RLIMIT_FSIZE, &saved);
         auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);

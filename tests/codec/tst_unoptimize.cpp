@@ -4,7 +4,7 @@
 #include <QTest>
 
 #include "codec/Compositor.h"
-#include "codec/RandomAnimation.h"
+#include "codec/TestAnimations.h"
 #include "codec/Unoptimize.h"
 #include "support/GifBuilder.h"
 
@@ -67,23 +67,13 @@ private Q_SLOTS:
     void smallFramesBecomeFullPictures() {
         // Full-size frame 0 kept in place, then a 2 x 2 corner: frame 1 of the result
         // is frame 0 with the corner drawn over it.
-        GifImage g;
-        g.screenWidth = 4;
-        g.screenHeight = 3;
+        GifImage g = blankImage(4, 3);
         g.appendFrame(makeFrame(0, 0, 4, 3, Bytes(12, 0), Abc, 1));
         g.appendFrame(makeFrame(2, 1, 2, 2, {1, 2, 2, 1}, Abc, 1));
+        // Full size at (0, 0) and opaque, and showing the same, frame 1's own pixels are the
+        // picture shown.
         const GifImage out = unoptimize(g);
-        const Frame& f = out.frame(1);
-        QCOMPARE(f.width(), uint16_t(4));
-        QCOMPARE(f.height(), uint16_t(3));
-        auto colourAt = [&](int x, int y) {
-            return f.localColors()[f.pixels()[size_t(y) * 4 + x]];
-        };
-        QCOMPARE(colourAt(0, 0), Abc[0]);
-        QCOMPARE(colourAt(2, 1), Abc[1]);
-        QCOMPARE(colourAt(3, 1), Abc[2]);
-        QCOMPARE(colourAt(3, 2), Abc[1]);
-        QVERIFY(!f.graphicControl()->transparent);
+        QVERIFY(!out.frame(1).graphicControl()->transparent);
         checkShowsTheSame(g, out);
     }
 
@@ -99,9 +89,7 @@ private Q_SLOTS:
     void everyDisposalShowsTheSame() {
         QFETCH(int, code);
         QFETCH(bool, fullScreen);
-        GifImage g;
-        g.screenWidth = 5;
-        g.screenHeight = 2;
+        GifImage g = blankImage(5, 2);
         g.appendFrame(makeFrame(1, 0, 3, 2, {0, 0, 0, 1, 1, 1}, Abc, 1));
         g.appendFrame(fullScreen ? makeFrame(0, 0, 5, 2, {2, 2, 0, 2, 2, 1, 1, 1, 1, 2}, Abc, code)
                                  : makeFrame(2, 1, 3, 1, {2, 2, 2}, Abc, code, 1));
@@ -131,22 +119,14 @@ private Q_SLOTS:
     void coloursComeAndGoPastTheLimit() {
         // 18 x 18 screen: 300 colours on screen at frame 1 (octree), back to 4 at frame 2
         // (exact again, every slot re-resolved), then small changes.
-        GifImage g;
-        g.screenWidth = 18;
-        g.screenHeight = 18;
-        ColorTable grid;
-        for (int k = 0; k < 256; ++k)
-            grid.push_back({uint8_t(k), uint8_t(255 - k), uint8_t(k * 7)});
-        Bytes all(256);
-        for (int k = 0; k < 256; ++k)
-            all[size_t(k)] = uint8_t(k);
+        GifImage g = blankImage(18, 18);
+        const ColorTable grid = distinctTable(256);
+        const Bytes all = counting(256);
         g.appendFrame(makeFrame(0, 0, 16, 16, all, grid, 1));
-        Bytes more(18 * 2);
-        for (size_t k = 0; k < more.size(); ++k)
-            more[k] = uint8_t(k + 100);
-        ColorTable other;
-        for (int k = 0; k < 256; ++k)
-            other.push_back({uint8_t(k), 3, 250});
+        Bytes more = counting(18 * 2);
+        for (uint8_t& v : more)
+            v += 100;
+        const ColorTable other = makeTable(256, [](int k) { return Rgb{uint8_t(k), 3, 250}; });
         g.appendFrame(makeFrame(0, 16, 18, 2, more, other, 1));
         g.appendFrame(makeFrame(0, 0, 18, 18, Bytes(18 * 18, 1), Abc, 1, -1));
         g.appendFrame(makeFrame(3, 3, 2, 2, {0, 2, 2, 0}, Abc, 2));
@@ -163,16 +143,11 @@ private Q_SLOTS:
         // 16 x 17 screen with exactly 256 colours (the last row repeats the first). A new
         // colour over a repeated one makes 257; then a column removes 16 colours, and the
         // newcomer, which found no free entry on arrival, must show in its own colour.
-        GifImage g;
-        g.screenWidth = 16;
-        g.screenHeight = 17;
-        ColorTable grid;
-        for (int k = 0; k < 256; ++k)
-            grid.push_back({uint8_t(k), uint8_t(k / 3), uint8_t(255 - k)});
-        Bytes indices(16 * 17);
-        for (size_t k = 0; k < indices.size(); ++k)
-            indices[k] = uint8_t(k % 256);
-        g.appendFrame(makeFrame(0, 0, 16, 17, indices, grid, 1));
+        GifImage g = blankImage(16, 17);
+        const ColorTable grid = makeTable(256, [](int k) {
+            return Rgb{uint8_t(k), uint8_t(k / 3), uint8_t(255 - k)};
+        });
+        g.appendFrame(makeFrame(0, 0, 16, 17, counting(16 * 17), grid, 1));
         g.appendFrame(makeFrame(0, 16, 1, 1, {0}, {{1, 250, 1}}, 1));
         g.appendFrame(makeFrame(1, 0, 1, 17, Bytes(17, 2), grid, 1));
         const GifImage out = unoptimize(g);
@@ -182,9 +157,7 @@ private Q_SLOTS:
     }
 
     void transparencyIsResolvedAgain() {
-        GifImage g;
-        g.screenWidth = 3;
-        g.screenHeight = 1;
+        GifImage g = blankImage(3, 1);
         // Opaque full frame whose record names a transparent index it never uses: the
         // flag goes, as the old index would name an arbitrary colour of the new table.
         Frame first = makeFrame(0, 0, 3, 1, {0, 1, 2}, Abc, 1, 7);
@@ -209,9 +182,7 @@ private Q_SLOTS:
     }
 
     void recordsAndScreenCarryOver() {
-        GifImage g;
-        g.screenWidth = 2;
-        g.screenHeight = 2;
+        GifImage g = blankImage(2, 2);
         g.backgroundIndex = 1;
         g.aspect = 49;
         g.transparent = true;
@@ -294,9 +265,7 @@ private Q_SLOTS:
     }
 
     void emptyImages() {
-        GifImage none;
-        none.screenWidth = 3;
-        none.screenHeight = 3;
+        GifImage none = blankImage(3, 3);
         QCOMPARE(unoptimize(none).frameCount(), size_t(0));
         QCOMPARE(unoptimize(none).screenWidth, uint16_t(3));
     }
