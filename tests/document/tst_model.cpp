@@ -1,6 +1,6 @@
 // The document's model: frame list, selection, graphic control records, side panel
-// enabling, loop and comment records of frame 0, progress and status texts, New, the
-// close question, play and stop. Everything here works on animations made in memory.
+// enabling, loop and comment records of frame 0, progress and status texts, New, play and
+// stop. Everything here works on animations made in memory.
 
 #include <QLocale>
 #include <QSignalSpy>
@@ -10,7 +10,6 @@
 
 using namespace vorlane;
 using namespace vorlane::test;
-using Answer = Prompts::Answer;
 
 namespace {
 const AnimationRecords NoControls{-1, {}, false};
@@ -318,8 +317,12 @@ private Q_SLOTS:
         frame0(f.doc).push_back(gif::Extension::makeComment("three"));
         f.doc.image()->frame(0).extensions.insert(frame0(f.doc).begin(),
                                                   gif::Extension::makeComment("caf\xc3\xa9"));
-        QSignalSpy text(&f.doc, &Document::commentTextChanged);
+        // Before the records are read into the box, typing is kept but is no edit.
         QVERIFY(!f.doc.commentArmed());
+        f.doc.GifcommentChange(QStringLiteral("before any opening"));
+        QVERIFY(!f.doc.isModified());
+        QCOMPARE(f.doc.commentText(), QStringLiteral("before any opening"));
+        QSignalSpy text(&f.doc, &Document::commentTextChanged);
         f.doc.commentdoopened();
         QVERIFY(f.doc.commentArmed());
         QCOMPARE(f.doc.commentText(), QStringLiteral("caf\u00e9\none\ntwo\nthree"));
@@ -361,17 +364,6 @@ private Q_SLOTS:
         QCOMPARE(frame0(f.doc)[2]->text(), std::string("one\ntwo\nthree"));
         f.doc.commentdoopened();
         QCOMPARE(f.doc.commentText(), QStringLiteral("one\ntwo\nthree"));
-    }
-
-    void commentChangesCountOnlyOnceArmed() {
-        DocumentFixture f;
-        f.loaded(1);
-        f.doc.GifcommentChange(QStringLiteral("before any opening"));
-        QVERIFY(!f.doc.isModified());
-        QCOMPARE(f.doc.commentText(), QStringLiteral("before any opening"));
-        f.doc.commentdoopened();
-        f.doc.GifcommentChange(QStringLiteral("after"));
-        QVERIFY(f.doc.isModified());
     }
 
     // ---- progress and status ----
@@ -446,7 +438,7 @@ private Q_SLOTS:
         QCOMPARE(f.doc.framesStatusText(), QStringLiteral("0 image(s)"));
     }
 
-    // ---- New and closing without saving ----
+    // ---- New on an unmodified document ----
 
     void newOnAnUnmodifiedDocumentAsksNothing() {
         DocumentFixture f;
@@ -482,49 +474,6 @@ private Q_SLOTS:
         // Emptying the comment box is no edit.
         f.doc.GifcommentChange(QString());
         QVERIFY(!f.doc.isModified());
-    }
-
-    void newAnsweredNoDiscardsAndCancelKeepsEverything() {
-        DocumentFixture f;
-        f.loaded(2);
-        f.doc.changed();
-        f.fakes.prompts.expect(QStringLiteral("Do you want to save changes made to current "
-                                              "animation \"Untitled.gif\" before creating new "
-                                              "animation?"),
-                               Answer::Cancel);
-        f.doc.FileNewItemClick();
-        QCOMPARE(f.fakes.prompts.asked().front().icon, Prompts::Icon::Warning);
-        QCOMPARE(f.fakes.prompts.asked().front().buttons, Prompts::Buttons::YesNoCancel);
-        QVERIFY(f.doc.hasImage());
-        QCOMPARE(f.doc.entryCount(), 2);
-        QVERIFY(f.doc.isModified());
-
-        f.fakes.prompts.answer(Answer::No);
-        f.doc.FileNewItemClick();
-        QVERIFY(!f.doc.hasImage());
-        QVERIFY(!f.doc.isModified());
-        QCOMPARE(f.fakes.dialogs.requests().size(), 0);
-    }
-
-    void closeQuestion_data() {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("closes");
-        QTest::newRow("no") << int(Answer::No) << true;
-        QTest::newRow("cancel") << int(Answer::Cancel) << false;
-    }
-    void closeQuestion() {
-        QFETCH(int, answer);
-        QFETCH(bool, closes);
-        DocumentFixture f;
-        QVERIFY(f.doc.FormCloseQuery()); // unmodified: no question
-        f.loaded(1);
-        f.doc.changed();
-        f.fakes.prompts.expect(QStringLiteral("You have not saved the changes.\nDo you want to "
-                                              "save current file before to quit?"),
-                               Answer(answer));
-        QCOMPARE(f.doc.FormCloseQuery(), closes);
-        QVERIFY(f.doc.isModified());
-        QCOMPARE(f.fakes.prompts.asked().size(), 1);
     }
 
     // ---- play and stop ----

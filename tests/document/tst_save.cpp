@@ -1,6 +1,6 @@
 // Saving: Save, Save as, Save optimized as, Revert and Save image as with their dialogs
-// and outcome table; failed saves that change nothing; New and closing whose Yes runs
-// Save.
+// and outcome table; failed saves that change nothing; the question to save first before
+// New and closing, whose Yes runs Save.
 
 #include <unistd.h>
 
@@ -20,9 +20,17 @@ using Result = Document::SaveResult;
 namespace {
 const QString SaveFilter =
     QStringLiteral("GIF image (*.gif)|*.gif|Vorlane Gif format (*.vlgf)|*.vlgf");
+const QString NewQuestion = QStringLiteral("Do you want to save changes made to current "
+                                           "animation \"Untitled.gif\" before creating new "
+                                           "animation?");
+const QString QuitQuestion = QStringLiteral(
+    "You have not saved the changes.\nDo you want to save current file before to quit?");
 const QString RevertQuestion =
     QStringLiteral("Do you want to recover the last saved version of this file? Be careful, "
                    "this will definetly revert all unsaved changes.");
+
+// How the question to save first is answered, and for Yes, how the save goes.
+enum Reply { No, Cancel, YesSaved, YesDialogCancelled, YesFailed };
 
 gif::GifImage load(const QString& name) {
     gif::GifImage image;
@@ -259,44 +267,39 @@ private Q_SLOTS:
 
     // ---- Revert ----
 
-    void revertCancelledChangesNothing() {
+    // Revert asks first, with no save question, and opens the file again; a file that is
+    // gone is reported and the edits stay, with the first frame selected as Revert does
+    // before opening.
+    void revert_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("fileGone");
+        QTest::addColumn<bool>("reverted");
+        QTest::addColumn<int>("current");
+        QTest::newRow("cancelled") << int(Answer::Cancel) << false << false << 2;
+        QTest::newRow("yes") << int(Answer::Yes) << false << true << 0;
+        QTest::newRow("yes, file gone") << int(Answer::Yes) << true << false << 0;
+    }
+    void revert() {
+        QFETCH(int, answer);
+        QFETCH(bool, fileGone);
+        QFETCH(bool, reverted);
+        QFETCH(int, current);
         DocumentFixture f;
-        openCopy(f, QStringLiteral("rev.gif"));
+        openCopy(f, QStringLiteral("revert.gif")); // loops 3 times
         f.doc.selectFrame(2);
         f.doc.infiniClick();
-        f.fakes.prompts.expect(RevertQuestion, Answer::Cancel);
+        if (fileGone) QVERIFY(QFile::remove(file(QStringLiteral("revert.gif"))));
+        f.fakes.prompts.expect(RevertQuestion, Answer(answer));
+        if (fileGone) f.fakes.prompts.expect(QStringLiteral("File does not exist"), Answer::Ok);
         f.doc.retablirClick();
-        QCOMPARE(f.fakes.prompts.asked().front().buttons, Prompts::Buttons::YesCancel);
-        QCOMPARE(f.fakes.prompts.asked().front().icon, Prompts::Icon::Warning);
-        QVERIFY(f.doc.isModified());
-        QVERIFY(f.doc.loopInfinite());
-        QCOMPARE(f.doc.currentFrame(), 2);
-    }
-
-    void revertReopensTheFile() {
-        DocumentFixture f;
-        openCopy(f, QStringLiteral("rev2.gif"));
-        f.doc.infiniClick();
-        f.fakes.prompts.expect(RevertQuestion, Answer::Yes);
-        f.doc.retablirClick();
-        QCOMPARE(f.fakes.prompts.asked().size(), 1); // no save question
-        QVERIFY(!f.doc.isModified());
-        QVERIFY(!f.doc.loopInfinite());
-        QCOMPARE(f.doc.currentFrame(), 0);
-    }
-
-    void revertOfADeletedFile() {
-        DocumentFixture f;
-        openCopy(f, QStringLiteral("rev3.gif"));
-        f.doc.selectFrame(2);
-        f.doc.infiniClick();
-        QFile::remove(file(QStringLiteral("rev3.gif")));
-        f.fakes.prompts.answer(Answer::Yes);
-        f.fakes.prompts.expect(QStringLiteral("File does not exist"), Answer::Ok);
-        f.doc.retablirClick();
+        const auto& asked = f.fakes.prompts.asked();
+        QCOMPARE(asked.size(), fileGone ? 2 : 1);
+        QCOMPARE(asked.front().buttons, Prompts::Buttons::YesCancel);
+        QCOMPARE(asked.front().icon, Prompts::Icon::Warning);
         QCOMPARE(f.doc.frameCount(), 3);
-        QVERIFY(f.doc.isModified());
-        QCOMPARE(f.doc.currentFrame(), 0); // Revert selects the first entry first
+        QCOMPARE(f.doc.isModified(), !reverted);
+        QCOMPARE(f.doc.loopInfinite(), !reverted);
+        QCOMPARE(f.doc.currentFrame(), current);
     }
 
     // ---- Save image as ----
@@ -344,65 +347,65 @@ private Q_SLOTS:
         QCOMPARE(f.fakes.prompts.asked().size(), 0);
     }
 
-    // ---- New and closing with Yes ----
+    // ---- New and closing: the question to save first ----
 
-    void newAnsweredYesSavesFirst() {
-        DocumentFixture f;
-        openCopy(f, QStringLiteral("beforenew.gif"));
-        f.doc.NumLoopsChange(7);
-        f.fakes.prompts.answer(Answer::Yes);
-        f.doc.FileNewItemClick();
-        QVERIFY(!f.doc.hasImage());
-        QVERIFY(!f.doc.isModified());
-        QCOMPARE(
-            *load(file(QStringLiteral("beforenew.gif"))).frame(0).extensions.front()->loopCount(),
-            uint16_t(7));
+    // No goes on without saving and Cancel stops; Yes runs Save, and goes on unless the
+    // save failed (a cancelled save dialog goes on without saving).
+    void saveQuestionBeforeNewAndClosing_data() {
+        QTest::addColumn<bool>("closing");
+        QTest::addColumn<int>("reply");
+        QTest::addColumn<bool>("goesOn");
+        const std::pair<Reply, const char*> replies[] = {
+            {No, "no"},
+            {Cancel, "cancel"},
+            {YesSaved, "yes, saved"},
+            {YesDialogCancelled, "yes, dialog cancelled"},
+            {YesFailed, "yes, save failed"}};
+        for (bool closing : {false, true})
+            for (const auto& [reply, name] : replies)
+                QTest::addRow("%s, %s", closing ? "closing" : "New", name)
+                    << closing << int(reply) << (reply != Cancel && reply != YesFailed);
     }
-
-    void yesWithAFailedSaveActsAsCancel() {
+    void saveQuestionBeforeNewAndClosing() {
+        QFETCH(bool, closing);
+        QFETCH(int, reply);
+        QFETCH(bool, goesOn);
         DocumentFixture f;
         f.loaded(2);
+        if (closing) QVERIFY(f.doc.FormCloseQuery()); // unmodified: no question
         f.doc.changed();
-        const QString blocker = writeFile(file(QStringLiteral("blocker2")), {1});
-        // New
-        f.fakes.prompts.answer(Answer::Yes);
-        f.fakes.dialogs.choose(blocker + QStringLiteral("/x.gif"));
-        f.fakes.prompts.answer(Answer::Ok);
-        f.doc.FileNewItemClick();
-        QVERIFY(f.doc.hasImage());
-        QCOMPARE(f.doc.entryCount(), 2);
-        QVERIFY(f.doc.isModified());
-        // Closing
-        f.fakes.prompts.answer(Answer::Yes);
-        f.fakes.dialogs.choose(blocker + QStringLiteral("/x.gif"));
-        f.fakes.prompts.answer(Answer::Ok);
-        QVERIFY(!f.doc.FormCloseQuery());
-        QVERIFY(f.doc.isModified());
-    }
+        const QString saved = file(QStringLiteral("asked-%1-%2.gif").arg(int(closing)).arg(reply));
+        f.fakes.prompts.expect(closing ? QuitQuestion : NewQuestion, reply == No ? Answer::No
+                                                                     : reply == Cancel
+                                                                         ? Answer::Cancel
+                                                                         : Answer::Yes);
+        if (reply == YesSaved) f.fakes.dialogs.choose(saved);
+        if (reply == YesDialogCancelled) f.fakes.dialogs.cancel();
+        if (reply == YesFailed) {
+            f.fakes.dialogs.choose(writeFile(file(QStringLiteral("blocker")), {1}) +
+                                   QStringLiteral("/x.gif"));
+            f.fakes.prompts.answer(Answer::Ok); // the report of the failure
+        }
 
-    void yesWithACancelledSaveDialogGoesOn() {
-        DocumentFixture f;
-        f.loaded(2);
-        f.doc.changed();
-        f.fakes.prompts.answer(Answer::Yes);
-        f.fakes.dialogs.cancel();
-        QVERIFY(f.doc.FormCloseQuery()); // the program ends without saving
-
-        f.fakes.prompts.answer(Answer::Yes);
-        f.fakes.dialogs.cancel();
-        f.doc.FileNewItemClick();
-        QVERIFY(!f.doc.hasImage());
-        QVERIFY(!f.doc.isModified());
-    }
-
-    void closeAnsweredYesSaves() {
-        DocumentFixture f;
-        f.loaded(2);
-        f.doc.changed();
-        f.fakes.prompts.answer(Answer::Yes);
-        f.fakes.dialogs.choose(file(QStringLiteral("atquit.gif")));
-        QVERIFY(f.doc.FormCloseQuery());
-        QVERIFY(QFileInfo::exists(file(QStringLiteral("atquit.gif"))));
+        bool wentOn = false;
+        if (closing) {
+            wentOn = f.doc.FormCloseQuery();
+        } else {
+            f.doc.FileNewItemClick();
+            wentOn = !f.doc.hasImage();
+        }
+        QCOMPARE(wentOn, goesOn);
+        const auto& asked = f.fakes.prompts.asked();
+        QCOMPARE(asked.size(), reply == YesFailed ? 2 : 1);
+        QCOMPARE(asked.front().icon, Prompts::Icon::Warning);
+        QCOMPARE(asked.front().buttons, Prompts::Buttons::YesNoCancel);
+        if (reply == YesFailed) QCOMPARE(asked.back().icon, Prompts::Icon::Error);
+        QCOMPARE(f.fakes.dialogs.requests().size(), reply >= YesSaved ? 1 : 0);
+        QCOMPARE(QFileInfo::exists(saved), reply == YesSaved);
+        if (reply == YesSaved) QCOMPARE(int(load(saved).frameCount()), 2);
+        if (!goesOn) QCOMPARE(f.doc.entryCount(), 2);
+        // Closing without saving leaves the flag set as the program ends.
+        QCOMPARE(f.doc.isModified(), !goesOn || (closing && reply != YesSaved));
     }
 };
 
