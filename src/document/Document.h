@@ -115,6 +115,10 @@ public:
     gif::Extension* loopext();
     void loopdoopened();
     void makeloopongif();
+    // makeloopongif for a command that changed the frames: a first frame that starts
+    // with another program's application record cannot hold the count, and the user is
+    // told so instead of the command failing.
+    void writeLoopChoice();
     void infiniClick();
     void finiClick();
     void NumLoopsChange(int value);
@@ -168,6 +172,12 @@ public:
     // may install it on theirs.
     void gifProgress(gif::Stage stage, int percent, gif::ProgressMessage message);
 
+    // ---- notifications for commands outside the document ----
+    // Announces a command-state moment (see actionWord).
+    void sendActionWord(const QString& word) { Q_EMIT actionWord(word); }
+    // Asks the window to refresh the player buttons and the status panels.
+    void requestRefresh() { Q_EMIT refreshRequested(); }
+
 Q_SIGNALS:
     // The document image was replaced, created or removed.
     void imageChanged();
@@ -197,7 +207,6 @@ Q_SIGNALS:
 
 private:
     void chooseLoop(bool infinite);
-    void writeLoopChoice();
     void installHandlers(gif::GifImage& image);
     void setProgress(int percent);
     void setStatusHint(const QString& text);

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -24,6 +25,8 @@
 #include <QVBoxLayout>
 
 #include "codec/GifImage.h"
+#include "editing/FrameEditor.h"
+#include "editing/widgets/DisposalBox.h"
 #include "mainwindow/HeaderBar.h"
 #include "mainwindow/Icons.h"
 #include "mainwindow/Preview.h"
@@ -52,7 +55,8 @@ QString key(const char* name) {
 // ======================================================================================
 
 TMainform::TMainform(const Platform& platform, QWidget* parent)
-    : QMainWindow(parent), m_platform(platform), m_doc(std::make_unique<Document>(platform)) {
+    : QMainWindow(parent), m_platform(platform), m_doc(std::make_unique<Document>(platform)),
+      m_editor(std::make_unique<FrameEditor>(*m_doc, platform)) {
     icons::initResources();
     setObjectName(QStringLiteral("Mainform"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
@@ -62,6 +66,9 @@ TMainform::TMainform(const Platform& platform, QWidget* parent)
     buildToolRow();
     buildCentre();
     buildStatusBar();
+    auto* dispo = new TDispo(this);
+    m_dispo = dispo;
+    m_chooser = dispo;
     connectWidgets();
     connectDocument();
 
@@ -515,6 +522,34 @@ void TMainform::connectWidgets() {
     connect(m_side->comment(), &QPlainTextEdit::textChanged, this, [this] {
         if (!m_reflecting) m_doc->GifcommentChange(m_side->comment()->toPlainText());
     });
+
+    // ---- frame editing ----
+    FrameEditor* editor = m_editor.get();
+    const auto plus = [editor](const char* msg) {
+        return [editor, msg] { editor->Plus(QLatin1String(msg)); };
+    };
+    on("add1", plus("add"));
+    on("ajouter", plus("add"));
+    connect(m_strip->addButton(), &QToolButton::clicked, this, plus("add"));
+    on("insert", plus("ins"));
+    on("inserer", plus("ins"));
+    on("sup2", [editor] { editor->DelClick(); });
+    on("Del", [editor] { editor->DelClick(); });
+    connect(m_strip->removeButton(), &QToolButton::clicked, this, [editor] { editor->DelClick(); });
+    on("Dup", [editor] { editor->DupClick(); });
+    on("arriere", [editor] { editor->arriereClick(); });
+    on("avant", [editor] { editor->avantClick(); });
+    on("CopyItem", [editor] { editor->CopyItemClick(); });
+    on("CutItem", [editor] { editor->CutItemClick(); });
+    on("ins", [editor] { editor->insClick(); });
+    on("Enajoutantlimage1", [editor] { editor->PasteClick(); });
+    on("methode", &TMainform::methodeClick);
+    connect(m_side->period(), &QSpinBox::valueChanged, this, &TMainform::PeriodChange);
+    // The field refuses text beyond its range as it is typed; only an emptied field can
+    // be left holding no number, and that is checked once, when the user leaves it.
+    m_side->period()->installEventFilter(this);
+    m_box->frameView()->setMouseTracking(true);
+    m_box->frameView()->installEventFilter(this);
 }
 
 void TMainform::connectDocument() {
@@ -1033,6 +1068,52 @@ void TMainform::setCommentText(const QString& text) {
     m_reflecting = true;
     m_side->comment()->setPlainText(text);
     m_reflecting = wasReflecting;
+}
+
+// ======================================================================================
+// Frame editing
+// ======================================================================================
+
+void TMainform::setDisposalChooser(DisposalChooser* chooser) {
+    m_chooser = chooser ? chooser : m_dispo;
+}
+
+void TMainform::methodeClick() {
+    m_editor->methodeClick(*m_chooser);
+}
+
+void TMainform::PeriodChange(int value) {
+    m_editor->PeriodChange(QString::number(value), !m_writingPeriod);
+}
+
+void TMainform::periodTextRejected(const QString& text) {
+    m_editor->PeriodChange(text, true);
+}
+
+void TMainform::ImageMouseMove() {
+    setPanelText(0, QStringLiteral("To get help, press F1"));
+}
+
+bool TMainform::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_box->frameView() && event->type() == QEvent::MouseMove) {
+        ImageMouseMove();
+    } else if (watched == m_side->period()) {
+        const bool leaving = event->type() == QEvent::FocusOut;
+        const bool entered = event->type() == QEvent::KeyPress &&
+                             (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+                              static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter);
+        if (leaving || entered) {
+            // Seen before the field puts its last number back in place of the text.
+            const QString text = m_side->period()->cleanText();
+            bool number = false;
+            text.trimmed().toInt(&number);
+            // Reported after the field has finished with the event, not from inside it.
+            if (!number)
+                QMetaObject::invokeMethod(
+                    this, [this, text] { periodTextRejected(text); }, Qt::QueuedConnection);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // ======================================================================================

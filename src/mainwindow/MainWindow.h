@@ -35,6 +35,8 @@ class QToolButton;
 namespace vorlane {
 
 class BalloonHint;
+class DisposalChooser;
+class FrameEditor;
 class PictureView;
 class PreviewBox;
 class SidePanel;
@@ -77,6 +79,10 @@ public:
     ~TMainform() override;
 
     Document& document() { return *m_doc; }
+    FrameEditor& editor() { return *m_editor; }
+    // The disposal choice `methode` asks; the window's own dialog unless replaced (tests
+    // answer through a fake). nullptr restores the dialog.
+    void setDisposalChooser(DisposalChooser* chooser);
     const CommandFlags& flags() const { return m_flags; }
 
     // ---- start-up (steps after the window is shown) ----
@@ -140,6 +146,15 @@ public:
     void ToolsClick();
     void StateClick();
 
+    // ---- frame editing ----
+    void methodeClick();
+    // A change of the delay field's value; the program's own writes do not modify.
+    void PeriodChange(int value);
+    // The delay field was left (or Enter pressed) with text that is no number.
+    void periodTextRejected(const QString& text);
+    // The mouse moves over the frame view.
+    void ImageMouseMove();
+
     // ---- File menu commands ----
     void FileNewItemClick();
     void FileOpenClick();
@@ -163,6 +178,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -210,7 +226,11 @@ private:
 
     Platform m_platform;
     std::unique_ptr<Document> m_doc;
+    std::unique_ptr<FrameEditor> m_editor;
     CommandFlags m_flags;
+    // The disposal dialog, made once; the chooser in use (the dialog or a test's fake).
+    DisposalChooser* m_dispo = nullptr;
+    DisposalChooser* m_chooser = nullptr;
 
     // Menus: the menu row's buttons and the open handler of every menu and submenu.
     QToolBar* m_menuBar = nullptr;

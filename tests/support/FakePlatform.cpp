@@ -49,6 +49,21 @@ QStringList FakePrompts::texts() const {
     return list;
 }
 
+// ---- FakeDisposalChooser ----
+
+std::optional<int> FakeDisposalChooser::choose(int item) {
+    if (item >= 0) m_item = item;
+    m_shown.push_back(m_item);
+    if (m_script.empty()) {
+        QTest::qFail("Unexpected disposal choice", __FILE__, __LINE__);
+        return std::nullopt;
+    }
+    const std::optional<int> answer = m_script.front();
+    m_script.pop_front();
+    if (answer) m_item = *answer;
+    return answer;
+}
+
 // ---- FakeFileDialogs ----
 
 void FakeFileDialogs::choose(std::optional<QString> name) {

@@ -16,6 +16,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "editing/DisposalChooser.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/FileDialogs.h"
@@ -160,6 +161,24 @@ public:
 private:
     QTemporaryDir m_dir;
     QtSettingsStore m_store;
+};
+
+// The disposal choice answered from a script. Like the dialog, it keeps its list's
+// choice between uses: a preselection of -1 leaves the item chosen last (0 at first).
+class FakeDisposalChooser : public DisposalChooser {
+public:
+    // The next choice answers with this item (std::nullopt: Cancel, the list as shown).
+    void answer(std::optional<int> item) { m_script.push_back(item); }
+    std::optional<int> choose(int item) override;
+
+    // The item shown when each choice opened, in order.
+    const QList<int>& shown() const { return m_shown; }
+    int pending() const { return int(m_script.size()); }
+
+private:
+    std::deque<std::optional<int>> m_script;
+    QList<int> m_shown;
+    int m_item = 0;
 };
 
 // One fake of each service, wired into a Platform.
