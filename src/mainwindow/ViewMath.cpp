@@ -5,14 +5,6 @@
 
 namespace vorlane {
 
-int roundHalfEven(double value) {
-    const double floor = std::floor(value);
-    const double diff = value - floor;
-    double result = floor;
-    if (diff > 0.5 || (diff == 0.5 && std::fmod(floor, 2.0) != 0.0)) result = floor + 1.0;
-    return int(result);
-}
-
 QImage headerImage(int height, const QColor& end, int width) {
     QImage image(width, height, QImage::Format_RGB32);
     if (height <= 0 || width <= 0) return image;

@@ -9,10 +9,9 @@
 #include <QPoint>
 #include <QSize>
 
-namespace vorlane {
+#include "imaging/Raster.h"
 
-// Nearest integer, halves going to the even neighbour (2.5 -> 2, 3.5 -> 4, -0.5 -> 0).
-int roundHalfEven(double value);
+namespace vorlane {
 
 // The header-bar picture shared by the side panel's sections and the "Images" bar: a
 // vertical blend from light blue (191, 219, 255) on row 0 to `end` on the last row,
