@@ -1,0 +1,48 @@
+#pragma once
+
+// The effect command: generates an effect's pictures from the current and previous
+// frames, reduces each to a GIF palette and inserts it in front of the current frame
+// with delay 0. The settings come from the effect settings dialog.
+
+#include <QString>
+
+#include "effects/Transitions.h"
+
+namespace vorlane {
+
+class Document;
+
+namespace effects {
+
+// What the effect settings dialog shows for an effect.
+struct EffectTexts {
+    QString title;
+    QString description;
+    bool direction = false;     // the direction list
+    bool wipeDirection = false; // the wipe direction list
+    bool color = false;         // the solid colour
+};
+EffectTexts effectTexts(Effect effect);
+
+// The settings the dialog holds between effect commands.
+struct EffectSettings {
+    int count = 8; // the image count
+    int direction = LeftToRight;
+    int wipeDirection = WipeLeftToRight;
+    QRgb color = qRgb(255, 255, 255);
+};
+
+// Whether the effect can run on the document's current frame: any current frame for the
+// scroll, one after the first for the others.
+bool effectAvailable(const Document& document, Effect effect);
+
+// Runs the effect after the dialog's OK. Every generated picture is inserted at the
+// current frame's position, so the animation shows them in reverse generation order,
+// followed by the former current frame. A failure stops the generation silently and
+// keeps what was inserted. Afterwards the frame list is rebuilt (no frame is current)
+// and the document is modified, even when nothing was inserted. Does nothing when the
+// effect is not available. Returns the number of frames inserted.
+int runEffect(Document& document, Effect effect, const EffectSettings& settings);
+
+} // namespace effects
+} // namespace vorlane
