@@ -65,10 +65,33 @@ int FrameEditor::InsertImage(gif::GifImage& gif, const QImage& bmp, uint16_t Del
     return target;
 }
 
+std::vector<const gif::Extension*> FrameEditor::firstFrameRecords() const {
+    std::vector<const gif::Extension*> records;
+    if (m_doc.frameCount() == 0) return records;
+    const gif::ExtensionList& list = m_doc.image()->frame(0).extensions;
+    for (size_t i = 0; i < list.size(); ++i)
+        if ((i == 0 && list[i]->isLoop()) || list[i]->isComment()) records.push_back(list[i].get());
+    return records;
+}
+
+void FrameEditor::keepOnFirstFrame(const std::vector<const gif::Extension*>& records) {
+    if (records.empty()) return;
+    gif::GifImage& image = *m_doc.image();
+    for (size_t i = 1; i < image.frameCount(); ++i)
+        std::erase_if(image.frame(i).extensions, [&](const gif::ExtensionPtr& r) {
+            return std::find(records.begin(), records.end(), r.get()) != records.end();
+        });
+}
+
 int FrameEditor::addToDocument(const std::function<int(gif::GifImage&)>& add) {
     // The frame is made in the document image itself; a failure takes it out again, so
     // the document is left as it was without copying every frame first.
-    if (gif::GifImage* image = m_doc.image()) return add(*image);
+    if (gif::GifImage* image = m_doc.image()) {
+        const auto first = firstFrameRecords();
+        const int index = add(*image);
+        keepOnFirstFrame(first);
+        return index;
+    }
     auto image = std::make_unique<gif::GifImage>();
     image->onProgress = [this](gif::Stage stage, int percent, gif::ProgressMessage message) {
         m_doc.gifProgress(stage, percent, message);
@@ -183,7 +206,9 @@ void FrameEditor::moveCurrent(int step) {
     const int i = current();
     const int j = i + step;
     if (i < 0 || j < 0 || j >= m_doc.frameCount()) return;
+    const auto first = firstFrameRecords();
     m_doc.image()->exchangeFrames(size_t(i), size_t(j));
+    keepOnFirstFrame(first);
     m_doc.ren();
     m_doc.selectFrame(j);
     // The loop writer sets the flag too, but not when frame 0 cannot take the record.

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include <QImage>
 #include <QString>
@@ -19,8 +20,9 @@
 namespace vorlane {
 
 namespace gif {
+class Extension;
 class GifImage;
-}
+} // namespace gif
 
 class Document;
 class DisposalChooser;
@@ -94,6 +96,13 @@ private:
     // Frame i leaves the document; the views, the selection and the loop record follow.
     void removeFrame(int i);
     void moveCurrent(int step);
+    // The records of the first frame that hold animation-wide settings: the loop record
+    // at its head and its comments.
+    std::vector<const gif::Extension*> firstFrameRecords() const;
+    // Takes those records off any frame that is no longer first. The loop choice and the
+    // comment box are their authoritative copies and are written into the new first
+    // frame; a copy left on a later frame would keep a stale loop count in the file.
+    void keepOnFirstFrame(const std::vector<const gif::Extension*>& records);
     // After a new frame was put at `index`: frame list, loop record, command state,
     // modified flag, selection and status.
     void framesAdded(int index);

@@ -251,6 +251,9 @@ void TestEditor::moveStaysWithinTheAnimation() {
     f.loaded(3);
     f.doc.finiClick();
     f.doc.NumLoopsChange(4);
+    gif::ExtensionList& records = f.doc.image()->frame(0).extensions;
+    records.insert(records.begin() + 1, gif::Extension(gif::labels::PlainText).clone());
+    records.push_back(gif::Extension::makeComment("the animation's"));
     f.doc.setModified(false);
     f.doc.selectFrame(0);
     f.editor.arriereClick();
@@ -262,6 +265,10 @@ void TestEditor::moveStaysWithinTheAnimation() {
     QCOMPARE(f.doc.currentFrame(), 1);
     QVERIFY(f.doc.isModified());
     QVERIFY(f.loopOnFirst());
+    // The records of the animation stay on the first frame; the moved frame keeps its own.
+    QCOMPARE(f.frame(1).extensions.size(), size_t(2));
+    QVERIFY(f.frame(1).extensions.back()->isGraphicControl());
+    QVERIFY(f.frame(1).extensions.front()->isPlainText());
 
     f.editor.avantClick();
     f.editor.avantClick(); // already last
@@ -300,6 +307,7 @@ void TestEditor::copyCutAndPaste() {
     QCOMPARE(f.colors(), QList<QRgb>({Blue, Red, Green, Green}));
     QCOMPARE(f.doc.currentFrame(), 0);
     QVERIFY(f.loopOnFirst());
+    QVERIFY(!f.frame(1).extensions.front()->isLoop());
     QVERIFY(f.fakes.prompts.asked().isEmpty());
 }
 
