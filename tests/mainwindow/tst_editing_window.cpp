@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QObject>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusTipEvent>
@@ -110,9 +111,22 @@ void TestEditingWindow::removeAsksAndFollowsTheStrip() {
 void TestEditingWindow::deleteKeyObeysTheImageMenuAndTextFields() {
     WindowHarness h;
     activate(h);
-    h.open(h.writeGif(QStringLiteral("three.gif"), 3));
-    // In the delay field the key edits the text (an unscripted question would fail).
+    h.open(h.writeGif(QStringLiteral("three.gif"), 3, 8, 6, 0, "note"));
+    // The copy and paste keys in the comment box and the delay field act on their text.
+    QImage marker(1, 1, QImage::Format_RGB32);
+    marker.fill(Qt::black);
+    h.fakes.clipboard.setBitmap(marker);
+    auto* comment = h.find<QPlainTextEdit>(QStringLiteral("Gifcomment"));
+    comment->setFocus();
+    comment->selectAll();
+    QTest::keyClick(comment, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(comment, Qt::Key_V, Qt::ControlModifier);
     auto* period = h.find<QSpinBox>(QStringLiteral("Period"));
+    period->setFocus();
+    QTest::keyClick(period, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(h.fakes.clipboard.bitmap().size(), QSize(1, 1));
+    QCOMPARE(h.window->document().frameCount(), 3);
+    // In the delay field the key edits the text (an unscripted question would fail).
     period->setFocus();
     period->selectAll();
     QTest::keyClick(period, Qt::Key_Delete);
