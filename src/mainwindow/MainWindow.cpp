@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -1098,7 +1099,12 @@ bool TMainform::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_box->frameView() && event->type() == QEvent::MouseMove) {
         ImageMouseMove();
     } else if (watched == m_side->period()) {
-        const bool leaving = event->type() == QEvent::FocusOut;
+        // Leaving the field for another control; a menu or another window taking the
+        // focus for a moment is no end of the edit.
+        const bool leaving =
+            event->type() == QEvent::FocusOut &&
+            static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason &&
+            static_cast<QFocusEvent*>(event)->reason() != Qt::ActiveWindowFocusReason;
         const bool entered = event->type() == QEvent::KeyPress &&
                              (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
                               static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter);
