@@ -28,6 +28,8 @@
 #include "codec/GifImage.h"
 #include "editing/FrameEditor.h"
 #include "editing/widgets/DisposalBox.h"
+#include "effects/EffectCommand.h"
+#include "effects/widgets/AnimationEffects.h"
 #include "mainwindow/HeaderBar.h"
 #include "mainwindow/Icons.h"
 #include "mainwindow/Preview.h"
@@ -70,6 +72,9 @@ TMainform::TMainform(const Platform& platform, QWidget* parent)
     auto* dispo = new TDispo(this);
     m_dispo = dispo;
     m_chooser = dispo;
+    auto* effectsDialog = new TEffects(this);
+    m_effectsDialog = effectsDialog;
+    m_effectDialog = effectsDialog;
     connectWidgets();
     connectDocument();
 
@@ -545,6 +550,15 @@ void TMainform::connectWidgets() {
     on("ins", [editor] { editor->insClick(); });
     on("Enajoutantlimage1", [editor] { editor->PasteClick(); });
     on("methode", &TMainform::methodeClick);
+
+    // ---- effects ----
+    const auto effect = [this](effects::Effect e) { return [this, e] { runEffect(e); }; };
+    on("Defilement", effect(effects::Effect::Scroll));
+    on("Remplacement", effect(effects::Effect::Replacement));
+    on("Essuyage", effect(effects::Effect::Wipe));
+    on("Fondu", effect(effects::Effect::Fade));
+    on("SeparationV", effect(effects::Effect::SeparationV));
+    on("SeparationH", effect(effects::Effect::SeparationH));
     connect(m_side->period(), &QSpinBox::valueChanged, this, &TMainform::PeriodChange);
     // The field refuses text beyond its range as it is typed; only an emptied field can
     // be left holding no number, and that is checked once, when the user leaves it.
@@ -1077,6 +1091,17 @@ void TMainform::setCommentText(const QString& text) {
 
 void TMainform::setDisposalChooser(DisposalChooser* chooser) {
     m_chooser = chooser ? chooser : m_dispo;
+}
+
+void TMainform::setEffectDialog(effects::EffectDialog* dialog) {
+    m_effectDialog = dialog ? dialog : m_effectsDialog;
+}
+
+void TMainform::runEffect(effects::Effect effect) {
+    if (!effects::effectAvailable(*m_doc, effect)) return;
+    const std::optional<effects::EffectSettings> settings = m_effectDialog->ask(effect);
+    if (!settings) return;
+    effects::runEffect(*m_doc, effect, *settings);
 }
 
 void TMainform::methodeClick() {

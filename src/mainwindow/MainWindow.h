@@ -41,6 +41,10 @@ class PictureView;
 class PreviewBox;
 class SidePanel;
 class ThumbnailStrip;
+namespace effects {
+class EffectDialog;
+enum class Effect;
+} // namespace effects
 
 // What the welcome dialog answered with OK.
 struct WelcomeChoice {
@@ -83,6 +87,9 @@ public:
     // The disposal choice `methode` asks; the window's own dialog unless replaced (tests
     // answer through a fake). nullptr restores the dialog.
     void setDisposalChooser(DisposalChooser* chooser);
+    // The effect settings dialog the effect commands show; the window's own unless
+    // replaced (tests answer through a fake). nullptr restores the dialog.
+    void setEffectDialog(effects::EffectDialog* dialog);
     const CommandFlags& flags() const { return m_flags; }
 
     // ---- start-up (steps after the window is shown) ----
@@ -148,6 +155,9 @@ public:
 
     // ---- frame editing ----
     void methodeClick();
+    // DefilementClick, RemplacementClick, EssuyageClick, FonduClick, SeparationVClick,
+    // SeparationHClick: the dialog, then the effect on the current frame.
+    void runEffect(effects::Effect effect);
     // A change of the delay field's value; the program's own writes do not modify.
     void PeriodChange(int value);
     // The delay field was left (or Enter pressed) with text that is no number.
@@ -231,6 +241,9 @@ private:
     // The disposal dialog, made once; the chooser in use (the dialog or a test's fake).
     DisposalChooser* m_dispo = nullptr;
     DisposalChooser* m_chooser = nullptr;
+    // The effect settings dialog, made once so its settings last; the one in use.
+    effects::EffectDialog* m_effectsDialog = nullptr;
+    effects::EffectDialog* m_effectDialog = nullptr;
 
     // Menus: the menu row's buttons and the open handler of every menu and submenu.
     QToolBar* m_menuBar = nullptr;
