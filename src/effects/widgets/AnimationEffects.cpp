@@ -165,7 +165,8 @@ void TEffects::configure(Effect effect) {
 
 std::optional<effects::EffectSettings> TEffects::ask(Effect effect) {
     configure(effect);
-    if (parentWidget()) // centred on the main window
+    adjustSize(); // the size of the panels now shown, before centring
+    if (parentWidget())
         move(parentWidget()->window()->frameGeometry().center() - rect().center());
     if (exec() != QDialog::Accepted) return std::nullopt;
     return settings();
