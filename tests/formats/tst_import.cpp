@@ -1,0 +1,289 @@
+// The import's rules over any decoder: the "BM" signature, what is refused, the opaque
+// result (GIF onto white, other formats keep their colours), the dialog filter, colour
+// reduction, and the limits that keep hostile files from costing memory or time.
+
+#include <memory>
+
+#include <QHash>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "codec/GifTypes.h"
+#include "formats/PictureImport.h"
+#include "formats/Samples.h"
+#include "support/TestData.h"
+
+using namespace vorlane;
+using namespace vorlane::test;
+using formats::ImportLimits;
+using formats::PictureImport;
+
+namespace {
+
+// A copy of `bytes` with `value` written at `offset` in `size` bytes, in either order.
+QByteArray patched(QByteArray bytes, int offset, quint32 value, int size, bool bigEndian) {
+    for (int i = 0; i < size; ++i)
+        bytes[offset + i] = char(value >> (8 * (bigEndian ? size - 1 - i : i)));
+    return bytes;
+}
+
+// A valid one-pixel bilevel picture of `size` bytes.
+QByteArray bilevelPixel(int size) {
+    return "P1\n#" + QByteArray(size - 11, 'x') + "\n1 1\n1\n";
+}
+
+QByteArray bytesOf(const GifBuilder& gif) {
+    return QByteArray(reinterpret_cast<const char*>(gif.bytes().data()),
+                      qsizetype(gif.bytes().size()));
+}
+
+} // namespace
+
+class TestImport : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<PictureImport> m_import;
+    QHash<QString, QByteArray> m_samples;      // by extension, the left-right picture
+    QHash<QString, QByteArray> m_clearSamples; // by extension, transparent (10, 200, 30)
+
+    QString file(const QString& name, const QByteArray& bytes) {
+        const QString path = m_dir.filePath(name);
+        writeFile(path, Bytes(bytes.begin(), bytes.end()));
+        return path;
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QImage clear(SampleWidth, SampleHeight, QImage::Format_ARGB32);
+        clear.fill(qRgba(10, 200, 30, 0));
+        for (const char* format : {"png", "tiff", "webp", "bmp"})
+            m_samples.insert(QString::fromLatin1(format), qtEncode(samplePicture(), format));
+        // TIFF stores colour premultiplied and WebP may rewrite what alpha hides, so in
+        // those a transparent pixel has lost its colour before it is decoded.
+        m_clearSamples.insert(QStringLiteral("png"), qtEncode(clear, "png"));
+        m_samples.insert(QStringLiteral("cel"),
+                         celSample(samplePicture().convertToFormat(QImage::Format_Indexed8)));
+        m_samples.insert(QStringLiteral("ani"), aniSample({qtEncode(samplePicture(), "ico")}));
+#ifdef VORLANE_HAVE_MAGICK
+        // Before the import exists: its policy lets ImageMagick write nothing.
+        for (const char* coder : {"TGA", "PSD", "PCX", "SGI"}) {
+            const QString extension = QString::fromLatin1(coder).toLower();
+            m_samples.insert(extension, magickEncode(samplePicture(), coder));
+            m_clearSamples.insert(extension, magickEncode(clear, coder));
+        }
+#endif
+        m_import = std::make_unique<PictureImport>();
+        QVERIFY(m_dir.isValid());
+    }
+
+    void bitmapSignatureWinsOverExtension_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("registered other format") << QStringLiteral("picture.png");
+        QTest::newRow("unregistered extension") << QStringLiteral("picture.xyz");
+        QTest::newRow("no extension") << QStringLiteral("picture");
+    }
+
+    void bitmapSignatureWinsOverExtension() {
+        QFETCH(QString, name);
+        QCOMPARE(m_import->load(file(name, m_samples.value(QStringLiteral("bmp")))),
+                 samplePicture());
+    }
+
+    void refused_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes"); // no file at all when null
+        const QByteArray png = m_samples.value(QStringLiteral("png"));
+        // A valid bilevel picture of 53 bytes, one short of the smallest readable file.
+        QTest::newRow("53 bytes") << "tiny.pbm" << bilevelPixel(53);
+        QTest::newRow("unregistered extension") << "picture.xyz" << png;
+        QTest::newRow("content of another format") << "picture.jpg" << png;
+        QTest::newRow("empty") << "empty.png" << QByteArray("");
+        QTest::newRow("missing") << "missing.png" << QByteArray();
+        QTest::newRow("folder") << "." << QByteArray();
+        // Content never chooses the decoder: an ImageMagick drawing script that would
+        // read another file, named as formats that ImageMagick decodes.
+        const QByteArray outside = m_dir.filePath(QStringLiteral("red.png")).toUtf8();
+        const QByteArray script = "push graphic-context\nviewbox 0 0 24 16\nimage over 0,0 0,0 '" +
+                                  outside + "'\npop graphic-context\n";
+        QTest::newRow("drawing script as pcx") << "script.pcx" << script;
+        QTest::newRow("drawing script as tga") << "script.tga" << script;
+        QTest::newRow("svg naming a local file")
+            << "outside.svg"
+            << svgSample("<image width='24' height='16' xlink:href='" + outside + "'/>");
+        QTest::newRow("svg style sheet")
+            << "style.svg"
+            << "<?xml-stylesheet type='text/css' href='a.css'?>" + svgSample();
+    }
+
+    void refused() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        file(QStringLiteral("red.png"), m_samples.value(QStringLiteral("png")));
+        const QString path = bytes.isNull() ? m_dir.filePath(name) : file(name, bytes);
+        QVERIFY(m_import->load(path).isNull());
+    }
+
+    void smallestReadableFile() {
+        const QImage picture = m_import->load(file(QStringLiteral("tiny.PBM"), bilevelPixel(54)));
+        QCOMPARE(picture.size(), QSize(1, 1));
+        QCOMPARE(picture.pixel(0, 0), qRgb(0, 0, 0));
+    }
+
+    // A GIF is drawn onto white: its first image only, transparent parts white.
+    void gifFirstImageOntoWhite() {
+        QImage picture = m_import->loadData(gifSample(true), QStringLiteral("gif"));
+        QCOMPARE(picture.pixel(2, 2), qRgb(255, 0, 0));
+        QCOMPARE(picture.pixel(20, 2), qRgb(255, 255, 255));
+
+        GifBuilder gif;
+        const std::vector<uint8_t> zeros(SampleWidth * SampleHeight, 0);
+        gif.header().screen(SampleWidth, SampleHeight, {0x00FF00});
+        gif.graphicControl(1, 10).image(0, 0, SampleWidth, SampleHeight, zeros);
+        gif.graphicControl(1, 10).image(0, 0, SampleWidth, SampleHeight, zeros, {0x0000FF});
+        picture = m_import->loadData(bytesOf(gif.trailer()), QStringLiteral("gif"));
+        QCOMPARE(picture.pixel(5, 5), qRgb(0, 255, 0));
+    }
+
+    // Other formats drop alpha and keep the colour their decoder gives a transparent pixel.
+    void otherFormatsKeepTransparentColours_data() {
+        QTest::addColumn<QString>("extension");
+        for (auto it = m_clearSamples.cbegin(); it != m_clearSamples.cend(); ++it)
+            QTest::newRow(qPrintable(it.key())) << it.key();
+    }
+
+    void otherFormatsKeepTransparentColours() {
+        QFETCH(QString, extension);
+        const QImage picture = m_import->loadData(m_clearSamples.value(extension), extension);
+        QCOMPARE(picture.format(), QImage::Format_RGB32);
+        QCOMPARE(picture.pixel(3, 3), qRgb(10, 200, 30));
+    }
+
+    void dialogFilter() {
+        const auto& formats = m_import->formats();
+        QVERIFY(formats.size() > 30);
+        QStringList patterns;
+        QStringList entries;
+        for (auto it = formats.rbegin(); it != formats.rend(); ++it) {
+            patterns << QStringLiteral("*.") + it->extension;
+            entries << it->description + QStringLiteral(" (*.") + it->extension +
+                           QStringLiteral(")|*.") + it->extension;
+        }
+        const QString all = patterns.join(u';');
+        QCOMPARE(m_import->dialogFilter(), QStringLiteral("All (") + all + QStringLiteral(")|") +
+                                               all + u'|' + entries.join(u'|'));
+        QVERIFY(m_import->dialogFilter().endsWith(
+            QStringLiteral("|JPEG Image (*.jpg)|*.jpg|Graphics Interchange Format (*.gif)|*.gif")));
+    }
+
+    // At most 256 colours are kept exactly; more are mapped each to its nearest palette
+    // colour, which error diffusion would not do.
+    void reduce_data() {
+        QTest::addColumn<int>("colours");
+        QTest::newRow("2") << 2;
+        QTest::newRow("256") << 256;
+        QTest::newRow("4096") << 4096;
+    }
+
+    void reduce() {
+        QFETCH(int, colours);
+        QImage picture(64, 64, QImage::Format_RGB32);
+        for (int i = 0; i < 64 * 64; ++i) {
+            const int c = i % colours;
+            picture.setPixel(i % 64, i / 64, qRgb(c * 37 % 256, c / 16 * 16, 255 - c % 16 * 16));
+        }
+        const QImage reduced = PictureImport::reduce(picture);
+        QCOMPARE(reduced.format(), QImage::Format_Indexed8);
+        QVERIFY(reduced.colorCount() <= 256);
+        const auto distance = [](QRgb a, QRgb b) {
+            const int dr = qRed(a) - qRed(b), dg = qGreen(a) - qGreen(b), db = qBlue(a) - qBlue(b);
+            return dr * dr + dg * dg + db * db;
+        };
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < 64; ++x) {
+                const QRgb original = picture.pixel(x, y);
+                const QRgb mapped = reduced.pixel(x, y);
+                if (colours <= 256) {
+                    QCOMPARE(mapped, original);
+                    continue;
+                }
+                for (QRgb entry : reduced.colorTable())
+                    QVERIFY(distance(original, mapped) <= distance(original, entry));
+            }
+        }
+        QVERIFY_THROWS_EXCEPTION(gif::GifError, PictureImport::reduce(QImage()));
+    }
+
+    // Every kind of decoder refuses a picture beyond the limits before decoding it.
+    void limits_data() {
+        QTest::addColumn<QString>("extension");
+        for (auto it = m_samples.cbegin(); it != m_samples.cend(); ++it)
+            QTest::newRow(qPrintable(it.key())) << it.key();
+        QTest::newRow("svg") << QStringLiteral("svg");
+    }
+
+    void limits() {
+        QFETCH(QString, extension);
+        const QByteArray bytes = extension == u"svg" ? svgSample() : m_samples.value(extension);
+        QCOMPARE(m_import->loadData(bytes, extension).size(), QSize(SampleWidth, SampleHeight));
+        ImportLimits narrow;
+        narrow.maxSide = SampleWidth - 1;
+        QVERIFY(PictureImport(narrow).loadData(bytes, extension).isNull());
+        ImportLimits small;
+        small.maxPixels = SampleWidth * SampleHeight - 1;
+        QVERIFY(PictureImport(small).loadData(bytes, extension).isNull());
+    }
+
+    // Headers that declare huge pictures over a few bytes of data are refused without a
+    // crash, a hang or a huge allocation.
+    void hostile_data() {
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<QByteArray>("bytes");
+        const auto sample = [&](const char* e) { return m_samples.value(QString::fromLatin1(e)); };
+        QTest::newRow("bmp 60000 x 60000")
+            << "bmp" << patched(patched(sample("bmp"), 18, 60000, 4, false), 22, 60000, 4, false);
+        QTest::newRow("cel 65535 x 65535")
+            << "cel" << patched(patched(sample("cel"), 2, 65535, 2, false), 4, 65535, 2, false);
+        QTest::newRow("ani chunk of 4 GiB")
+            << "ani" << patched(sample("ani"), 16, 0xFFFFFFFF, 4, false);
+#ifdef VORLANE_HAVE_MAGICK
+        QTest::newRow("tga 65535 x 65535")
+            << "tga" << patched(patched(sample("tga"), 12, 65535, 2, false), 14, 65535, 2, false);
+        QTest::newRow("pcx 65535 x 65535")
+            << "pcx" << patched(patched(sample("pcx"), 8, 65534, 2, false), 10, 65534, 2, false);
+        QTest::newRow("sgi 65535 x 65535")
+            << "sgi" << patched(patched(sample("sgi"), 6, 65535, 2, true), 8, 65535, 2, true);
+        QTest::newRow("psd 16000 x 16000")
+            << "psd" << patched(patched(sample("psd"), 14, 16000, 4, true), 18, 16000, 4, true);
+#endif
+    }
+
+    void hostile() {
+        QFETCH(QString, extension);
+        QFETCH(QByteArray, bytes);
+        QVERIFY(m_import->loadData(bytes, extension).isNull());
+    }
+
+    // A truncated file is refused, or gives what the decoder recovered at its full size
+    // (Qt's bitmap reader and ImageMagick's Photoshop reader leave the rest blank).
+    void truncated_data() {
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<int>("length");
+        for (auto it = m_samples.cbegin(); it != m_samples.cend(); ++it)
+            for (int length : {60, 200, int(it.value().size()) * 2 / 3, int(it.value().size()) - 1})
+                if (length < it.value().size())
+                    QTest::addRow("%s %d", qPrintable(it.key()), length) << it.key() << length;
+    }
+
+    void truncated() {
+        QFETCH(QString, extension);
+        QFETCH(int, length);
+        const QImage picture =
+            m_import->loadData(m_samples.value(extension).left(length), extension);
+        QVERIFY(picture.isNull() || picture.size() == QSize(SampleWidth, SampleHeight));
+        if (extension == u"cel" || extension == u"ani") QVERIFY(picture.isNull());
+    }
+};
+
+QTEST_MAIN(TestImport)
+#include "tst_import.moc"
