@@ -1,0 +1,40 @@
+#pragma once
+
+// The About dialog `TAboutBox` ("About Vorlane Gif"): the product picture, the version,
+// and the web site as a link. Its web-site and mail actions serve the Help menu too.
+
+#include <QDialog>
+
+#include "dialogs/Endpoints.h"
+
+class QLabel;
+
+namespace vorlane {
+
+class Shell;
+
+class TAboutBox : public QDialog {
+    Q_OBJECT
+public:
+    static inline const QString VersionLine = QStringLiteral("Vorlane Gif - Version 3.2.0");
+
+    // `shell` opens the addresses (may be null: they open nowhere).
+    TAboutBox(Shell* shell, Endpoints endpoints, QWidget* parent = nullptr);
+
+    // Opens the product's home page (the link, "&Website").
+    void urlClick();
+    // Opens a new mail message to the maker's contact address.
+    void mailClick();
+
+    QLabel* link() const { return m_link; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    Shell* m_shell;
+    Endpoints m_endpoints;
+    QLabel* m_link;
+};
+
+} // namespace vorlane

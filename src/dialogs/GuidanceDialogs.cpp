@@ -1,0 +1,109 @@
+#include "dialogs/GuidanceDialogs.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+
+#include "dialogs/About.h"
+#include "dialogs/OptionsBox.h"
+#include "dialogs/SmallTuto.h"
+#include "dialogs/WelcomeActions.h"
+#include "platform/Prompts.h"
+
+namespace vorlane {
+
+GuidanceDialogs::GuidanceDialogs(TMainform& window, const Platform& platform, Endpoints endpoints)
+    : QObject(&window), m_window(window), m_platform(platform),
+      m_programFolder(TMainform::Basepath()), m_howTo(new THowForm(platform.settings, &window)),
+      m_options(new TOptions(&window)),
+      m_about(new TAboutBox(platform.shell, std::move(endpoints), &window)),
+      m_welcome(new Twelcome(platform.settings, &window)) {
+    connect(m_welcome, &Twelcome::hintRequested, &window, &TMainform::startHintTimer);
+    connectItem(QStringLiteral("Rubriquesdaide1"), &GuidanceDialogs::Rubriquesdaide1Click);
+    connectItem(QStringLiteral("Manueldepriseenmain1"),
+                &GuidanceDialogs::Manueldepriseenmain1Click);
+    connectItem(QStringLiteral("Visiterlesiteweb1"), &GuidanceDialogs::Visiterlesiteweb1Click);
+    connectItem(QStringLiteral("Envoyerunemail1"), &GuidanceDialogs::Envoyerunemail1Click);
+    connectItem(QStringLiteral("HelpAboutItem"), &GuidanceDialogs::HelpAbout1Execute);
+    connectItem(QStringLiteral("Options2"), &GuidanceDialogs::Options2Click);
+}
+
+void GuidanceDialogs::connectItem(const QString& name, void (GuidanceDialogs::*handler)()) {
+    if (QAction* item = m_window.action(name)) connect(item, &QAction::triggered, this, handler);
+}
+
+StartupDialogs GuidanceDialogs::startupDialogs() {
+    StartupDialogs hooks;
+    hooks.welcomeSuppressed = [this] { return welcomeSuppressed(); };
+    hooks.showWelcome = [this] { return showWelcome(); };
+    hooks.showHowToIfDue = [this] { showHowToIfDue(); };
+    return hooks;
+}
+
+void GuidanceDialogs::setModalRunner(ModalRunner runner) {
+    m_runner = std::move(runner);
+}
+
+int GuidanceDialogs::runModal(QDialog& dialog) {
+    if (m_runner) return m_runner(dialog);
+    return dialog.exec();
+}
+
+bool GuidanceDialogs::welcomeSuppressed() {
+    m_welcome->readSettings();
+    return m_welcome->startupSuppressed();
+}
+
+std::optional<WelcomeChoice> GuidanceDialogs::showWelcome() {
+    // Whatever the choice, the window holds a fresh animation behind the dialog.
+    m_window.FileNewItemClick();
+    m_welcome->FormShow();
+    if (runModal(*m_welcome) != QDialog::Accepted) return std::nullopt;
+    return m_welcome->choice();
+}
+
+void GuidanceDialogs::showHowToIfDue() {
+    m_howTo->readSettings();
+    if (!m_howTo->dueAtStartUp()) return;
+    m_howTo->countAutomaticShowing();
+    runModal(*m_howTo);
+}
+
+void GuidanceDialogs::Rubriquesdaide1Click() {
+    const QString path = helpFilePath();
+    // The shell would fail on a missing file without a word (or with a message of its own
+    // that does not say what is missing); say plainly where the file was expected.
+    if (!QFileInfo::exists(path)) {
+        if (m_platform.prompts)
+            m_platform.prompts->tell(Prompts::Icon::Warning,
+                                     MissingHelpFile.arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    m_window.Exec(path);
+}
+
+void GuidanceDialogs::Manueldepriseenmain1Click() {
+    runModal(*m_howTo);
+}
+
+void GuidanceDialogs::Visiterlesiteweb1Click() {
+    m_about->urlClick();
+}
+
+void GuidanceDialogs::Envoyerunemail1Click() {
+    m_about->mailClick();
+}
+
+void GuidanceDialogs::HelpAbout1Execute() {
+    runModal(*m_about);
+}
+
+void GuidanceDialogs::Options2Click() {
+    m_options->welc()->setChecked(m_welcome->checkstart()->isChecked());
+    if (runModal(*m_options) == QDialog::Accepted)
+        m_welcome->checkstart()->setChecked(m_options->welc()->isChecked());
+    m_welcome->writeSettings();
+}
+
+} // namespace vorlane

@@ -1,0 +1,39 @@
+#include "dialogs/SplashScreen.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "dialogs/ProductPicture.h"
+
+namespace vorlane {
+
+TSplashForm::TSplashForm(QWidget* parent)
+    : QFrame(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    setObjectName(QStringLiteral("SplashForm"));
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+    setLineWidth(1);
+    auto* picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("Image1"));
+    picture->setPixmap(productPicture());
+    picture->setFixedSize(ProductPictureSize);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(1, 1, 1, 1);
+    layout->addWidget(picture);
+    setFixedSize(ProductPictureSize + QSize(2, 2));
+}
+
+void TSplashForm::showNow() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    show();
+    raise();
+    // The main window is built next without an event loop: let the window system map the
+    // splash and paint it now.
+    QApplication::processEvents();
+    repaint();
+}
+
+} // namespace vorlane
