@@ -701,6 +701,22 @@ void Document::FileNewItemClick() {
     Q_EMIT refreshRequested();
 }
 
+void Document::discardImageAndFile() {
+    m_labels.clear();
+    m_current = -1;
+    setImage(nullptr);
+    Q_EMIT framesRebuilt();
+    m_path.clear();
+    m_pathFailed = false;
+    m_hasFile = false;
+    CheckNil();
+}
+
+void Document::clearLoadingTime() {
+    m_loadingTime.clear();
+    Q_EMIT loadingTimeChanged(m_loadingTime);
+}
+
 bool Document::FormCloseQuery() {
     if (!m_modified) return true;
     const auto answer = m_platform.prompts->ask(

@@ -177,6 +177,13 @@ public:
     void sendActionWord(const QString& word) { Q_EMIT actionWord(word); }
     // Asks the window to refresh the player buttons and the status panels.
     void requestRefresh() { Q_EMIT refreshRequested(); }
+    // A fresh start for an animation built from scratch: no image, no frames, no file
+    // (the first Save asks for a name), nothing selected.
+    void discardImageAndFile();
+    // Names the animation (frame-list entries and title) without touching its file.
+    void setAnimationName(const QString& name) { setTitleName(name); }
+    // Empties the loading-time panel.
+    void clearLoadingTime();
 
 Q_SIGNALS:
     // The document image was replaced, created or removed.

@@ -54,6 +54,8 @@ public:
 
     // The add dialog's filter, made once from the registered picture formats.
     const QString& dialogFilter() const { return m_filter; }
+    // The picture import the add dialog's files go through.
+    const formats::PictureImport& pictureImport() const { return m_import; }
 
     // ---- commands ----
     // Add ("add": after the last frame) or Insert ("ins": in front of the current frame)

@@ -26,6 +26,7 @@
 #include <QVBoxLayout>
 
 #include "codec/GifImage.h"
+#include "dialogs/Wizard.h"
 #include "editing/FrameEditor.h"
 #include "editing/widgets/DisposalBox.h"
 #include "effects/EffectCommand.h"
@@ -72,6 +73,9 @@ TMainform::TMainform(const Platform& platform, QWidget* parent)
     auto* dispo = new TDispo(this);
     m_dispo = dispo;
     m_chooser = dispo;
+    auto* wizard = new Tassform(*m_doc, platform, m_editor->pictureImport(), this);
+    m_runWizard = [wizard] { wizard->exec(); };
+    m_defaultWizard = m_runWizard;
     auto* effectsDialog = new TEffects(this);
     m_effectsDialog = effectsDialog;
     m_effectDialog = effectsDialog;
@@ -387,6 +391,10 @@ void TMainform::buildToolRow() {
     m_cutButton = addHiddenButton(m_toolBar, QStringLiteral("cut"));
     m_copyButton = addHiddenButton(m_toolBar, QStringLiteral("copy"));
     m_pasteButton = addHiddenButton(m_toolBar, QStringLiteral("past"));
+    // The wizard's button is kept hidden; File > "New animation Wizard..." runs the same.
+    auto* wizardButton = addHiddenButton(m_toolBar, QStringLiteral("ToolButton2"));
+    wizardButton->setToolTip(QStringLiteral("New animation wizard"));
+    connect(wizardButton, &QToolButton::clicked, this, &TMainform::ToolButton2Click);
     m_stateButtons[0] = addHiddenButton(m_toolBar, QStringLiteral("Loopsb"), true);
     m_stateButtons[1] = addHiddenButton(m_toolBar, QStringLiteral("rateb"), true);
     m_stateButtons[2] = addHiddenButton(m_toolBar, QStringLiteral("comb"), true);
@@ -550,6 +558,8 @@ void TMainform::connectWidgets() {
     on("ins", [editor] { editor->insClick(); });
     on("Enajoutantlimage1", [editor] { editor->PasteClick(); });
     on("methode", &TMainform::methodeClick);
+
+    on("Assistantnouvelleanimation1", &TMainform::ToolButton2Click);
 
     // ---- effects ----
     const auto effect = [this](effects::Effect e) { return [this, e] { runEffect(e); }; };
@@ -1091,6 +1101,14 @@ void TMainform::setCommentText(const QString& text) {
 
 void TMainform::setDisposalChooser(DisposalChooser* chooser) {
     m_chooser = chooser ? chooser : m_dispo;
+}
+
+void TMainform::ToolButton2Click() {
+    m_runWizard();
+}
+
+void TMainform::setWizardRunner(std::function<void()> run) {
+    m_runWizard = run ? std::move(run) : m_defaultWizard;
 }
 
 void TMainform::setEffectDialog(effects::EffectDialog* dialog) {

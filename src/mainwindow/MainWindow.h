@@ -90,6 +90,12 @@ public:
     // The effect settings dialog the effect commands show; the window's own unless
     // replaced (tests answer through a fake). nullptr restores the dialog.
     void setEffectDialog(effects::EffectDialog* dialog);
+    // The new-animation wizard (File > "New animation Wizard...", the hidden
+    // `ToolButton2`, the welcome dialog's choice).
+    void ToolButton2Click();
+    // What ToolButton2Click runs; the window's own wizard unless replaced (tests). An
+    // empty function restores the wizard.
+    void setWizardRunner(std::function<void()> run);
     const CommandFlags& flags() const { return m_flags; }
 
     // ---- start-up (steps after the window is shown) ----
@@ -244,6 +250,9 @@ private:
     // The effect settings dialog, made once so its settings last; the one in use.
     effects::EffectDialog* m_effectsDialog = nullptr;
     effects::EffectDialog* m_effectDialog = nullptr;
+    // Shows the wizard made once at start-up, or a test's stand-in.
+    std::function<void()> m_runWizard;
+    std::function<void()> m_defaultWizard;
 
     // Menus: the menu row's buttons and the open handler of every menu and submenu.
     QToolBar* m_menuBar = nullptr;

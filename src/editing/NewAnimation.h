@@ -1,0 +1,60 @@
+#pragma once
+
+// Building a new animation from a list of picture files, as the new-animation wizard
+// asks: the document is emptied (after offering to save unsaved changes), each file
+// becomes a frame with the chosen delay, and the loop choice is written into the loop
+// record of the first frame.
+
+#include <functional>
+
+#include <QString>
+#include <QStringList>
+
+#include "platform/Platform.h"
+
+namespace vorlane {
+
+class Document;
+namespace formats {
+class PictureImport;
+}
+
+struct NewAnimationRequest {
+    QString name;      // as typed, blanks included
+    QStringList files; // full paths, in animation order
+    QStringList names; // the names the list shows, one per file (for messages)
+    bool loopForever = true;
+    int loops = 1;  // with loopForever false
+    int delay = 60; // 1/100 s, each frame
+};
+
+class NewAnimation {
+public:
+    static inline const QString ImportFailed = QStringLiteral("Impossible to import the image ");
+    static inline const QString LoopFailed =
+        QStringLiteral("Impossible to add extension to animation");
+
+    NewAnimation(Document& document, const Platform& platform,
+                 const formats::PictureImport& import);
+
+    // Called once before each file, with the file's index.
+    std::function<void(int index)> onFile;
+
+    // Runs the creation. Returns false, with the document untouched, when unsaved changes
+    // were not dealt with (the save question was cancelled or its Save failed). A file
+    // that cannot be imported is reported and skipped. Afterwards frame 0 is current
+    // (none when no file could be added) and the document counts as modified.
+    bool run(const NewAnimationRequest& request);
+
+    // Appends the picture in `fileName` as a last frame with `delay`. Returns false when
+    // the file cannot be read, reduced or made into a frame; the document is then
+    // unchanged.
+    bool Adding(const QString& fileName, int delay);
+
+private:
+    Document& m_doc;
+    Platform m_platform;
+    const formats::PictureImport& m_import;
+};
+
+} // namespace vorlane
