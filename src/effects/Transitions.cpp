@@ -36,24 +36,14 @@ bool deliver(const QImage& picture, const PictureSink& sink) {
     return !picture.isNull() && sink(picture);
 }
 
-bool scroll(const TransitionInput& in, const PictureSink& sink) {
+// The scroll (over the solid colour) and the replacement (over the previous picture,
+// on white where it does not reach): the current picture slides in from one side.
+bool slide(const TransitionInput& in, bool overPrevious, const PictureSink& sink) {
     const int w = in.current.width();
     const int h = in.current.height();
     for (int n = in.count; n >= 0; --n) {
-        QImage picture = newPicture(w, h, in.color);
-        const QPoint at = slideOffset(in.direction, n, w, h, in.count);
-        drawAt(picture, in.current, at.x(), at.y());
-        if (!deliver(picture, sink)) return false;
-    }
-    return true;
-}
-
-bool replacement(const TransitionInput& in, const PictureSink& sink) {
-    const int w = in.current.width();
-    const int h = in.current.height();
-    for (int n = in.count; n >= 0; --n) {
-        QImage picture = newPicture(w, h);
-        drawAt(picture, in.previous, 0, 0);
+        QImage picture = newPicture(w, h, overPrevious ? qRgb(255, 255, 255) : in.color);
+        if (overPrevious) drawAt(picture, in.previous, 0, 0);
         const QPoint at = slideOffset(in.direction, n, w, h, in.count);
         drawAt(picture, in.current, at.x(), at.y());
         if (!deliver(picture, sink)) return false;
@@ -141,9 +131,9 @@ bool generate(Effect effect, const TransitionInput& input, const PictureSink& si
     if (needsPrevious && input.previous.isNull()) return false;
     switch (effect) {
     case Effect::Scroll:
-        return input.count <= 0 || scroll(input, sink);
+        return input.count <= 0 || slide(input, false, sink);
     case Effect::Replacement:
-        return input.count <= 0 || replacement(input, sink);
+        return input.count <= 0 || slide(input, true, sink);
     case Effect::Wipe:
         return input.count <= 0 || wipe(input, sink);
     case Effect::Fade:
