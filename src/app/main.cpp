@@ -1,8 +1,12 @@
-// The editor: builds the platform services, creates the main window and runs the
-// start-up sequence.
+// The editor: builds the platform services, shows the splash window while the main window
+// and its dialogs are made, then runs the start-up sequence.
+
+#include <memory>
 
 #include <QApplication>
 
+#include "dialogs/GuidanceDialogs.h"
+#include "dialogs/SplashScreen.h"
 #include "mainwindow/MainWindow.h"
 #include "platform/QtClipboard.h"
 #include "platform/QtClock.h"
@@ -16,6 +20,10 @@ int main(int argc, char* argv[]) {
     app.setApplicationName(vorlane::Document::AppTitle);
     app.setApplicationDisplayName(vorlane::Document::AppTitle);
 
+    // The splash window stands while everything else is made.
+    auto splash = std::make_unique<vorlane::TSplashForm>();
+    splash->showNow();
+
     vorlane::QtSettingsStore settings;
     vorlane::QtPrompts prompts;
     vorlane::QtFileDialogs fileDialogs;
@@ -24,19 +32,21 @@ int main(int argc, char* argv[]) {
     vorlane::QtClock clock;
     const vorlane::Platform platform{&settings, &prompts, &fileDialogs, &clipboard, &shell, &clock};
 
-    // The main window; message boxes and file dialogs open over it.
+    // The main window; message boxes and file dialogs open over it. The guidance dialogs
+    // are made once, as its children, and connect its Help menu and "Options...".
     vorlane::TMainform window(platform);
     prompts.setParent(&window);
     fileDialogs.setParent(&window);
+    auto* guidance = new vorlane::GuidanceDialogs(window, platform);
     window.show();
     window.activateWindow(); // where no window manager gives it the focus
     window.repaint();
 
-    // The splash window, the welcome, how-to and wizard dialogs join the sequence through
-    // these hooks; until they exist their steps are skipped.
-    vorlane::StartupDialogs dialogs;
+    splash.reset();
+    window.repaint();
+
     QStringList arguments = app.arguments();
     arguments.removeFirst();
-    window.startUp(arguments, dialogs);
+    window.startUp(arguments, guidance->startupDialogs());
     return app.exec();
 }

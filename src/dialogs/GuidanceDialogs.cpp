@@ -38,6 +38,7 @@ StartupDialogs GuidanceDialogs::startupDialogs() {
     hooks.welcomeSuppressed = [this] { return welcomeSuppressed(); };
     hooks.showWelcome = [this] { return showWelcome(); };
     hooks.showHowToIfDue = [this] { showHowToIfDue(); };
+    hooks.runWizard = [this] { m_window.ToolButton2Click(); };
     return hooks;
 }
 

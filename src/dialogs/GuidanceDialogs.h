@@ -41,8 +41,8 @@ public:
     // and "Options...".
     GuidanceDialogs(TMainform& window, const Platform& platform, Endpoints endpoints = {});
 
-    // The welcome and how-to steps of the start-up sequence (the wizard step is left to
-    // the caller).
+    // The welcome and how-to steps of the start-up sequence; the welcome dialog's wizard
+    // choice runs the window's wizard.
     StartupDialogs startupDialogs();
 
     // Replaces how dialogs are shown modally; an empty runner restores exec().
