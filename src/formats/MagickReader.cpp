@@ -109,7 +109,8 @@ QImage readWithMagick(const QByteArray& data, const QByteArray& coder, const Imp
     CopyMagickString(info->filename, PlaceholderName, MaxTextExtent);
     info->affirm = MagickTrue;
     // Only the first image: Photoshop's merged picture without its layers. Photo CD
-    // reads the scene number as a resolution, so it keeps its default (the base size).
+    // takes the scene number for a resolution (scene 0 is the 192 x 128 thumbnail), so
+    // it keeps its default, the 768 x 512 base picture.
     if (coder != "PCD") {
         info->scene = 0;
         info->number_scenes = 1;

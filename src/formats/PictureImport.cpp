@@ -42,7 +42,9 @@ constexpr Way magick(const char* coder) {
 // The registration order; the dialog's filter lists them in reverse. Not registered,
 // because nothing here decodes them: Enhanced Metafiles (emf; only Windows renders
 // them), Encapsulated PostScript (eps; needs ghostscript, an external program), Paint
-// Shop Pro files (psp, pfr, tub, msk) and Arts & Letters thumbnails (ged).
+// Shop Pro files (psp, pfr, tub, msk) and Arts & Letters thumbnails (ged). Apple icons
+// (icns) are left out although Qt reads them: its reader allocates whatever length an
+// entry declares, up to 4 GiB for a 100-byte file.
 constexpr std::array Known{
     KnownFormat{"gif", "Graphics Interchange Format", {qt("gif"), None}},
     KnownFormat{"jpg", "JPEG Image", {qt("jpeg"), None}},
@@ -92,7 +94,6 @@ constexpr std::array Known{
     KnownFormat{"xpm", "X11 Pixmap", {qt("xpm"), None}},
     KnownFormat{"wbmp", "Wireless Bitmap", {qt("wbmp"), None}},
     KnownFormat{"webp", "WebP Image", {qt("webp"), None}},
-    KnownFormat{"icns", "Apple Icon Image", {qt("icns"), None}},
     KnownFormat{"svg", "Scalable Vector Graphics", {qt("svg"), None}},
 };
 

@@ -5,14 +5,17 @@
 // same 24 x 16 picture: the left half red, the right half blue (black and white in
 // bilevel formats).
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 
 #include <QBuffer>
 #include <QByteArray>
 #include <QColor>
+#include <QHash>
 #include <QImage>
 #include <QImageWriter>
+#include <QPoint>
 #include <QSize>
 #include <QtEndian>
 
@@ -155,24 +158,27 @@ inline QByteArray cutSample() {
     return file.bytes;
 }
 
-// Alias/Wavefront RLA: a 740-byte big-endian header, an offset per row (stored from the
-// bottom up) and per row and channel a length and runs (n, value) meaning n + 1 values.
-inline QByteArray rlaSample() {
+// Alias/Wavefront RLA: a 740-byte big-endian header, the offset of every row (bottom row
+// first), and per row and channel a byte count and runs: -n then n literal values.
+inline QByteArray rlaSample(const QImage& picture = samplePicture()) {
+    const int w = picture.width(), h = picture.height();
     ByteWriter header;
     for (int window = 0; window < 2; ++window) // left, right, bottom, top
-        header.be16(0).be16(SampleWidth - 1).be16(0).be16(SampleHeight - 1);
+        header.be16(0).be16(w - 1).be16(0).be16(h - 1);
     header.be16(0).be16(0).be16(3).be16(0).be16(0).be16(0xFFFE); // frame .. revision
     header.zeros(16 + 4 * 24 + 4 + 128 + 128 + 64 + 32 + 32 + 20 + 24 + 8 + 32 + 2 + 12 + 32);
     header.be16(8).be16(0).be16(0).be16(0).be16(0).zeros(32 + 36).be32(0); // bits .. next
     ByteWriter rows;
     ByteWriter offsets;
-    const qsizetype first = header.bytes.size() + 4 * SampleHeight;
-    for (int y = 0; y < SampleHeight; ++y) {
-        offsets.be32(quint32(first + rows.bytes.size()));
-        for (int channel : {0, 1, 2}) { // red, green, blue
-            const int left = channel == 0 ? 255 : 0;
-            const int right = channel == 2 ? 255 : 0;
-            rows.be16(4).u8(11).u8(left).u8(11).u8(right);
+    for (int y = h - 1; y >= 0; --y) {
+        offsets.be32(quint32(header.bytes.size() + 4 * h + rows.bytes.size()));
+        for (int shift : {16, 8, 0}) { // red, green, blue
+            ByteWriter runs;
+            for (int x = 0; x < w; ++x) {
+                if (x % 128 == 0) runs.u8(-std::min(128, w - x));
+                runs.u8(int(picture.pixel(x, y) >> shift) & 0xFF);
+            }
+            rows.be16(int(runs.bytes.size())).raw(runs.bytes);
         }
     }
     return header.bytes + offsets.bytes + rows.bytes;
@@ -226,6 +232,64 @@ inline QByteArray svgSample(const QByteArray& extra = {}) {
            " width='24' height='16'><rect width='12' height='16' fill='#f00'/>"
            "<rect x='12' width='12' height='16' fill='#00f'/>" +
            extra + "</svg>";
+}
+
+struct Sample {
+    QByteArray bytes;
+    bool bilevel = false; // black and white instead of red and blue
+    int tolerance = 0;    // per channel, for lossy formats
+    QSize size{SampleWidth, SampleHeight};
+    QPoint left{}; // probes; the middle of each half when null
+    QPoint right{};
+};
+
+// A sample for every extension that may be registered here. Must run before the first
+// PictureImport exists (see magickEncode).
+inline QHash<QString, Sample> makeSamples() {
+    const QImage colour = samplePicture();
+    const QImage bilevel = samplePicture(true);
+    QHash<QString, Sample> samples;
+    const auto add = [&](std::initializer_list<const char*> extensions, const Sample& sample) {
+        for (const char* extension : extensions)
+            samples.insert(QString::fromLatin1(extension), sample);
+    };
+    const QByteArray bmp = qtEncode(colour, "bmp");
+    QByteArray cursor = qtEncode(colour, "ico");
+    cursor[2] = 2; // an icon file of type 2 is a cursor
+
+    add({"gif"}, {gifSample()});
+    add({"jpg", "jpeg", "jpe", "jfif"}, {qtEncode(colour, "jpeg"), false, 40});
+    add({"bmp", "rle"}, {bmp});
+    add({"dib"}, {bmp.mid(14)}); // without the file header
+    add({"ico"}, {qtEncode(colour, "ico")});
+    add({"cur"}, {cursor});
+    add({"ani"}, {aniSample({qtEncode(colour, "ico")})});
+    add({"tif", "tiff"}, {qtEncode(colour, "tiff")});
+    add({"png"}, {qtEncode(colour, "png")});
+    add({"ppm"}, {qtEncode(colour, "ppm")});
+    add({"pgm"}, {qtEncode(bilevel, "pgm"), true});
+    add({"pbm"}, {qtEncode(bilevel, "pbm"), true});
+    add({"xbm"}, {qtEncode(bilevel, "xbm"), true});
+    add({"xpm"}, {qtEncode(colour, "xpm")});
+    // Wireless bitmaps are so compact that the sample needs more pixels to pass 54 bytes.
+    add({"wbmp"}, {qtEncode(bilevel.scaled(48, 32), "wbmp"), true, 0, {48, 32}});
+    add({"webp"}, {qtEncode(colour, "webp"), false, 40});
+    add({"svg"}, {svgSample()});
+    add({"cel", "pic"}, {celSample(colour.convertToFormat(QImage::Format_Indexed8))});
+    add({"wmf"}, {wmfSample()});
+    add({"cut"}, {cutSample(), true});
+    add({"rla", "rpf"}, {rlaSample(colour)});
+#ifdef VORLANE_HAVE_MAGICK
+    add({"tga", "vst", "vda", "win", "icb"}, {magickEncode(colour, "TGA", RLECompression)});
+    add({"pcx", "pcc", "scr"}, {magickEncode(colour, "PCX")});
+    add({"sgi", "rgb", "rgba", "bw"}, {magickEncode(colour, "SGI", RLECompression)});
+    add({"psd", "pdd"}, {magickEncode(colour, "PSD")});
+    // Photo CD holds its base resolution; its colours are subsampled.
+    add({"pcd"}, {magickEncode(colour.scaled(768, 512), "PCD"), false, 70, {768, 512}});
+    // A raw fax has no header: its rows are read 2592 pixels wide, the picture at the left.
+    add({"fax"}, {magickEncode(bilevel, "FAX"), true, 0, {2592, SampleHeight}, {4, 8}, {19, 8}});
+#endif
+    return samples;
 }
 
 } // namespace vorlane::test
