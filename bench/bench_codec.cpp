@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // In-process measurements and checks for bench/run. Output lines are plain
 // space-separated fields so that the script can read them.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Deterministic inputs for the benchmarks, and the bundled demo animation, made with the
 // codec's own model and writer. Every random choice comes from a fixed-seed mt19937 whose
 // raw output is used directly (the standard distributions differ between libraries), so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Reader limits for fuzzing: far below the defaults, so that one input never costs more

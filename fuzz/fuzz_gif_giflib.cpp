@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: our reader against giflib on the same bytes. Where giflib decodes an
 // image completely and our reader loads the file, the image's size and its pixel
 // indices must agree; a disagreement aborts.

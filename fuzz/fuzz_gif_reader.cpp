@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the GIF reader on arbitrary bytes, and what opening and saving do with
 // what it reads. An input either fails with a GifError or loads; a loaded image must
 // compose at every frame, save, and read back with the same frames and pixel indices;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: picture import on arbitrary bytes. The first byte chooses a registered
 // format (its index, modulo the number of formats), the rest is the file's content; the
 // input then goes through loadData() and, when it decodes, reduce(). A decoded picture

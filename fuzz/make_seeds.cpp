@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the seed corpus for the fuzz targets: small GIFs that between them reach every
 // kind of block, the reader's leniencies and both coders' edge cases. Some are built
 // byte by byte with the test builder (including malformed ones), some by our writer.

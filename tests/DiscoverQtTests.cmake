@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run after a test executable is built: asks it for its test functions (-functions) and
 # writes one ctest test per function, so that ctest counts and reports every case.
 # Inputs: EXE, NAME, OUT, LABELS.

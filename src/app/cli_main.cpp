@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vorlane-gif-cli: the editor's GIF codec without a window, for batch work and for
 // checking the codec against other tools.
 

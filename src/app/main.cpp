@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor: builds the platform services, shows the splash window while the main window
 // and its dialogs are made, then runs the start-up sequence.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Composition of the picture a viewer shows while a frame is on screen, following the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // One image of a GIF: geometry, colour table, pixel indices and the extension records

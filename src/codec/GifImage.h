@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The in-memory GIF87a/GIF89a image: logical screen, global colour table and frames.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Reading GIF87a/GIF89a data into a GifImage: our own block parser over a byte span,

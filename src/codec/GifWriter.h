@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Writing a GifImage as GIF87a/GIF89a data with our own LZW encoder.

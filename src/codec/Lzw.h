@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The variable-length LZW coding of GIF image data: codes of 3 to 12 bits packed least

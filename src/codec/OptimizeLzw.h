@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The optimizer's model of the writer's LZW coder (lzw::encode): the same table, the same

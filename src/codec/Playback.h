@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Playback order and timing of a running animation. A pure class: the widget that shows

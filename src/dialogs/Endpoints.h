@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The addresses the Help menu and the About dialog hand to the desktop shell. They are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The window frame the guidance dialogs share: a fixed dialog border whose title bar

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The guidance dialogs of the editor (welcome, how-to, About, options), made once for a

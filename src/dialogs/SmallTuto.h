@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The how-to dialog `THowForm` ("How to create Gifs"): the three steps of making an

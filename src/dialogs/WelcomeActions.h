@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The welcome dialog `Twelcome` ("Welcome"): start a new animation, run the wizard, or

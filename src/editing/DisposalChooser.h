@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The choice of a frame's disposal method, as the disposal dialog offers it: three list

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "effects/EffectCommand.h"
 
 #include "codec/ColorReduction.h"

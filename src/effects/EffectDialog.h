@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The effect settings dialog as the effect commands see it. The editor's implementation

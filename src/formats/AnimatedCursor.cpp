@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows animated cursors (.ani): a RIFF "ACON" file whose frames are icon or cursor
 // files in "icon" chunks of a "fram" list. The picture is the frame shown first: the
 // first entry of the "seq " chunk when there is one, otherwise the first frame.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Autodesk Animator cels and pictures (.cel, .pic): a 32-byte header, a 256-colour VGA
 // palette and one byte per pixel, row by row from the top, uncompressed.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ImageMagick as a decoder of legacy formats, boxed in: one named coder decodes bytes
 // from memory, never a coder guessed from content or from a file name; a security policy
 // refuses every other coder, every delegate (programs such as ghostscript) and "@file"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Qt's image plugins as decoders: the format is the registry's choice, never guessed
 // from content, and the picture's declared size is checked before anything is allocated.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Alias/Wavefront RLA pictures (.rla, and .rpf, which adds channels after the same
 // ones): a 740-byte big-endian header, the file offset of every scanline (bottom row
 // first), and per scanline each channel as a 16-bit byte count and run-length coded

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The 16-pixel header bar of a side-panel section and of the thumbnail strip: the

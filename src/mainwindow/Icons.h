@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Icons of the main window: the desktop theme's icon where it has one of that meaning,

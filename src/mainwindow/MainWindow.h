@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The main window `TMainform`: the menu row (a tool bar of menu buttons), the tool-button

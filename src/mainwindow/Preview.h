@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The preview area `Box`: a scrolling box holding the frame view `Image` (the current

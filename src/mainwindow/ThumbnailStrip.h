@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The thumbnail strip (`pnlFrames`): the "Images" header bar, the small tool bar with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // File choosers. Filters are written as "Description (*.ext)|*.ext|Other (*.x)|*.x",

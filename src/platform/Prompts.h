@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Modal questions and reports. The editor's implementation shows message boxes; tests

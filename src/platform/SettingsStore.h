@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The per-user settings store. A key is a path such as "\Software\Vorlane Gif\Recent"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command-line tool run as a process: every command on small hand-built files, the
 // exit statuses, and that a failure never leaves a partial or clobbered output.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files that once made the codec misbehave (found by fuzzing). Each must either load or
 // fail with a GifError; a file that loads must also compose every frame, save again, and
 // go through opening (unoptimize) and the optimized save (optimize) as the editor does.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Colour reduction: exact palettes for few colours, octree palettes for many, nearest
 // mapping, error diffusion and transparent pixels.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Composition of the picture shown at each frame: disposal, clipping, transparency,
 // colour tables, and incremental composition against a plain reference.
 

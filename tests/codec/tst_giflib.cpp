@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Our decoder against giflib's on files from three encoders (the test builder, our
 // writer, giflib's own), and our encoder's compression against giflib's.
 

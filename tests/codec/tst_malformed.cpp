@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tiny hand-made damaged and hostile files: each is either rejected with a clear message
 // or read as far as it goes into a consistent image, never a crash.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-memory model: records, frame order, copies, own pictures, transparency.
 
 #include <QTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Optimizing: what a viewer sees and when must not change, whatever the animation; each
 // option does its part; the file gets smaller.
 

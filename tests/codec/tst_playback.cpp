@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Playback order, display times and loop counts.
 
 #include <QTest>

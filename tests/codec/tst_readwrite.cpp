@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing and reading back: records, pixels, order, geometry, tables and flags survive;
 // the version follows the content; failed saves keep the old file.
 

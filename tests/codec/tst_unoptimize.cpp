@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Unoptimize: every new frame is the full picture shown at that frame, and composing the
 // new image shows exactly what the source shows, for every disposal method.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The guidance dialogs on their own: the welcome dialog's rows and choices, the how-to
 // counter, the settings both keep, the About dialog's addresses and the splash window.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What a web browser shows at each frame of a GIF file, decoded by giflib: an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document's model: frame list, selection, graphic control records, side panel
 // enabling, loop and comment records of frame 0, progress and status texts, New, play and
 // stop. Everything here works on animations made in memory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening an animation: every origin with its questions and answers, the outcome table
 // (cancelled, missing, success, invalid file), the recent-files list, the loop and
 // comment records as opened, and the failed open leaving nothing to write over.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a GIF and saving it with Save changes nothing a viewer shows at any frame, nor
 // the delays, disposal methods or comment; the loop count changes only where the loop
 // record is made the head of frame 0 (a file without one gets count 0). Both files are

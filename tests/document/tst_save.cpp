@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving: Save, Save as, Save optimized as, Revert and Save image as with their dialogs
 // and outcome table; failed saves that change nothing; the question to save first before
 // New and closing, whose Yes runs Save.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame editing commands on a document with the platform fakes: Add and Insert of
 // picture files, frame insertion at an index, Remove, Duplicate, Move, the clipboard
 // commands, the delay field and the disposal choice.

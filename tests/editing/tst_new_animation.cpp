@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Building a new animation from picture files: frames, delays, loop record, name and
 // title, files that cannot be read, and what happens to unsaved changes first.
 

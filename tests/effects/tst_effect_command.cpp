@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The effect command on a document: where the generated frames go and in which order,
 // what they carry, and what the document looks like afterwards.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transition generators: step counts, generation order and geometry of every
 // effect, checked pixel by pixel on pictures whose rows or columns can be told apart.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Small pictures in every registered format, made here: by Qt where it writes the format,

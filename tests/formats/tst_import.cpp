@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Picture import: every registered extension decodes a picture written here in its
 // format, within the limits and not beyond them; our own readers' details; the rules over
 // any decoder (the "BM" signature, what is refused, GIF onto white, other formats keep

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command flags' table of action words and the enabling rules of the window's
 // commands, checked as plain values.
 

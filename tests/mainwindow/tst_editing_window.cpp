@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frame editing as the user meets it in the window: the add and remove buttons, the
 // Image and Edit menus and their keys, the delay field, the disposal dialog and the hint
 // over the frame view.

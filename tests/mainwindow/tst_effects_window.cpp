@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Transition effects as the user meets them: the effect settings dialog (labels, image
 // count, panels, the solid colour) and the Effects menu's commands on an animation.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The guidance dialogs joined to the window: the Help menu hands its targets to the shell,
 // "Options..." edits the welcome dialog's preference, and the start-up sequence shows the
 // welcome and how-to dialogs and acts on the welcome choice. Modal showings are answered

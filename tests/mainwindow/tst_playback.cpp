@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Playback and the preview area: Play and Stop with their still and playing states, the
 // navigation commands and their wrap-around, the Control menu's enabling, the animation
 // view's running and the slider following it, centring and the scroll-extent marker.

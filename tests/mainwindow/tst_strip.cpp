@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The thumbnail strip and frame selection, driven through the window: slots, badges,
 // highlight and gauge across scrolling, picking, and the selection routine's effects on
 // the frame view, the delay field and the slider.

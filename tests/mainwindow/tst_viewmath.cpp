@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's small computations: rounding, the header gradient, the thumbnail fit
 // and the centring of the animation view.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window as a whole: start-up, the hint, the settings it keeps, the status bar, the
 // View menu and the side sections, the File menu with its recent items and commands, New
 // and quitting with their questions, and shortcuts honouring their items' enabled states.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The new-animation wizard as the user meets it: its pages and buttons, the file list,
 // Cancel, and a finished run showing the new animation in the window.
 

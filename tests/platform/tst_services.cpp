@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt platform services that need no widgets: where the settings store keeps its
 // keys, file-type filters for the dialogs, shell targets, and the clipboard.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Writes GIF files byte by byte for tests, independently of the codec's writer, so that

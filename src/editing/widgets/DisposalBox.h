@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The disposal dialog `TDispo` ("Image disposal"): the drop-down list `disCombo` under

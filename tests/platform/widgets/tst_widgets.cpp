@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Message boxes and file dialogs, driven while they are open: titles, texts, icons,
 // buttons, the answer of a box closed without a choice, and the extension a save dialog
 // adds before it asks about overwriting.
