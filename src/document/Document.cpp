@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "document/Document.h"
 
+#include <algorithm>
 #include <exception>
 
 #include <QDir>
@@ -25,6 +26,9 @@ const QString HelpHint = QStringLiteral("To get help, press F1");
 const QString FileMissing = QStringLiteral("File does not exist");
 const QString InvalidFormat = QStringLiteral("Invalid file format.");
 const QString NothingToSave = QStringLiteral("The animation has no images to save.");
+const QString NoLoopNotice = QStringLiteral(
+    "The file has no loop setting, so browsers play it once. Saved from here, it will repeat "
+    "indefinitely: choose \"Stop after\" in the Loop section to limit it.");
 const QString RevertQuestion =
     QStringLiteral("Do you want to recover the last saved version of this file? Be careful, "
                    "this will definetly revert all unsaved changes.");
@@ -218,21 +222,25 @@ void Document::CheckNil() {
 gif::Extension* Document::loopext() {
     if (frameCount() == 0) return nullptr;
     gif::ExtensionList& records = m_image->frame(0).extensions;
-    if (records.empty())
-        records.push_back(gif::Extension::makeLoop(0));
-    else if (!records.front()->isApplication())
-        records.insert(records.begin(), gif::Extension::makeLoop(0));
-    // A loop record that is not first stays where it is and is written as read; only the
-    // head record is the document's.
-    gif::Extension* head = records.front().get();
-    if (!head->isLoop())
-        throw gif::GifError("The first image starts with an application extension that is "
-                            "not a loop extension");
-    return head;
+    // Programs that write XMP or their own application records often put them before
+    // the loop record; any loop record of the first frame is the document's, and the
+    // other records stay where they are. Without one, a new record goes first, where
+    // readers that look only at the first record expect it.
+    for (const gif::ExtensionPtr& record : records)
+        if (record->isLoop()) return record.get();
+    records.insert(records.begin(), gif::Extension::makeLoop(0));
+    return records.front().get();
 }
 
 void Document::loopdoopened() {
-    gif::Extension* loop = loopext();
+    const gif::Extension* loop = loopext();
+    // A file without images keeps its records after the last image.
+    if (!loop && m_image)
+        for (const gif::ExtensionPtr& record : m_image->trailingExtensions)
+            if (record->isLoop()) {
+                loop = record.get();
+                break;
+            }
     const int count = loop ? loop->loopCount().value_or(0) : 0;
     if (count == 0) {
         if (!m_loopInfinite) infiniClick();
@@ -278,16 +286,6 @@ void Document::NumLoopsChange(int value) {
     writeLoopChoice();
 }
 
-void Document::writeLoopChoice() {
-    // Frame 0 may start with another program's application record, which cannot hold
-    // the count; the user hears why instead of the edit failing unreported.
-    try {
-        makeloopongif();
-    } catch (const gif::GifError& e) {
-        m_platform.prompts->tell(Prompts::Icon::Warning, QString::fromStdString(e.what()));
-    }
-}
-
 // ---- comment ---------------------------------------------------------------------------
 
 bool Document::thereiscommentext() const {
@@ -308,9 +306,12 @@ int Document::comextindex() {
 
 QString Document::frame0CommentText() const {
     QStringList lines;
-    if (frameCount() > 0)
-        for (const auto& record : m_image->frame(0).extensions)
-            if (record->isComment()) lines << linesOf(decodeComment(record->text()));
+    if (!m_image) return {};
+    // A file without images keeps its comments after the last image.
+    const gif::ExtensionList& records =
+        frameCount() > 0 ? m_image->frame(0).extensions : m_image->trailingExtensions;
+    for (const auto& record : records)
+        if (record->isComment()) lines << linesOf(decodeComment(record->text()));
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -346,7 +347,9 @@ void Document::GifcommentChange(const QString& text) {
     // The box echoes the texts the document puts into it; those are no edits.
     if (text == m_comment) return;
     m_comment = text;
-    if (m_commentArmed) setModified(true);
+    // The comment is part of the animation as soon as there are frames to carry it; a
+    // new animation's comment must count as an edit as well as an opened file's.
+    if (m_commentArmed || frameCount() > 0) setModified(true);
 }
 
 // ---- recent files ----------------------------------------------------------------------
@@ -441,6 +444,8 @@ void Document::FileOpen1Execute(OpenOrigin origin, const QString& fileName) {
 
     qint64 t0 = 0;
     qint64 t1 = 0;
+    QStringList notices;
+    bool empty = false;
     try {
         t0 = m_platform.clock->nowMs();
         setView(View::None);
@@ -448,14 +453,32 @@ void Document::FileOpen1Execute(OpenOrigin origin, const QString& fileName) {
         // compositor inside unoptimize.
         gif::GifImage loaded;
         installHandlers(loaded);
+        loaded.onWarning = [&notices](const std::string& warning) {
+            const QString text = QString::fromStdString(warning);
+            if (!notices.contains(text)) notices << text;
+        };
         loaded.load(name);
         t1 = m_platform.clock->nowMs();
+        // Browsers play a file without a loop record once; saved from here it will
+        // repeat indefinitely. That rule stays, but the user is told.
+        if (loaded.frameCount() > 0 &&
+            std::none_of(loaded.frame(0).extensions.begin(), loaded.frame(0).extensions.end(),
+                         [](const gif::ExtensionPtr& r) { return r->isLoop(); }))
+            notices.prepend(NoLoopNotice);
         setImage(std::make_unique<gif::GifImage>(gif::unoptimize(loaded)));
         stop();
-        setView(View::Animation);
+        empty = frameCount() == 0;
+        setView(empty ? View::Frame : View::Animation);
         creategces();
         loopdoopened();
         commentdoopened();
+        // A file without images keeps its loop and comment records after its last (no)
+        // image; the side panel holds them now, and the first frame added takes them
+        // over, so they must not be written a second time at the end of the file.
+        if (empty)
+            std::erase_if(m_image->trailingExtensions, [](const gif::ExtensionPtr& r) {
+                return r->isLoop() || r->isComment();
+            });
     } catch (const std::exception&) {
         // Not a readable GIF, or frame 0 starts with a foreign application record. The
         // path keeps the failed file; Save never writes over it (m_pathFailed).
@@ -472,16 +495,25 @@ void Document::FileOpen1Execute(OpenOrigin origin, const QString& fileName) {
 
     m_loadingTime = loadingTimeText(t1 - t0);
     Q_EMIT loadingTimeChanged(m_loadingTime);
-    setView(View::Animation);
     m_name = fileNamePart(name);
-    ren();
-    selectFrame(0);
-    Q_EMIT fileOpened();
-    Q_EMIT refreshRequested();
-    Q_EMIT actionWord(QStringLiteral("opened"));
+    if (empty) {
+        // A file without images opens as an empty animation does after New: nothing to
+        // play or remove, pictures can be added; its loop choice and comment are shown.
+        setView(View::Frame);
+        ren();
+        Q_EMIT actionWord(QStringLiteral("alsup"));
+    } else {
+        setView(View::Animation);
+        ren();
+        selectFrame(0);
+        Q_EMIT fileOpened();
+        Q_EMIT refreshRequested();
+        Q_EMIT actionWord(QStringLiteral("opened"));
+    }
     Q_EMIT titleChanged(title());
     updateRecent(name);
     setModified(false);
+    Q_EMIT fileNotices(notices);
 }
 
 // ---- progress and status ---------------------------------------------------------------
@@ -700,6 +732,7 @@ void Document::FileNewItemClick() {
     m_loadingTime.clear();
     Q_EMIT loadingTimeChanged(m_loadingTime);
     Q_EMIT refreshRequested();
+    Q_EMIT fileNotices({});
 }
 
 void Document::discardImageAndFile() {

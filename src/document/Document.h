@@ -111,15 +111,13 @@ public:
     // ---- loop and comment ----
     bool loopInfinite() const { return m_loopInfinite; }
     int numLoops() const { return m_numLoops; }
-    // The loop record at the head of frame 0, created when missing; nullptr without
-    // frames. Throws gif::GifError when frame 0 starts with another application record.
+    // The loop record of frame 0 (the first one when there are several), created at the
+    // head of its records when missing; nullptr without frames.
     gif::Extension* loopext();
     void loopdoopened();
     void makeloopongif();
-    // makeloopongif for a command that changed the frames: a first frame that starts
-    // with another program's application record cannot hold the count, and the user is
-    // told so instead of the command failing.
-    void writeLoopChoice();
+    // makeloopongif for a command that changed the frames.
+    void writeLoopChoice() { makeloopongif(); }
     void infiniClick();
     void finiClick();
     void NumLoopsChange(int value);
@@ -211,6 +209,9 @@ Q_SIGNALS:
     // Opening succeeded and selected frame 0; the window picks the first thumbnail slot.
     void fileOpened();
     void animationSwitched(bool on);
+    // What the user should know about the file just opened (what the reader repaired or
+    // ignored, a missing loop setting); empty after New and after a clean open.
+    void fileNotices(const QStringList& notices);
     void recentFilesChanged();
 
 private:

@@ -66,18 +66,21 @@ int FrameEditor::InsertImage(gif::GifImage& gif, const QImage& bmp, uint16_t Del
     return target;
 }
 
-std::vector<const gif::Extension*> FrameEditor::firstFrameRecords() const {
+std::vector<const gif::Extension*> FrameEditor::firstFrameRecords(const gif::GifImage& gif) {
     std::vector<const gif::Extension*> records;
-    if (m_doc.frameCount() == 0) return records;
-    const gif::ExtensionList& list = m_doc.image()->frame(0).extensions;
-    for (size_t i = 0; i < list.size(); ++i)
-        if ((i == 0 && list[i]->isLoop()) || list[i]->isComment()) records.push_back(list[i].get());
+    if (gif.frameCount() == 0) return records;
+    bool loopFound = false;
+    for (const gif::ExtensionPtr& record : gif.frame(0).extensions) {
+        const bool documentsLoop = !loopFound && record->isLoop();
+        loopFound = loopFound || documentsLoop;
+        if (documentsLoop || record->isComment()) records.push_back(record.get());
+    }
     return records;
 }
 
-void FrameEditor::keepOnFirstFrame(const std::vector<const gif::Extension*>& records) {
+void FrameEditor::keepOnFirstFrame(gif::GifImage& image,
+                                   const std::vector<const gif::Extension*>& records) {
     if (records.empty()) return;
-    gif::GifImage& image = *m_doc.image();
     for (size_t i = 1; i < image.frameCount(); ++i)
         std::erase_if(image.frame(i).extensions, [&](const gif::ExtensionPtr& r) {
             return std::find(records.begin(), records.end(), r.get()) != records.end();
@@ -88,9 +91,9 @@ int FrameEditor::addToDocument(const std::function<int(gif::GifImage&)>& add) {
     // The frame is made in the document image itself; a failure takes it out again, so
     // the document is left as it was without copying every frame first.
     if (gif::GifImage* image = m_doc.image()) {
-        const auto first = firstFrameRecords();
+        const auto first = firstFrameRecords(*image);
         const int index = add(*image);
-        keepOnFirstFrame(first);
+        keepOnFirstFrame(*image, first);
         return index;
     }
     auto image = std::make_unique<gif::GifImage>();
@@ -207,9 +210,9 @@ void FrameEditor::moveCurrent(int step) {
     const int i = current();
     const int j = i + step;
     if (i < 0 || j < 0 || j >= m_doc.frameCount()) return;
-    const auto first = firstFrameRecords();
+    const auto first = firstFrameRecords(*m_doc.image());
     m_doc.image()->exchangeFrames(size_t(i), size_t(j));
-    keepOnFirstFrame(first);
+    keepOnFirstFrame(*m_doc.image(), first);
     m_doc.ren();
     m_doc.selectFrame(j);
     // The loop writer sets the flag too, but not when frame 0 cannot take the record.

@@ -53,6 +53,15 @@ public:
     // the frame first). Returns the index the frame stands at.
     static int InsertImage(gif::GifImage& gif, const QImage& bmp, uint16_t Dela, int index);
 
+    // The records of the first frame that hold animation-wide settings: its loop record
+    // and its comments.
+    static std::vector<const gif::Extension*> firstFrameRecords(const gif::GifImage& gif);
+    // Takes those records off any frame that is no longer first. The loop choice and the
+    // comment box are their authoritative copies and are written into the new first
+    // frame; a copy left on a later frame would keep a stale loop count in the file.
+    static void keepOnFirstFrame(gif::GifImage& gif,
+                                 const std::vector<const gif::Extension*>& records);
+
     // The add dialog's filter, made once from the registered picture formats.
     const QString& dialogFilter() const { return m_filter; }
     // The picture import the add dialog's files go through.
@@ -99,13 +108,6 @@ private:
     // Frame i leaves the document; the views, the selection and the loop record follow.
     void removeFrame(int i);
     void moveCurrent(int step);
-    // The records of the first frame that hold animation-wide settings: the loop record
-    // at its head and its comments.
-    std::vector<const gif::Extension*> firstFrameRecords() const;
-    // Takes those records off any frame that is no longer first. The loop choice and the
-    // comment box are their authoritative copies and are written into the new first
-    // frame; a copy left on a later frame would keep a stale loop count in the file.
-    void keepOnFirstFrame(const std::vector<const gif::Extension*>& records);
     // After a new frame was put at `index`: frame list, loop record, command state,
     // modified flag, selection and status.
     void framesAdded(int index);

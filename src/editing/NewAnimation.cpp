@@ -52,6 +52,12 @@ bool NewAnimation::run(const NewAnimationRequest& request) {
         }
     }
 
+    if (m_doc.frameCount() == 0) {
+        // Not one file could be read: the user is left with what New gives (pictures can
+        // be added, nothing to play or save), not with an empty animation marked played.
+        m_doc.FileNewItemClick();
+        return true;
+    }
     m_doc.requestRefresh();
     m_doc.setModified(true);
     m_doc.setView(Document::View::Animation);

@@ -72,8 +72,9 @@ int runEffect(Document& document, Effect effect, const EffectSettings& settings)
     // Each picture is reduced and inserted as soon as it is made, so only one generated
     // picture lives at a time; one reducer serves them all.
     gif::ColorReducer reducer;
+    const auto firstRecords = FrameEditor::firstFrameRecords(gif);
     int inserted = 0;
-    const bool complete = generate(effect, input, [&](const QImage& picture) {
+    generate(effect, input, [&](const QImage& picture) {
         try {
             const QImage reduced = reducer.reduce(picture, gif::Dither::Nearest);
             if (reduced.isNull()) return false;
@@ -87,14 +88,12 @@ int runEffect(Document& document, Effect effect, const EffectSettings& settings)
         }
     });
 
-    // The scroll may have put new frames in front of frame 0: the loop record moves to
-    // the new first frame. A failure here is as silent as one while generating.
-    if (effect == Effect::Scroll && complete && inserted > 0) {
-        try {
-            document.makeloopongif();
-        } catch (const gif::GifError&) {
-        }
-    }
+    // The scroll may have put new frames in front of frame 0: the loop record and the
+    // comments move to the new first frame (the comment is written there at Save).
+    FrameEditor::keepOnFirstFrame(gif, firstRecords);
+    // Also after a failure part-way: the first frame must not be left without the loop
+    // record that the old one carried.
+    if (effect == Effect::Scroll && inserted > 0) document.makeloopongif();
     document.ren();
     document.changed();
     return inserted;

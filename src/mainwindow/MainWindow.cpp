@@ -34,6 +34,7 @@
 #include "effects/widgets/AnimationEffects.h"
 #include "mainwindow/HeaderBar.h"
 #include "mainwindow/Icons.h"
+#include "mainwindow/NoticeBar.h"
 #include "mainwindow/Preview.h"
 #include "mainwindow/SidePanel.h"
 #include "mainwindow/ThumbnailStrip.h"
@@ -49,6 +50,8 @@ namespace {
 constexpr int DesignWidth = 817;
 constexpr int DesignHeight = 658;
 constexpr int PanelWidths[5] = {310, 160, 80, 125, 105};
+// How long the status bar points at the notes on an opened file.
+constexpr int NoticeMessageMs = 10000;
 
 QString key(const char* name) {
     return QLatin1String(name);
@@ -426,6 +429,9 @@ void TMainform::buildCentre() {
     m_previewPanel->setFocusPolicy(Qt::StrongFocus);
     auto* previewLayout = new QVBoxLayout(m_previewPanel);
     previewLayout->setContentsMargins(0, 0, 0, 0);
+    previewLayout->setSpacing(0);
+    m_notices = new NoticeBar(m_previewPanel);
+    previewLayout->addWidget(m_notices);
     m_box = new PreviewBox(m_previewPanel);
     previewLayout->addWidget(m_box);
     m_strip = new ThumbnailStrip(left);
@@ -610,6 +616,17 @@ void TMainform::connectDocument() {
     connect(doc, &Document::fileOpened, this, [this] {
         PClick(1);
         m_previewPanel->setFocus();
+    });
+    connect(doc, &Document::fileNotices, this, [this](const QStringList& notices) {
+        m_notices->setNotices(notices);
+        if (notices.isEmpty())
+            m_statusBar->clearMessage();
+        else
+            m_statusBar->showMessage(notices.size() == 1
+                                         ? QStringLiteral("Note on this file above the picture")
+                                         : QStringLiteral("%1 notes on this file above the picture")
+                                               .arg(notices.size()),
+                                     NoticeMessageMs);
     });
     connect(doc, &Document::animationSwitched, this,
             [this](bool on) { m_box->animationView()->setSwitch(on); });

@@ -38,6 +38,7 @@ namespace vorlane {
 class BalloonHint;
 class DisposalChooser;
 class FrameEditor;
+class NoticeBar;
 class PictureView;
 class PreviewBox;
 class SidePanel;
@@ -271,6 +272,7 @@ private:
     std::array<QToolButton*, 3> m_stateButtons{}; // Loopsb, rateb, comb
 
     QWidget* m_previewPanel = nullptr; // Panel2
+    NoticeBar* m_notices = nullptr;
     PreviewBox* m_box = nullptr;
     ThumbnailStrip* m_strip = nullptr;
     SidePanel* m_side = nullptr;

@@ -3,12 +3,15 @@
 // (cancelled, missing, success, invalid file), the recent-files list, the loop and
 // comment records as opened, and the failed open leaving nothing to write over.
 
+#include <algorithm>
+
 #include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "document/DocumentFixture.h"
+#include "editing/FrameEditor.h"
 
 using namespace vorlane;
 using namespace vorlane::test;
@@ -204,10 +207,8 @@ private Q_SLOTS:
         QCOMPARE(f.doc.numLoops(), shown);
         QCOMPARE(f.doc.fields().numLoops, !infinite);
         QVERIFY(!f.doc.isModified());
-        // Every opened animation has its loop record at the head of frame 0.
-        const auto& records = f.doc.image()->frame(0).extensions;
-        QVERIFY(records.front()->isLoop());
-        QCOMPARE(int(*records.front()->loopCount()), infinite ? 0 : loops);
+        // Every opened animation has a loop record in frame 0.
+        QCOMPARE(int(*f.doc.loopext()->loopCount()), infinite ? 0 : loops);
     }
 
     void loopChoiceOfThePreviousDocumentGivesWay() {
@@ -223,21 +224,130 @@ private Q_SLOTS:
         QVERIFY(!f.doc.isModified());
     }
 
-    void commentBeforeTheLoopRecordGetsANewHead() {
+    // Other programs put comments or their own application records (XMP) before the
+    // loop record; the file still opens with its count, and saving keeps one loop record
+    // and the other records where they were.
+    void loopRecordAfterOtherRecords_data() {
+        QTest::addColumn<bool>("xmpFirst");
+        QTest::newRow("comment first") << false;
+        QTest::newRow("XMP first") << true;
+    }
+    void loopRecordAfterOtherRecords() {
+        QFETCH(bool, xmpFirst);
         GifBuilder b;
         b.header().screen(2, 2, {0x000000, 0xFFFFFF});
-        b.comment("first").loop(2).graphicControl(0, 10).image(0, 0, 2, 2, {0, 1, 1, 0}).trailer();
-        const QString name = writeFile(file(QStringLiteral("commentfirst.gif")), b.bytes());
+        if (xmpFirst)
+            b.application("XMP DataXMP", {Bytes{'x', 'm', 'p'}});
+        else
+            b.comment("first");
+        b.loop(2).graphicControl(0, 10).image(0, 0, 2, 2, {0, 1, 1, 0}).trailer();
+        const QString name = writeFile(file(QStringLiteral("loopsecond.gif")), b.bytes());
         DocumentFixture f;
         f.doc.FileOpen1Execute(Origin::CommandLine, name);
-        QVERIFY(f.doc.loopInfinite());
-        const auto& records = f.doc.image()->frame(0).extensions;
-        QVERIFY(records[0]->isLoop());
-        QCOMPARE(*records[0]->loopCount(), uint16_t(0));
-        QVERIFY(records[1]->isComment());
-        QVERIFY(records[2]->isLoop());
-        QCOMPARE(*records[2]->loopCount(), uint16_t(2));
-        QCOMPARE(f.doc.commentText(), QStringLiteral("first"));
+        QVERIFY(f.doc.hasImage());
+        QVERIFY(!f.doc.loopInfinite());
+        QCOMPARE(f.doc.numLoops(), 2);
+        QVERIFY(!f.doc.isModified());
+        f.doc.changed();
+        QCOMPARE(f.doc.FileSave1Execute(), Document::SaveResult::Saved);
+
+        gif::GifImage saved;
+        saved.load(name);
+        const auto& records = saved.frame(0).extensions;
+        QCOMPARE(std::count_if(records.begin(), records.end(),
+                               [](const auto& r) { return r->isLoop(); }),
+                 1);
+        QVERIFY(!records[0]->isLoop()); // the other record stays first
+        QCOMPARE(*records[1]->loopCount(), uint16_t(2));
+        if (xmpFirst) QCOMPARE(records[0]->applicationId(), std::string("XMP DataXMP"));
+    }
+
+    // Regression: a file without images opened with Play and Remove on and Add off, and
+    // its loop count and comment vanished. It opens as after New, with its records shown,
+    // and the first frame added carries them into the saved file once.
+    void fileWithoutImagesOpensEmpty() {
+        GifBuilder b;
+        b.header().screen(4, 4, {0x000000, 0xFFFFFF}).loop(3).comment("hi").trailer();
+        const QString name = writeFile(file(QStringLiteral("noimages.gif")), b.bytes());
+        DocumentFixture f;
+        QSignalSpy words(&f.doc, &Document::actionWord);
+        f.doc.FileOpen1Execute(Origin::CommandLine, name);
+        QCOMPARE(f.doc.frameCount(), 0);
+        QCOMPARE(f.doc.view(), Document::View::Frame);
+        QCOMPARE(words.last().first().toString(), QStringLiteral("alsup"));
+        QVERIFY(!f.doc.isModified());
+        QVERIFY(f.doc.hasFile());
+        QCOMPARE(f.doc.title(), QStringLiteral("noimages.gif - Vorlane Gif"));
+        QVERIFY(!f.doc.loopInfinite());
+        QCOMPARE(f.doc.numLoops(), 3);
+        QCOMPARE(f.doc.commentText(), QStringLiteral("hi"));
+
+        QImage picture(4, 4, QImage::Format_Indexed8);
+        picture.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+        picture.fill(1);
+        FrameEditor::AddImage(*f.doc.image(), picture, 10);
+        f.doc.ren();
+        f.doc.makeloopongif();
+        QCOMPARE(f.doc.FileSave1Execute(), Document::SaveResult::Saved);
+        gif::GifImage saved;
+        saved.load(name);
+        QVERIFY(saved.trailingExtensions.empty());
+        int loops = 0;
+        int comments = 0;
+        for (const auto& r : saved.frame(0).extensions) {
+            if (r->isLoop()) {
+                QCOMPARE(*r->loopCount(), uint16_t(3));
+                ++loops;
+            }
+            if (r->isComment()) {
+                QCOMPARE(r->text(), std::string("hi"));
+                ++comments;
+            }
+        }
+        QCOMPARE(loops, 1);
+        QCOMPARE(comments, 1);
+    }
+
+    // What the reader repaired or ignored, and a missing loop setting, reach the user.
+    void noticesOnOpening_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("expected"); // each must start one notice, in order
+        const auto bytes = [](const GifBuilder& b) {
+            return QByteArray(reinterpret_cast<const char*>(b.bytes().data()),
+                              qsizetype(b.bytes().size()));
+        };
+        GifBuilder clean;
+        clean.header().screen(2, 2, {0x000000, 0xFFFFFF}).loop(0);
+        clean.graphicControl(0, 10).image(0, 0, 2, 2, {0, 1, 1, 0}).trailer();
+        QTest::newRow("clean") << bytes(clean) << QStringList();
+        GifBuilder noLoop;
+        noLoop.header().screen(2, 2, {0x000000, 0xFFFFFF});
+        noLoop.graphicControl(0, 10).image(0, 0, 2, 2, {0, 1, 1, 0}).trailer();
+        QTest::newRow("no loop record")
+            << bytes(noLoop) << QStringList{QStringLiteral("The file has no loop setting")};
+        GifBuilder noTrailer;
+        noTrailer.header().screen(2, 2, {0x000000, 0xFFFFFF}).loop(0);
+        noTrailer.graphicControl(0, 10).image(0, 0, 2, 2, {0, 1, 1, 0});
+        QTest::newRow("no trailer")
+            << bytes(noTrailer) << QStringList{QStringLiteral("The file ends without a trailer")};
+    }
+    void noticesOnOpening() {
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, expected);
+        const QString name =
+            writeFile(file(QStringLiteral("notices.gif")), Bytes(content.begin(), content.end()));
+        DocumentFixture f;
+        QSignalSpy notices(&f.doc, &Document::fileNotices);
+        f.doc.FileOpen1Execute(Origin::CommandLine, name);
+        QVERIFY(f.doc.hasImage());
+        QCOMPARE(notices.count(), 1);
+        const QStringList got = notices.last().first().toStringList();
+        QCOMPARE(got.size(), expected.size());
+        for (int i = 0; i < got.size(); ++i)
+            QVERIFY2(got[i].startsWith(expected[i]), qPrintable(got[i]));
+        // New clears them.
+        f.doc.FileNewItemClick();
+        QVERIFY(notices.last().first().toStringList().isEmpty());
     }
 
     // ---- questions and refusals ----
@@ -420,16 +530,9 @@ private Q_SLOTS:
 
     void invalidFile_data() {
         QTest::addColumn<QByteArray>("content");
-        GifBuilder foreign;
-        foreign.header().screen(2, 2, {0x000000, 0xFFFFFF});
-        foreign.application("XMP DataXMP", {Bytes{'x', 'm', 'p'}}).loop(0);
-        foreign.graphicControl(0, 10).image(0, 0, 2, 2, {0, 1, 1, 0}).trailer();
         QTest::newRow("text named .gif") << QByteArray("This is not a picture.\n");
         QTest::newRow("empty file") << QByteArray();
         QTest::newRow("truncated header") << QByteArray("GIF89a\x02\x00", 8);
-        QTest::newRow("foreign application record first")
-            << QByteArray(reinterpret_cast<const char*>(foreign.bytes().data()),
-                          qsizetype(foreign.bytes().size()));
     }
     void invalidFile() {
         QFETCH(QByteArray, content);

@@ -125,12 +125,18 @@ void TestNewAnimation::unreadableFilesAreSkipped() {
     QCOMPARE(f.fakes.prompts.asked().first().icon, Prompts::Icon::Warning);
     QCOMPARE(f.doc.frameCount(), 2);
 
-    // Nothing readable at all: an empty animation, nothing current, the run still ends.
+    // Nothing readable at all: the run ends as New does (regression: it left an empty
+    // animation in the played state, modified, with Stop enabled).
     Fixture g;
     g.fakes.prompts.answer(Prompts::Answer::Ok);
+    QSignalSpy words(&g.doc, &Document::actionWord);
     QVERIFY(g.creation.run(g.request({g.junk("x.gif")})));
     QCOMPARE(g.doc.frameCount(), 0);
     QCOMPARE(g.doc.currentFrame(), -1);
+    QCOMPARE(g.doc.view(), Document::View::Frame);
+    QVERIFY(!g.doc.isModified());
+    QCOMPARE(g.doc.name(), Document::UntitledName);
+    QCOMPARE(words.last().first().toString(), QStringLiteral("closed"));
 }
 
 void TestNewAnimation::unsavedChangesFirst_data() {

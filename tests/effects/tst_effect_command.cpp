@@ -79,12 +79,30 @@ void TestEffectCommand::framesStandInReverseBeforeTheCurrentFrame() {
 }
 
 void TestEffectCommand::scrollOnTheFirstFrameMovesTheLoopRecord() {
+    // The former first frame carried a stale loop count and a comment; both leave it, so
+    // that the saved file holds one loop record (the panel's choice) and one comment.
     Fixture f(2, 0);
+    f.doc.finiClick();
+    f.doc.NumLoopsChange(3);
+    f.doc.image()->frame(0).extensions.push_back(gif::Extension::makeComment("note"));
+    f.doc.GifcommentChange(QStringLiteral("note"));
+    f.doc.infiniClick();
     EffectSettings settings;
     settings.count = 2;
     QCOMPARE(runEffect(f.doc, Effect::Scroll, settings), 3);
     QCOMPARE(f.picture(3).pixel(0, 0), Colors[0]);
     QVERIFY(f.loopHeads(0));
+    f.doc.addcommenttogif();
+    int loops = 0;
+    int comments = 0;
+    for (const gif::Frame& frame : f.doc.image()->frames())
+        for (const auto& record : frame.extensions) {
+            loops += record->isLoop();
+            comments += record->isComment();
+        }
+    QCOMPARE(loops, 1);
+    QCOMPARE(comments, 1);
+    QCOMPARE(*f.doc.loopext()->loopCount(), uint16_t(0));
 }
 
 void TestEffectCommand::countZeroInsertsNothingButModifies() {
