@@ -4,22 +4,20 @@
 
 #include <memory>
 
-#include <QApplication>
-
 #include "dialogs/GuidanceDialogs.h"
 #include "dialogs/SplashScreen.h"
+#include "mainwindow/Application.h"
 #include "mainwindow/MainWindow.h"
 #include "platform/QtClipboard.h"
 #include "platform/QtClock.h"
 #include "platform/QtSettingsStore.h"
 #include "platform/QtShell.h"
 #include "platform/widgets/QtFileDialogs.h"
+#include "platform/Prompts.h"
 #include "platform/widgets/QtPrompts.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    app.setApplicationName(vorlane::Document::AppTitle);
-    app.setApplicationDisplayName(vorlane::Document::AppTitle);
+    vorlane::Application app(argc, argv);
 
     // The splash window stands while everything else is made.
     auto splash = std::make_unique<vorlane::TSplashForm>();
@@ -37,6 +35,9 @@ int main(int argc, char* argv[]) {
     // are made once, as its children, and connect its Help menu and "Options...".
     vorlane::TMainform window(platform);
     prompts.setParent(&window);
+    app.setErrorReporter([&prompts](const QString& message) {
+        prompts.tell(vorlane::Prompts::Icon::Error, message);
+    });
     fileDialogs.setParent(&window);
     auto* guidance = new vorlane::GuidanceDialogs(window, platform);
     window.show();

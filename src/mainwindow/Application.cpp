@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "mainwindow/Application.h"
+
+#include <exception>
+#include <new>
+
+#include "document/Document.h"
+
+namespace vorlane {
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(Document::AppTitle);
+    setOrganizationName(Document::AppTitle);
+    // No application display name: the window system appends it to every top-level
+    // window's caption ("Welcome — Vorlane Gif"); each caption names the program
+    // where it should.
+}
+
+bool Application::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::bad_alloc&) {
+        report(OutOfMemory);
+    } catch (const std::exception& e) {
+        const QString message = QString::fromUtf8(e.what());
+        report(message.isEmpty() ? UnknownError : message);
+    } catch (...) {
+        report(UnknownError);
+    }
+    return false;
+}
+
+void Application::report(const QString& message) {
+    // A failure while the report itself is up (its box runs an event loop) is not
+    // reported on top of it.
+    if (m_reporting || !m_report) {
+        qWarning("%s", qPrintable(message));
+        return;
+    }
+    m_reporting = true;
+    try {
+        m_report(message);
+    } catch (...) {
+        qWarning("%s", qPrintable(message));
+    }
+    m_reporting = false;
+}
+
+} // namespace vorlane
