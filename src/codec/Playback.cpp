@@ -33,6 +33,7 @@ void Playback::load(const GifImage& image) {
 void Playback::restart() {
     m_frame = 0;
     m_showing = 0;
+    m_startMs = 0;
 }
 
 int Playback::displayMs() const {
@@ -46,6 +47,7 @@ bool Playback::running() const {
 
 bool Playback::advance() {
     if (!running()) return false;
+    m_startMs += displayMs();
     if (++m_frame == m_delays.size()) {
         m_frame = 0;
         if (m_showing < INT_MAX) ++m_showing;

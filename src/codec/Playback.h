@@ -47,6 +47,10 @@ public:
     size_t frame() const { return m_frame; }
     // How long the frame on screen stays, in milliseconds.
     int displayMs() const;
+    // When the frame on screen is due to end, in milliseconds from the start of the run:
+    // the sum of the display times of every frame shown so far. Browsers schedule each
+    // frame on this timeline, so that late timers do not add up.
+    long long endMs() const { return m_startMs + displayMs(); }
     // Which showing of the animation is running, from 0.
     int showing() const { return m_showing; }
 
@@ -62,6 +66,7 @@ private:
     std::optional<int> m_showings = 1;
     size_t m_frame = 0;
     int m_showing = 0;
+    long long m_startMs = 0; // when the frame on screen started
 };
 
 } // namespace vorlane::gif

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow/Preview.h"
 
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -12,12 +13,24 @@
 
 namespace vorlane {
 
+namespace {
+// How far the animation may fall behind its timeline before it gives up catching up.
+constexpr long long MaxLagMs = 1000;
+} // namespace
+
 AnimationView::AnimationView(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("gif"));
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &AnimationView::tick);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    m_now = [clock] { return clock->elapsed(); };
+}
+
+void AnimationView::setClock(std::function<long long()> now) {
+    m_now = std::move(now);
 }
 
 AnimationView::~AnimationView() = default;
@@ -37,7 +50,7 @@ void AnimationView::setImage(gif::GifImage* image) {
     m_compositor = std::make_unique<gif::Compositor>(*image);
     m_playback.load(*image);
     resize(image->screenWidth, image->screenHeight);
-    if (m_on) schedule();
+    if (m_on) schedule(true);
     update();
 }
 
@@ -47,7 +60,7 @@ void AnimationView::setSwitch(bool on) {
     if (!on) return;
     if (m_image) m_playback.load(*m_image); // delays and loop count as they are now, frame 0
     m_notified = -1;
-    schedule();
+    schedule(true);
     update();
 }
 
@@ -56,8 +69,19 @@ int AnimationView::actived() const {
     return int(m_playback.frame());
 }
 
-void AnimationView::schedule() {
-    if (m_on && m_playback.running()) m_timer.start(m_playback.displayMs());
+void AnimationView::schedule(bool fresh) {
+    if (!m_on || !m_playback.running()) return;
+    const long long now = m_now();
+    // A restarted timeline puts the frame on screen at "now".
+    if (fresh) m_runStart = now - (m_playback.endMs() - m_playback.displayMs());
+    long long wait = m_runStart + m_playback.endMs() - now;
+    // Far behind (the program was busy for a long time): start the timeline afresh
+    // rather than racing through the frames that were missed.
+    if (wait < -MaxLagMs) {
+        m_runStart = now - (m_playback.endMs() - m_playback.displayMs());
+        wait = m_playback.displayMs();
+    }
+    m_timer.start(int(std::max<long long>(0, wait)));
 }
 
 void AnimationView::tick() {

@@ -6,6 +6,7 @@
 // animation at its own size, centred) and the scroll-extent marker `sc` (a 0 x 0 control
 // at the animation's width and height, so that the scroll range covers the animation).
 
+#include <functional>
 #include <memory>
 
 #include <QImage>
@@ -45,12 +46,21 @@ public:
     // The frame the running animation shows; 0 when the view is hidden or has no image.
     int actived() const;
 
+    // The clock the frames are timed by, in milliseconds (a monotonic one unless a test
+    // puts its own in place).
+    void setClock(std::function<long long()> now);
+    // How long until the next frame is due, as the timer was last set; -1 when stopped.
+    int scheduledMs() const { return m_timer.isActive() ? m_timer.interval() : -1; }
+    // What the timer does when it fires: the next frame, timed from the run's timeline.
+    void tick();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void tick();
-    void schedule();
+    // Times the frame on screen to end where the timeline says; `fresh`: the timeline
+    // starts now (a new run, or frames that changed under a running one).
+    void schedule(bool fresh = false);
 
     gif::GifImage* m_image = nullptr;
     std::unique_ptr<gif::Compositor> m_compositor;
@@ -61,6 +71,8 @@ private:
     QImage m_canvas;
     const uint32_t* m_canvasData = nullptr;
     long long m_notified = -1; // frame whose painting was last notified
+    std::function<long long()> m_now;
+    long long m_runStart = 0; // clock reading at the start of the timeline
 };
 
 class PreviewBox : public QScrollArea {

@@ -32,6 +32,7 @@ private Q_SLOTS:
     void loopChoiceTurnsTheSwitchOff();
     void centringAndMarker();
     void animationLargerThanTheBoxIsReachable();
+    void framesFollowTheTimeline();
 };
 
 void TestPlayback::playThenStopReturnsToTheFrame() {
@@ -231,6 +232,34 @@ void TestPlayback::animationLargerThanTheBoxIsReachable() {
     QCOMPARE(box.widget()->size(), QSize(640, 480));
     QVERIFY(box.horizontalScrollBar()->maximum() > 0);
     box.animationView()->setImage(nullptr);
+}
+
+void TestPlayback::framesFollowTheTimeline() {
+    // Regression: each frame was timed from the moment the previous one fired, so late
+    // timers added up (100 frames of 20 ms took 2.10 s). Every frame is due at the start
+    // plus the sum of the delays before it, however late its timer fires.
+    vorlane::test::AnimationRecords forever;
+    forever.loops = 0;
+    auto image = vorlane::test::makeAnimation(100, 4, 4, forever);
+    for (size_t i = 0; i < image->frameCount(); ++i)
+        image->frame(i).graphicControl()->delay = 2;
+    vorlane::AnimationView view;
+    long long now = 5000;
+    view.setClock([&now] { return now; });
+    view.setImage(image.get());
+    view.setSwitch(true);
+    QCOMPARE(view.scheduledMs(), 20);
+    for (int k = 1; k <= 150; ++k) {
+        now = 5000 + 20LL * k + 3; // every timer fires 3 ms late
+        view.tick();
+        QCOMPARE(view.scheduledMs(), 17);
+    }
+    // Far behind its timeline (the program was busy), it starts afresh.
+    now += 5000;
+    view.tick();
+    QCOMPARE(view.scheduledMs(), 20);
+    view.setSwitch(false);
+    QCOMPARE(view.scheduledMs(), -1);
 }
 
 QTEST_MAIN(TestPlayback)
