@@ -713,6 +713,8 @@ WindowState TMainform::currentState() const {
 void TMainform::check(const QString& word) {
     m_flags.check(word, m_doc->frameViewShown());
     applyFlags();
+    // The speed bar's Play and Stop follow the same flags as the tool row's.
+    EnableButtons();
 }
 
 void TMainform::applyFlags() {

@@ -15,6 +15,7 @@
 
 #include "mainwindow/HeaderBar.h"
 #include "mainwindow/Icons.h"
+#include "mainwindow/Widgets.h"
 
 namespace vorlane {
 
@@ -114,35 +115,32 @@ void SidePanel::buildLoop(QWidget* body) {
     m_infini->setObjectName(QStringLiteral("infini"));
     m_infini->setChecked(true);
     m_infini->setEnabled(false);
-    m_fini = new QRadioButton(QStringLiteral("Stop after              iterations"), body);
+    auto* fini = new GapRadioButton(QStringLiteral("Stop after              iterations"), body);
+    m_fini = fini;
     m_fini->setObjectName(QStringLiteral("fini"));
     m_fini->setEnabled(false);
-    m_numLoops = new QSpinBox(body);
+    m_numLoops = new ClampingSpinBox(body);
     m_numLoops->setObjectName(QStringLiteral("NumLoops"));
-    // The count field is 16 bits wide in the file; the field refuses larger numbers
-    // rather than storing their low bits.
+    // The count field is 16 bits wide in the file; a larger number becomes 65535 rather
+    // than its low bits (65536 would silently mean "repeat indefinitely").
     m_numLoops->setRange(1, 65535);
     m_numLoops->setSingleStep(1);
     m_numLoops->setValue(1);
     m_numLoops->setEnabled(false);
 
+    // The spin field stands in the caption's gap, wide enough for five digits and with
+    // room on either side of it.
+    const int spinWidth = m_numLoops->sizeHint().width();
+    const int margin = fontMetrics().horizontalAdvance(QLatin1Char(' ')) + 2;
+    fini->setGapWidth(spinWidth + 2 * margin);
     m_infini->move(8, 12);
     m_infini->resize(m_infini->sizeHint());
     m_fini->move(8, 44);
     m_fini->resize(m_fini->sizeHint());
-    // The spin field lies over the blank gap of the caption.
-    QStyleOptionButton option;
-    option.initFrom(m_fini);
-    const int indicator =
-        m_fini->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, &option, m_fini) +
-        m_fini->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, &option, m_fini);
-    const QFontMetrics metrics(m_fini->font());
-    const int gapLeft = indicator + metrics.horizontalAdvance(QStringLiteral("Stop after "));
-    const int gapWidth = metrics.horizontalAdvance(QStringLiteral("              ")) - 4;
     const int spinHeight = m_numLoops->sizeHint().height();
-    m_numLoops->setGeometry(m_fini->x() + gapLeft,
-                            m_fini->y() + (m_fini->height() - spinHeight) / 2,
-                            std::max(gapWidth, 40), spinHeight);
+    m_numLoops->setGeometry(m_fini->x() + fini->gapLeft() + margin,
+                            m_fini->y() + (m_fini->height() - spinHeight) / 2, spinWidth,
+                            spinHeight);
     m_numLoops->raise();
 }
 
@@ -151,7 +149,7 @@ void SidePanel::buildRate(QWidget* body) {
     label->setObjectName(QStringLiteral("Label3"));
     label->move(8, 10);
     label->resize(label->sizeHint());
-    m_period = new QSpinBox(body);
+    m_period = new ClampingSpinBox(body);
     m_period->setObjectName(QStringLiteral("Period"));
     // The delay is 16 bits wide in the file; the field stops there.
     m_period->setRange(0, 65535);

@@ -6,6 +6,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegularExpression>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QTimer>
 
 #include "mainwindow/ViewMath.h"
@@ -53,6 +56,72 @@ void ClickPanel::mousePressEvent(QMouseEvent* event) {
 
 void ClickPanel::mouseReleaseEvent(QMouseEvent* event) {
     if (takeClick(this, event)) Q_EMIT clicked();
+}
+
+QValidator::State ClampingSpinBox::validate(QString& input, int& pos) const {
+    const QString digits = input.trimmed();
+    static const QRegularExpression number(QStringLiteral("^[0-9]+$"));
+    if (number.match(digits).hasMatch()) {
+        // More digits than any int holds are above the maximum as well.
+        bool fits = false;
+        const qlonglong value = digits.size() > 18 ? 0 : digits.toLongLong(&fits);
+        if (!fits || value > maximum()) {
+            input = QString::number(maximum());
+            pos = int(input.size());
+            return QValidator::Acceptable;
+        }
+    }
+    return QSpinBox::validate(input, pos);
+}
+
+GapRadioButton::GapRadioButton(const QString& caption, QWidget* parent)
+    : QRadioButton(caption, parent) {
+    static const QRegularExpression blanks(QStringLiteral("  +"));
+    const QRegularExpressionMatch gap = blanks.match(caption);
+    if (gap.hasMatch()) {
+        m_before = caption.left(gap.capturedStart()).trimmed();
+        m_after = caption.mid(gap.capturedEnd()).trimmed();
+    } else {
+        m_before = caption;
+    }
+    m_gap = fontMetrics().horizontalAdvance(QStringLiteral("  "));
+}
+
+void GapRadioButton::setGapWidth(int width) {
+    m_gap = width;
+    updateGeometry();
+    update();
+}
+
+int GapRadioButton::gapLeft() const {
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QRect contents = style()->subElementRect(QStyle::SE_RadioButtonContents, &option, this);
+    return contents.left() + fontMetrics().horizontalAdvance(m_before);
+}
+
+QSize GapRadioButton::sizeHint() const {
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QFontMetrics metrics = fontMetrics();
+    option.text = m_before + QLatin1Char(' ') + m_after;
+    QSize text(metrics.horizontalAdvance(m_before) + m_gap + metrics.horizontalAdvance(m_after),
+               metrics.height());
+    return style()->sizeFromContents(QStyle::CT_RadioButton, &option, text, this);
+}
+
+void GapRadioButton::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    option.text.clear();
+    painter.drawControl(QStyle::CE_RadioButton, option);
+    const QRect contents = style()->subElementRect(QStyle::SE_RadioButtonContents, &option, this);
+    const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextHideMnemonic;
+    painter.drawItemText(contents, flags, palette(), isEnabled(), m_before, QPalette::WindowText);
+    painter.drawItemText(contents.adjusted(fontMetrics().horizontalAdvance(m_before) + m_gap, 0,
+                                           0, 0),
+                         flags, palette(), isEnabled(), m_after, QPalette::WindowText);
 }
 
 PictureView::PictureView(QWidget* parent) : QWidget(parent) {

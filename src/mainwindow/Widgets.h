@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QPainterPath>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QWidget>
 
 class QTimer;
@@ -79,6 +81,41 @@ private:
     QImage m_shown; // m_source at the zoom, premultiplied for fast painting
     float m_scale = 1.0f;
     QColor m_background;
+};
+
+// A spin field that takes every digit typed: a number above the maximum becomes the
+// maximum at once, where the user sees it, instead of the keystroke being dropped
+// (typing 70000 into a field that ends at 65535 would otherwise store 7000).
+class ClampingSpinBox : public QSpinBox {
+    Q_OBJECT
+public:
+    explicit ClampingSpinBox(QWidget* parent = nullptr) : QSpinBox(parent) {}
+
+protected:
+    QValidator::State validate(QString& input, int& pos) const override;
+};
+
+// A radio button whose caption holds a run of blanks where another control stands (the
+// count field of "Stop after              iterations"). The caption stays as it is; the
+// run of blanks is drawn as a gap of the width the control needs.
+class GapRadioButton : public QRadioButton {
+    Q_OBJECT
+public:
+    GapRadioButton(const QString& caption, QWidget* parent = nullptr);
+    // Width of the gap in pixels; where it begins, from the button's left edge.
+    void setGapWidth(int width);
+    int gapLeft() const;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // The caption before and after its run of blanks.
+    QString m_before;
+    QString m_after;
+    int m_gap = 0;
 };
 
 // A hint window with a pointer, shown next to a widget for a while.

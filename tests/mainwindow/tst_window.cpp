@@ -62,6 +62,8 @@ private Q_SLOTS:
     void failedSaveStopsNew();
     void shortcutsHonourEnabledStates();
     void commentBoxAndSaveButton();
+    void numberFieldsTakeEveryDigit_data();
+    void numberFieldsTakeEveryDigit();
 };
 
 void TestWindow::componentsCarryTheirNames() {
@@ -561,6 +563,49 @@ void TestWindow::commentBoxAndSaveButton() {
     // Reopening shows the saved comment.
     h.open(h.dir.filePath(QStringLiteral("anim.gif")));
     QCOMPARE(comment->toPlainText(), QStringLiteral("first line"));
+}
+
+void TestWindow::numberFieldsTakeEveryDigit_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("stored"); // the frame's delay or the loop count
+    // Regression: the fields dropped the keystroke that went beyond their maximum
+    // (70000 stored 7000); such numbers become the maximum, visibly.
+    QTest::newRow("delay in range") << "Period" << "4464" << 4464;
+    QTest::newRow("delay above") << "Period" << "70000" << 65535;
+    QTest::newRow("delay far above") << "Period" << "99999999" << 65535;
+    QTest::newRow("delay beyond any int") << "Period" << "99999999999999999999" << 65535;
+    QTest::newRow("count above") << "NumLoops" << "65536" << 65535;
+    QTest::newRow("count in range") << "NumLoops" << "12345" << 12345;
+}
+
+void TestWindow::numberFieldsTakeEveryDigit() {
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(int, stored);
+    WindowHarness h;
+    h.open(h.writeGif(QStringLiteral("anim.gif"), 2, 8, 6, 3));
+    auto* spin = h.find<QSpinBox>(field);
+    QVERIFY(spin->isEnabled());
+    spin->setFocus();
+    spin->selectAll();
+    QTest::keyClicks(spin, typed);
+    QCOMPARE(spin->text(), QString::number(stored));
+    vorlane::Document& doc = h.window->document();
+    if (field == QLatin1String("Period"))
+        QCOMPARE(int(doc.image()->frame(0).graphicControl()->delay), stored);
+    else
+        QCOMPARE(int(*doc.loopext()->loopCount()), stored);
+
+    // Five digits fit in the count field, which keeps clear of the caption's words.
+    auto* count = h.find<QSpinBox>(QStringLiteral("NumLoops"));
+    auto* fini = h.find<vorlane::GapRadioButton>(QStringLiteral("fini"));
+    QVERIFY(count->width() >= count->sizeHint().width());
+    QCOMPARE(fini->text(), QStringLiteral("Stop after              iterations"));
+    const int wordStart = fini->x() + fini->width() -
+                          fini->fontMetrics().horizontalAdvance(QStringLiteral("iterations"));
+    QVERIFY(count->geometry().left() > fini->x() + fini->gapLeft());
+    QVERIFY(count->geometry().right() < wordStart);
 }
 
 QTEST_MAIN(TestWindow)
