@@ -21,7 +21,9 @@ TSplashForm::TSplashForm(QWidget* parent)
     picture->setPixmap(productPicture());
     picture->setFixedSize(ProductPictureSize);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(1, 1, 1, 1);
+    // The frame's line is outside the contents already; a margin on top of it would push
+    // the picture over the right and bottom lines.
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(picture);
     setFixedSize(ProductPictureSize + QSize(2, 2));
 }

@@ -211,6 +211,17 @@ void TestDialogs::splashIsTheFramedPicture() {
     QCOMPARE(picture->pixmap().size(), QSize(392, 221));
     QVERIFY(splash.windowFlags() & Qt::FramelessWindowHint);
     QVERIFY(splash.windowFlags() & Qt::WindowStaysOnTopHint);
+    // The one-pixel frame shows on all four sides (regression: the picture covered the
+    // right and bottom lines).
+    splash.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&splash));
+    QCOMPARE(picture->geometry(), QRect(QPoint(1, 1), picture->pixmap().size()));
+    const QImage shot = splash.grab().toImage();
+    const QRgb line = shot.pixel(0, 0);
+    for (const QPoint p : {QPoint(200, 0), QPoint(0, 100), QPoint(393, 100), QPoint(200, 222),
+                           QPoint(393, 222)})
+        QCOMPARE(shot.pixel(p), line);
+    QVERIFY(shot.pixel(1, 1) != line || shot.pixel(392, 221) != line);
 }
 
 QTEST_MAIN(TestDialogs)

@@ -89,6 +89,18 @@ void TestEffectsWindow::panelsPerEffectAndHiddenOnClose() {
     QCOMPARE(d.windowTitle(), QStringLiteral("Fade effect"));
     QVERIFY(!panelShown(d, "pancombo") && !panelShown(d, "pancolor") &&
             !panelShown(d, "Panessuyage"));
+
+    // Regression: the dialog took the size of the previous effect's panels, so it was
+    // centred (and shown) at the wrong size. Its size follows the effect alone.
+    const QSize fade = d.size();
+    d.configure(Effect::Scroll);
+    const QSize scroll = d.size();
+    QVERIFY(scroll.height() > fade.height());
+    d.reject();
+    d.configure(Effect::Fade);
+    QCOMPARE(d.size(), fade);
+    d.configure(Effect::Scroll);
+    QCOMPARE(d.size(), scroll);
 }
 
 void TestEffectsWindow::solidColourAndWipeDirectionLast() {

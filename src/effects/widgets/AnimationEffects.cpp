@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -162,11 +163,17 @@ void TEffects::configure(Effect effect) {
     m_directionPanel->setVisible(texts.direction);
     m_wipePanel->setVisible(texts.wipeDirection);
     m_colorPanel->setVisible(texts.color);
+    // The size of the panels now shown: a hidden dialog's layout still holds the sizes
+    // of the panels the previous effect showed until it is told they changed.
+    // The dialog is centred at the size of the panels now shown. In a hidden dialog the
+    // group of panels does not tell the dialog's layout that its size changed, which
+    // would keep the size of the panels the previous effect showed.
+    m_directionPanel->parentWidget()->updateGeometry();
+    if (layout()) layout()->activate();
 }
 
 std::optional<effects::EffectSettings> TEffects::ask(Effect effect) {
     configure(effect);
-    adjustSize(); // the size of the panels now shown, before centring
     if (parentWidget())
         move(parentWidget()->window()->frameGeometry().center() - rect().center());
     if (exec() != QDialog::Accepted) return std::nullopt;
