@@ -594,6 +594,19 @@ bool Document::writeImage(const gif::GifImage& image, const QString& fileName) {
     }
 }
 
+QString Document::saveDialogStart() const {
+    // The document's own folder; for an animation without a file, the folder of the file
+    // opened last, else the home folder (never the program's working folder).
+    QString folder;
+    if (!m_path.isEmpty())
+        folder = QFileInfo(m_path).absolutePath();
+    else if (!m_openDialogFile.isEmpty())
+        folder = QFileInfo(m_openDialogFile).absolutePath();
+    else
+        folder = QDir::homePath();
+    return QDir(folder).filePath(m_name);
+}
+
 bool Document::checkSomethingToSave() {
     if (frameCount() > 0) return true;
     m_platform.prompts->tell(Prompts::Icon::Information, NothingToSave);
@@ -613,7 +626,7 @@ Document::SaveResult Document::FileSave1Execute() {
         target = m_path;
     } else {
         const auto name = m_platform.dialogs->savePicture(
-            {QStringLiteral("Save as"), SaveFilter, QStringLiteral("gif"), m_name, true});
+            {QStringLiteral("Save as"), SaveFilter, QStringLiteral("gif"), saveDialogStart(), true});
         if (!name) return SaveResult::Cancelled;
         target = fullName(*name);
         chosen = true;
@@ -633,7 +646,7 @@ Document::SaveResult Document::FileSave1Execute() {
 void Document::save2Click() {
     if (!m_image || !checkSomethingToSave()) return;
     const auto name = m_platform.dialogs->savePicture(
-        {QStringLiteral("Save as"), SaveFilter, QStringLiteral("gif"), m_name, true});
+        {QStringLiteral("Save as"), SaveFilter, QStringLiteral("gif"), saveDialogStart(), true});
     if (!name) return;
     const QString target = fullName(*name);
     if (!writeImage(*m_image, target)) return;

@@ -227,6 +227,8 @@ private:
     bool writeImage(const gif::GifImage& image, const QString& fileName);
     // The text the comment box shows for frame 0's comment records.
     QString frame0CommentText() const;
+    // Where the Save as dialog starts: the document's name in its folder.
+    QString saveDialogStart() const;
     // True when frame 0 exists; reports that there is nothing to save when the image
     // has no frames.
     bool checkSomethingToSave();

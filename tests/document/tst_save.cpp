@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
@@ -79,6 +80,8 @@ private Q_SLOTS:
         QCOMPARE(r.filter, SaveFilter);
         QCOMPARE(r.defaultExtension, QStringLiteral("gif"));
         QVERIFY(r.askOverwrite);
+        // Regression: the dialog started in the program's working folder.
+        QCOMPARE(r.initialFile, QDir::home().filePath(QStringLiteral("Untitled.gif")));
         QCOMPARE(f.doc.title(), QStringLiteral("new.gif - Vorlane Gif"));
         QCOMPARE(f.doc.path(), name);
         QCOMPARE(f.doc.recentFiles().front(), name);
@@ -222,6 +225,7 @@ private Q_SLOTS:
         f.fakes.dialogs.choose(copy);
         f.doc.save2Click();
         QCOMPARE(f.fakes.dialogs.requests().front().title, QStringLiteral("Save as"));
+        QCOMPARE(f.fakes.dialogs.requests().front().initialFile, file(QStringLiteral("orig.gif")));
         QCOMPARE(f.fakes.dialogs.requests().front().filter, SaveFilter);
         QCOMPARE(f.doc.path(), copy);
         QCOMPARE(f.doc.title(), QStringLiteral("copy.gif - Vorlane Gif"));
