@@ -275,6 +275,9 @@ void Tassform::SuivClick() {
 }
 
 void Tassform::PreClick() {
+    // "Next >" is off only on the list page while the list is empty; the pages before it
+    // always lead back to the list.
+    m_next->setEnabled(true);
     switch (page()) {
     case 1:
         m_previous->setEnabled(false);

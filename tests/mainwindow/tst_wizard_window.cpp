@@ -131,6 +131,13 @@ void TestWizardWindow::fileList() {
     QVERIFY(h.wizard.paths().isEmpty());
     QVERIFY(!h.w("Suiv")->isEnabled() && !h.w("Sup")->isEnabled());
     QVERIFY(!h.w("UP")->isEnabled() && !h.w("Down")->isEnabled());
+    // Regression: going back then left "Next >" disabled, with no way forward but Cancel.
+    h.w("Pre")->click();
+    QVERIFY(h.w("Suiv")->isEnabled());
+    h.w("Suiv")->click();
+    QCOMPARE(h.wizard.page(), 2);
+    h.add("d.png");
+    QVERIFY(h.w("Suiv")->isEnabled());
 }
 
 void TestWizardWindow::cancelAsksAndReopeningStartsAfresh() {
