@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow/MainWindow.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -133,6 +135,9 @@ QMenu* TMainform::addMenu(const QString& buttonName, const QString& menuName,
     button->setStyleSheet(
         QStringLiteral("QToolButton::menu-indicator { image: none; width: 0px; }"));
     m_menuBar->addWidget(button);
+    m_menuButtons.push_back(button);
+    // Left and Right in an open menu move to the neighbouring menu, as in a menu bar.
+    menu->installEventFilter(this);
     m_openHandlers[menu] = std::move(onOpen);
     connect(menu, &QMenu::aboutToShow, this, [this, menu] { m_openHandlers[menu](); });
     return menu;
@@ -204,6 +209,15 @@ bool TMainform::triggerAsShortcut(QAction* item) {
     return true;
 }
 
+void TMainform::openMenu(int index) {
+    if (index < 0 || index >= int(m_menuButtons.size())) return;
+    QToolButton* button = m_menuButtons[size_t(index)];
+    if (!button->isVisible() || !button->isEnabled() || !button->menu()) return;
+    // Shown without a nested event loop of its own, under its button.
+    button->menu()->popup(button->mapToGlobal(QPoint(0, button->height())));
+    button->menu()->setActiveAction(button->menu()->actions().value(0));
+}
+
 QAction* TMainform::action(const QString& name) const {
     const QList<QAction*> all = findChildren<QAction*>(name);
     return all.isEmpty() ? nullptr : all.first();
@@ -218,9 +232,15 @@ void TMainform::buildMenus() {
     addToolBar(Qt::TopToolBarArea, m_menuBar);
     addToolBarBreak(Qt::TopToolBarArea);
 
+    // F10 opens the first menu; Alt and the underlined letter opens any (the buttons'
+    // captions carry their access keys).
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    menuKey->setObjectName(QStringLiteral("MenuKey"));
+    connect(menuKey, &QShortcut::activated, this, [this] { openMenu(0); });
+
     // ---- File ----
     QMenu* file = addMenu(QStringLiteral("FileButton"), QStringLiteral("File1"),
-                          QStringLiteral("File"), [this] { File1Click(); });
+                          QStringLiteral("&File"), [this] { File1Click(); });
     addItem(file, QStringLiteral("FileNewItem"), QStringLiteral("New"),
             QKeySequence(QStringLiteral("Ctrl+N")));
     addItem(file, QStringLiteral("FileOpenItem"), QStringLiteral("Open"),
@@ -249,7 +269,7 @@ void TMainform::buildMenus() {
 
     // ---- Edit ----
     QMenu* edit = addMenu(QStringLiteral("EditButton"), QStringLiteral("Edit1"),
-                          QStringLiteral("Edit"), [this] { Edit1Click(); });
+                          QStringLiteral("&Edit"), [this] { Edit1Click(); });
     addUnlistedItem(edit, QStringLiteral("CutItem"), QStringLiteral("Cut"),
                     QKeySequence(QStringLiteral("Ctrl+X")));
     addItem(edit, QStringLiteral("CopyItem"), QStringLiteral("Copy"),
@@ -262,7 +282,7 @@ void TMainform::buildMenus() {
 
     // ---- View ----
     QMenu* view = addMenu(QStringLiteral("ViewButton"), QStringLiteral("Voir1"),
-                          QStringLiteral("View"), [this] { Voir1Click(); });
+                          QStringLiteral("&View"), [this] { Voir1Click(); });
     const std::pair<const char*, const char*> toggles[] = {{"Tools", "Toolbars"},
                                                            {"State", "Satus bar"},
                                                            {"showloop", "Loop"},
@@ -289,7 +309,7 @@ void TMainform::buildMenus() {
 
     // ---- Image ----
     QMenu* image = addMenu(QStringLiteral("ImageButton"), QStringLiteral("Imagesdelanimations1"),
-                           QStringLiteral("Image"), [this] { Imagesdelanimations1Click(); });
+                           QStringLiteral("&Image"), [this] { Imagesdelanimations1Click(); });
     addItem(image, QStringLiteral("add1"), QStringLiteral("Add..."), QKeySequence(Qt::Key_F2));
     addItem(image, QStringLiteral("insert"), QStringLiteral("Insert..."), QKeySequence(Qt::Key_F3));
     addItem(image, QStringLiteral("sup2"), QStringLiteral("Remove"), QKeySequence(Qt::Key_Delete));
@@ -304,7 +324,7 @@ void TMainform::buildMenus() {
 
     // ---- Control ----
     QMenu* control = addMenu(QStringLiteral("ControlButton"), QStringLiteral("Afficher1"),
-                             QStringLiteral("Control"), [this] { Afficher1Click(); });
+                             QStringLiteral("&Control"), [this] { Afficher1Click(); });
     addItem(control, QStringLiteral("jouer"), QStringLiteral("Play"));
     addItem(control, QStringLiteral("arreter"), QStringLiteral("Stop"));
     addItem(control, QStringLiteral("next"), QStringLiteral("Next image"));
@@ -312,7 +332,7 @@ void TMainform::buildMenus() {
 
     // ---- Effects ----
     QMenu* effects = addMenu(QStringLiteral("EffectsButton"), QStringLiteral("Effets"),
-                             QStringLiteral("Effects"), [this] { EffetsClick(); });
+                             QStringLiteral("Effec&ts"), [this] { EffetsClick(); });
     addItem(effects, QStringLiteral("Defilement"), QStringLiteral("&Scroll"));
     addItem(effects, QStringLiteral("Remplacement"), QStringLiteral("Replacement"));
     addItem(effects, QStringLiteral("Essuyage"), QStringLiteral("Wipe"));
@@ -323,7 +343,7 @@ void TMainform::buildMenus() {
 
     // ---- Help ----
     QMenu* help = addMenu(QStringLiteral("HelpButton"), QStringLiteral("Help1"),
-                          QStringLiteral("Help"), [] {});
+                          QStringLiteral("&Help"), [] {});
     // "Help topics" is listed only for the French help file; its F1 works either way.
     if (LanguageCode == QLatin1String("fr"))
         addItem(help, QStringLiteral("Rubriquesdaide1"), QStringLiteral("Help topics"),
@@ -671,6 +691,9 @@ void TMainform::startUp(const QStringList& arguments, const StartupDialogs& dial
         }
     }
     if (dialogs.showHowToIfDue) dialogs.showHowToIfDue();
+    // Back to the window once the start-up dialogs are gone, also where no window
+    // manager hands the focus back.
+    activateWindow();
     startHintTimer();
 }
 
@@ -1159,9 +1182,27 @@ void TMainform::ImageMouseMove() {
 }
 
 bool TMainform::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_box->frameView() && event->type() == QEvent::MouseMove) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const auto button = std::find_if(m_menuButtons.begin(), m_menuButtons.end(),
+                                         [watched](QToolButton* b) { return b->menu() == watched; });
+        if (button != m_menuButtons.end() && (key == Qt::Key_Left || key == Qt::Key_Right)) {
+            auto* menu = static_cast<QMenu*>(watched);
+            // Right on an item with a submenu opens the submenu, as in any menu.
+            const QAction* active = menu->activeAction();
+            if (key == Qt::Key_Right && active && active->menu()) return false;
+            const int count = int(m_menuButtons.size());
+            const int next =
+                (int(button - m_menuButtons.begin()) + (key == Qt::Key_Right ? 1 : count - 1)) % count;
+            menu->close();
+            // Opened once the closed menu's own event loop has ended.
+            QMetaObject::invokeMethod(this, [this, next] { openMenu(next); }, Qt::QueuedConnection);
+            return true;
+        }
+    }
+    if (m_box && watched == m_box->frameView() && event->type() == QEvent::MouseMove) {
         ImageMouseMove();
-    } else if (watched == m_side->period()) {
+    } else if (m_side && watched == m_side->period()) {
         // Leaving the field for another control; a menu or another window taking the
         // focus for a moment is no end of the edit.
         const bool leaving =

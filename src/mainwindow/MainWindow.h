@@ -179,6 +179,8 @@ public:
     void recentClick(int slot); // M1Click..M4Click (1..4)
     void FileSaveClick();
 
+    // Opens the menu of the menu row's button `index` (0: File), as its access key does.
+    void openMenu(int index);
     // The action with this objectName (menu items), nullptr when there is none.
     QAction* action(const QString& name) const;
     // Runs the menus that hold the action (top down) and triggers it when it and they
@@ -260,6 +262,7 @@ private:
     QToolBar* m_menuBar = nullptr;
     QToolBar* m_toolBar = nullptr;
     std::map<QMenu*, std::function<void()>> m_openHandlers;
+    std::vector<QToolButton*> m_menuButtons; // the menu row, left to right
     std::map<QAction*, QMenu*> m_unlistedOwners;
 
     QToolButton* m_saveButton = nullptr;

@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include "codec/GifImage.h"
 #include "mainwindow/HeaderBar.h"
@@ -217,6 +218,19 @@ void ThumbnailStrip::centreRow() {
 void ThumbnailStrip::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     centreRow();
+}
+
+void ThumbnailStrip::wheelEvent(QWheelEvent* event) {
+    if (!m_gauge->isEnabled()) {
+        event->ignore();
+        return;
+    }
+    // A notch is 120 eighths of a degree; touchpads send smaller steps, which add up.
+    m_wheelRest += event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();
+    const int steps = m_wheelRest / 120;
+    m_wheelRest -= steps * 120;
+    if (steps != 0) m_gauge->setValue(m_gauge->value() - steps);
+    event->accept();
 }
 
 } // namespace vorlane

@@ -86,6 +86,8 @@ Q_SIGNALS:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // The wheel over the slots scrolls the strip one frame a notch, as over the gauge.
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     struct Slot {
@@ -102,6 +104,7 @@ private:
     QToolButton* m_remove;
     QWidget* m_row;
     QScrollBar* m_gauge;
+    int m_wheelRest = 0; // wheel movement not yet turned into a step
     std::array<Slot, Slots> m_slots;
     int m_highlighted = 0;
     bool m_scrolling = false;

@@ -12,12 +12,14 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <qpa/qwindowsysteminterface.h>
 
 #include "WindowHarness.h"
 #include "mainwindow/HeaderBar.h"
@@ -62,6 +64,7 @@ private Q_SLOTS:
     void failedSaveStopsNew();
     void shortcutsHonourEnabledStates();
     void commentBoxAndSaveButton();
+    void menusAndStripFromKeyboardAndWheel();
     void numberFieldsTakeEveryDigit_data();
     void numberFieldsTakeEveryDigit();
 };
@@ -87,7 +90,7 @@ void TestWindow::componentsCarryTheirNames() {
     QStringList captions;
     for (auto* button :
          h.find<QToolBar>(QStringLiteral("MenuToolBar"))->findChildren<QToolButton*>())
-        if (button->menu()) captions << button->text();
+        if (button->menu()) captions << QString(button->text()).remove(QLatin1Char('&'));
     QCOMPARE(captions,
              QStringList({QStringLiteral("File"), QStringLiteral("Edit"), QStringLiteral("View"),
                           QStringLiteral("Image"), QStringLiteral("Control"),
@@ -563,6 +566,51 @@ void TestWindow::commentBoxAndSaveButton() {
     // Reopening shows the saved comment.
     h.open(h.dir.filePath(QStringLiteral("anim.gif")));
     QCOMPARE(comment->toPlainText(), QStringLiteral("first line"));
+}
+
+void TestWindow::menusAndStripFromKeyboardAndWheel() {
+    // Regression: the menu row could not be reached from the keyboard, and the wheel
+    // over the thumbnails did nothing.
+    WindowHarness h;
+    h.open(h.writeGif(QStringLiteral("ten.gif"), 10));
+    // The wheel as the window system delivers it, over the second thumbnail.
+    auto* slot = h.find<QWidget>(QStringLiteral("P2"));
+    const auto wheel = [&](int delta) {
+        const QPoint at = slot->mapTo(h.window.get(), slot->rect().center());
+        QWindowSystemInterface::handleWheelEvent(h.window->windowHandle(), at,
+                                                 h.window->mapToGlobal(at), QPoint(),
+                                                 QPoint(0, delta));
+        QWindowSystemInterface::flushWindowSystemEvents();
+    };
+    wheel(-240);
+    QCOMPARE(h.gauge(), 2);
+    wheel(120);
+    QCOMPARE(h.gauge(), 1);
+
+    h.key(QKeySequence(Qt::Key_F10));
+    auto* file = h.find<QMenu>(QStringLiteral("File1"));
+    QTRY_VERIFY(file->isVisible());
+    QTest::keyClick(file, Qt::Key_Right);
+    auto* edit = h.find<QMenu>(QStringLiteral("Edit1"));
+    QTRY_VERIFY(edit->isVisible());
+    QVERIFY(!file->isVisible());
+    QTest::keyClick(edit, Qt::Key_Left);
+    QTRY_VERIFY(file->isVisible());
+    QTest::keyClick(file, Qt::Key_Left); // round to the last menu
+    auto* help = h.find<QMenu>(QStringLiteral("Help1"));
+    QTRY_VERIFY(help->isVisible());
+    help->close();
+    // Every menu has an access key of its own.
+    QSet<QChar> keys;
+    for (auto* button :
+         h.find<QToolBar>(QStringLiteral("MenuToolBar"))->findChildren<QToolButton*>()) {
+        if (!button->menu()) continue;
+        const qsizetype amp = button->text().indexOf(QLatin1Char('&'));
+        QVERIFY2(amp >= 0, qPrintable(button->text()));
+        keys.insert(button->text().at(amp + 1).toLower());
+    }
+    QCOMPARE(keys.size(), 7);
+
 }
 
 void TestWindow::numberFieldsTakeEveryDigit_data() {
