@@ -504,4 +504,19 @@ QImage ColorReducer::reduce(const QImage& picture, Dither dither, int bits) {
     return result;
 }
 
+Rgb colorNotIn(const ColorTable& table, size_t except, Rgb preferred) {
+    const auto taken = [&](Rgb c) {
+        for (size_t i = 0; i < table.size(); ++i)
+            if (i != except && table[i] == c) return true;
+        return false;
+    };
+    if (!taken(preferred)) return preferred;
+    // 256 candidates and at most 255 other entries: one is always free.
+    for (int g = 0; g < 256; ++g) {
+        const Rgb candidate{255, uint8_t(g), 255};
+        if (!taken(candidate)) return candidate;
+    }
+    return preferred;
+}
+
 } // namespace vorlane::gif

@@ -26,6 +26,12 @@ namespace vorlane::gif {
 // all of them.
 QImage reduceColors(const QImage& picture, Dither dither, int bits = 8);
 
+// A colour that no entry of `table` other than `except` holds: `preferred` when it is
+// free, else the first free colour of a fixed list. A transparent entry gets a colour of
+// its own this way, so that wherever the picture is drawn without its transparency (a
+// copy, the clipboard) its pixels can still be told apart from the drawn ones.
+Rgb colorNotIn(const ColorTable& table, size_t except, Rgb preferred);
+
 // A view of 32-bit pixels (0xAARRGGBB), `stride` pixels from one row to the next.
 struct PixelView {
     const uint32_t* pixels = nullptr;

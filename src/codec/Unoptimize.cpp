@@ -484,6 +484,12 @@ GifImage unoptimize(const GifImage& source) {
                 reduced = true;
                 pixels = reducedCanvas;
             }
+            // The transparent entry must not share its colour with a drawn one: a frame
+            // drawn without its transparency (Duplicate, Copy) would otherwise show those
+            // pixels as part of the picture.
+            if (transparentIndex)
+                table[*transparentIndex] =
+                    colorNotIn(table, *transparentIndex, table[*transparentIndex]);
             frame.setPixels(uint16_t(width), uint16_t(height), std::move(pixels));
             frame.setLocalColors(std::move(table));
         }

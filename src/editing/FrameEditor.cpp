@@ -5,6 +5,7 @@
 #include <exception>
 #include <memory>
 
+#include "codec/ColorReduction.h"
 #include "codec/GifImage.h"
 #include "document/Document.h"
 #include "editing/DisposalChooser.h"
@@ -193,6 +194,16 @@ void FrameEditor::DupClick() {
         m_platform.prompts->tell(Prompts::Icon::Error, QString::fromUtf8(e.what()));
         return;
     }
+    // The duplicate looks like its source: where the source lets earlier frames or the
+    // page show through, so does the copy (an opaque copy showed a solid rectangle of
+    // the transparent entry's colour there). The picture keeps the source's palette, so
+    // its transparent index means the same entry.
+    if (const gif::GraphicControl* source = image.frame(size_t(i)).graphicControl();
+        source && source->transparent) {
+        gif::GraphicControl* copy = image.frame(size_t(i) + 1).graphicControl();
+        copy->transparent = true;
+        copy->transparentIndex = source->transparentIndex;
+    }
     m_doc.changed();
     m_doc.ren();
     m_doc.selectFrame(i + 1);
@@ -222,22 +233,73 @@ void FrameEditor::moveCurrent(int step) {
 
 // ---- clipboard --------------------------------------------------------------------------
 
+QImage FrameEditor::clipboardPicture(const gif::GifImage& gif, size_t i) {
+    QImage picture = gif.ownPicture(i);
+    // Transparent pixels go to the clipboard as transparent, so that other programs and
+    // Paste see the frame as it is shown.
+    const gif::GraphicControl* control = gif.frame(i).graphicControl();
+    if (control && control->transparent && control->transparentIndex < picture.colorCount()) {
+        QList<QRgb> colors = picture.colorTable();
+        colors[control->transparentIndex] &= 0x00FFFFFF;
+        picture.setColorTable(colors);
+        picture = picture.convertToFormat(QImage::Format_ARGB32);
+    }
+    return picture;
+}
+
+QImage FrameEditor::pastedPicture(const QImage& bitmap, gif::Dither dither,
+                                  std::optional<uint8_t>& transparentIndex) {
+    transparentIndex.reset();
+    if (!bitmap.hasAlphaChannel()) return bitmap;
+    QImage argb = bitmap.convertToFormat(QImage::Format_ARGB32);
+    // Alpha below one half is transparent, the rest opaque: GIF has nothing between.
+    bool anyTransparent = false;
+    for (int y = 0; y < argb.height(); ++y) {
+        auto* line = reinterpret_cast<uint32_t*>(argb.scanLine(y));
+        for (int x = 0; x < argb.width(); ++x) {
+            if (qAlpha(line[x]) < 128) {
+                line[x] = 0;
+                anyTransparent = true;
+            } else {
+                line[x] |= 0xFF000000;
+            }
+        }
+    }
+    if (!anyTransparent) return argb;
+    QImage indexed(argb.size(), QImage::Format_Indexed8);
+    gif::ColorReducer reducer;
+    const gif::PixelView view{reinterpret_cast<const uint32_t*>(argb.constBits()), argb.width(),
+                              argb.height(), argb.bytesPerLine() / 4};
+    gif::ReductionResult result = reducer.reduce(view, indexed.bits(), indexed.bytesPerLine(),
+                                                 dither, 256, gif::Rgb{255, 255, 255});
+    if (result.transparentIndex)
+        result.colors[*result.transparentIndex] =
+            gif::colorNotIn(result.colors, *result.transparentIndex,
+                            result.colors[*result.transparentIndex]);
+    QList<QRgb> colors;
+    for (const gif::Rgb& c : result.colors)
+        colors << qRgb(c.r, c.g, c.b);
+    indexed.setColorTable(colors);
+    transparentIndex = result.transparentIndex;
+    return indexed;
+}
+
 void FrameEditor::CopyItemClick() {
     const int i = current();
     if (i < 0) return;
-    m_platform.clipboard->setBitmap(m_doc.image()->ownPicture(size_t(i)));
+    m_platform.clipboard->setBitmap(clipboardPicture(*m_doc.image(), size_t(i)));
 }
 
 void FrameEditor::CutItemClick() {
     const int i = current();
     if (i < 0) return;
-    m_platform.clipboard->setBitmap(m_doc.image()->ownPicture(size_t(i)));
+    m_platform.clipboard->setBitmap(clipboardPicture(*m_doc.image(), size_t(i)));
     removeFrame(i);
 }
 
 void FrameEditor::PasteClick(bool insertVariant) {
     if (!m_platform.clipboard->hasBitmap()) return;
-    const QImage bitmap = m_platform.clipboard->bitmap();
+    const QImage clipboard = m_platform.clipboard->bitmap();
     const int p = std::max(0, current());
     int at = 0;
     try {
@@ -245,9 +307,23 @@ void FrameEditor::PasteClick(bool insertVariant) {
             // Pictures with more than 256 colours are quantised (with the image's
             // dithering) rather than refused.
             image.reduction.method = gif::ReductionSettings::Method::Quantize;
-            if (insertVariant) return InsertImage(image, bitmap, ImportDelay, p);
-            AddImage(image, bitmap, ImportDelay);
-            return int(image.frameCount()) - 1;
+            std::optional<uint8_t> transparent;
+            const QImage bitmap = pastedPicture(clipboard, image.reduction.dither, transparent);
+            int index = 0;
+            if (insertVariant) {
+                index = InsertImage(image, bitmap, ImportDelay, p);
+            } else {
+                AddImage(image, bitmap, ImportDelay);
+                index = int(image.frameCount()) - 1;
+            }
+            // A picture with transparent pixels (a frame copied here, or from a program
+            // that keeps alpha) stays transparent there.
+            if (transparent) {
+                gif::GraphicControl* control = image.frame(size_t(index)).graphicControl();
+                control->transparent = true;
+                control->transparentIndex = *transparent;
+            }
+            return index;
         });
     } catch (const std::exception&) {
         // Nothing was pasted: the document stays as it was and not modified, and the

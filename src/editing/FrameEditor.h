@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include <QImage>
@@ -23,6 +24,7 @@ namespace vorlane {
 namespace gif {
 class Extension;
 class GifImage;
+enum class Dither;
 } // namespace gif
 
 class Document;
@@ -61,6 +63,15 @@ public:
     // frame; a copy left on a later frame would keep a stale loop count in the file.
     static void keepOnFirstFrame(gif::GifImage& gif,
                                  const std::vector<const gif::Extension*>& records);
+
+    // Frame i as it goes to the clipboard: its own picture, transparent where the frame
+    // is (as 32-bit pixels with alpha), else as its palette picture.
+    static QImage clipboardPicture(const gif::GifImage& gif, size_t i);
+    // A clipboard picture as Paste makes its frame from it: with alpha, pixels below one
+    // half become transparent and share one palette entry of their own (returned in
+    // `transparentIndex`); without alpha, the picture as it is.
+    static QImage pastedPicture(const QImage& bitmap, gif::Dither dither,
+                                std::optional<uint8_t>& transparentIndex);
 
     // The add dialog's filter, made once from the registered picture formats.
     const QString& dialogFilter() const { return m_filter; }

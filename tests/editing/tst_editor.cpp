@@ -3,7 +3,9 @@
 // picture files, frame insertion at an index, Remove, Duplicate, Move, the clipboard
 // commands, the delay field and the disposal choice.
 
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 #include <QFile>
 #include <QImage>
@@ -12,10 +14,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "codec/Compositor.h"
 #include "codec/GifImage.h"
 #include "document/Document.h"
 #include "editing/FrameEditor.h"
 #include "support/FakePlatform.h"
+#include "support/GifBuilder.h"
 #include "support/TestData.h"
 
 using vorlane::Document;
@@ -94,6 +98,7 @@ private Q_SLOTS:
     void remove_data();
     void remove();
     void duplicateKeepsPixelsAndDelayOnly();
+    void transparentFrameSurvivesDuplicateAndClipboard();
     void moveStaysWithinTheAnimation();
     void copyCutAndPaste();
     void pasteOfAPhotoKeepsItsTransparentIndexInTheTable();
@@ -243,8 +248,58 @@ void TestEditor::duplicateKeepsPixelsAndDelayOnly() {
     QCOMPARE(f.doc.currentFrame(), 3);
     QVERIFY(f.doc.isModified());
     QCOMPARE(f.doc.image()->ownPicture(3), f.doc.image()->ownPicture(2));
-    verifyMadeFrame(f.frame(3), {8, 6}, 30);
+    QCOMPARE(QSize(f.frame(3).width(), f.frame(3).height()), QSize(8, 6));
+    QCOMPARE(f.frame(3).left + f.frame(3).top, 0);
+    QCOMPARE(int(f.frame(3).graphicControl()->delay), 30);
+    QCOMPARE(int(f.frame(3).graphicControl()->disposal), 2);
+    // Transparent where the source is: an opaque duplicate showed a solid rectangle.
+    QVERIFY(f.frame(3).graphicControl()->transparent);
+    QCOMPARE(f.frame(3).graphicControl()->transparentIndex,
+             f.frame(2).graphicControl()->transparentIndex);
     QCOMPARE(f.frame(3).extensions.size(), size_t(1));
+}
+
+// Regression: the transparent entry of an opened frame took the background colour,
+// which the frame also drew, so a duplicate or a copy showed a solid rectangle there.
+// Every copy of a frame shows what the frame shows.
+void TestEditor::transparentFrameSurvivesDuplicateAndClipboard() {
+    vorlane::test::GifBuilder b;
+    b.header().screen(4, 2, {0x000000, 0xFF0000}, 0).loop(0);
+    b.graphicControl(1, 10, 2).image(0, 0, 4, 2, {0, 1, 2, 2, 2, 2, 0, 1},
+                                     {0x000000, 0xFF0000, 0x00FF00, 0x0000FF});
+    b.trailer();
+    Fixture f;
+    const QString path = f.dir.filePath(QStringLiteral("holes.gif"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(b.bytes().data()), qint64(b.bytes().size()));
+    file.close();
+    f.doc.FileOpen1Execute(Document::OpenOrigin::CommandLine, path);
+    QCOMPARE(f.doc.frameCount(), 1);
+    const gif::GifImage& image = *f.doc.image();
+    const gif::GraphicControl* control = f.frame(0).graphicControl();
+    QVERIFY(control->transparent);
+    const gif::ColorTable& table = image.activeColors(0);
+    for (size_t i = 0; i < table.size(); ++i)
+        if (i != control->transparentIndex) QVERIFY(table[i] != table[control->transparentIndex]);
+
+    f.doc.selectFrame(0);
+    f.editor.DupClick();
+    f.doc.selectFrame(0);
+    f.editor.CopyItemClick();
+    const QImage copied = f.fakes.clipboard.bitmap();
+    QCOMPARE(qAlpha(copied.pixel(2, 0)), 0);
+    QCOMPARE(copied.pixel(0, 0), qRgb(0, 0, 0));
+    f.editor.PasteClick();
+    QCOMPARE(f.doc.frameCount(), 3);
+
+    gif::Compositor compositor(image);
+    const size_t area = size_t(compositor.width()) * size_t(compositor.height());
+    const std::vector<uint32_t> first(compositor.compose(0), compositor.compose(0) + area);
+    for (size_t k = 1; k < 3; ++k) {
+        const uint32_t* shown = compositor.compose(k);
+        QVERIFY2(std::equal(first.begin(), first.end(), shown), qPrintable(QString::number(k)));
+    }
 }
 
 void TestEditor::moveStaysWithinTheAnimation() {
