@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -52,6 +53,10 @@ namespace {
 constexpr int DesignWidth = 817;
 constexpr int DesignHeight = 658;
 constexpr int PanelWidths[5] = {310, 160, 80, 125, 105};
+// The longest comment the comment box shows; a longer one is kept but not shown.
+constexpr qsizetype CommentBoxLimit = 256 * 1024;
+// Lines longer than this are wrapped anywhere rather than at word boundaries.
+constexpr qsizetype LongCommentLine = 2000;
 // How long the status bar points at the notes on an opened file.
 constexpr int NoticeMessageMs = 10000;
 
@@ -561,7 +566,15 @@ void TMainform::connectWidgets() {
         if (!m_reflecting) m_doc->NumLoopsChange(value);
     });
     connect(m_side->comment(), &QPlainTextEdit::textChanged, this, [this] {
-        if (!m_reflecting) m_doc->GifcommentChange(m_side->comment()->toPlainText());
+        if (m_reflecting) return;
+        const QString text = m_side->comment()->toPlainText();
+        // A comment too long for the box is kept until the user types a new one.
+        if (m_commentHeld) {
+            if (text.isEmpty()) return;
+            m_commentHeld = false;
+            m_side->comment()->setPlaceholderText(QString());
+        }
+        m_doc->GifcommentChange(text);
     });
 
     // ---- frame editing ----
@@ -1131,10 +1144,37 @@ void TMainform::updateLoopChoice() {
 }
 
 void TMainform::setCommentText(const QString& text) {
-    if (m_side->comment()->toPlainText() == text) return;
+    QPlainTextEdit* box = m_side->comment();
+    const bool hold = text.size() > CommentBoxLimit;
+    if (!hold && !m_commentHeld && box->toPlainText() == text) return;
     const bool wasReflecting = m_reflecting;
     m_reflecting = true;
-    m_side->comment()->setPlainText(text);
+    m_commentHeld = hold;
+    if (hold) {
+        // Laying out megabytes of text takes the box seconds to minutes; the comment is
+        // kept as it is, and whatever the user types replaces it.
+        box->clear();
+        box->setPlaceholderText(
+            QStringLiteral("The comment of this file is too long to show here (%1 characters). "
+                           "It is kept as it is; type a new comment to replace it.")
+                .arg(QLocale().toString(text.size())));
+    } else {
+        box->setPlaceholderText(QString());
+        // Wrapping a very long line at word boundaries costs time that grows with the
+        // square of its length; such lines are wrapped anywhere.
+        bool longLine = false;
+        qsizetype run = 0;
+        for (const QChar c : text) {
+            run = (c == QLatin1Char('\n')) ? 0 : run + 1;
+            if (run > LongCommentLine) {
+                longLine = true;
+                break;
+            }
+        }
+        box->setWordWrapMode(longLine ? QTextOption::WrapAnywhere
+                                      : QTextOption::WrapAtWordBoundaryOrAnywhere);
+        box->setPlainText(text);
+    }
     m_reflecting = wasReflecting;
 }
 

@@ -290,6 +290,7 @@ private:
     bool m_settingsRead = false;
     bool m_writingPeriod = false;
     bool m_reflecting = false; // the program is setting the loop or comment controls
+    bool m_commentHeld = false; // the comment is too long for the box, which shows none
 };
 
 } // namespace vorlane

@@ -65,6 +65,7 @@ private Q_SLOTS:
     void shortcutsHonourEnabledStates();
     void commentBoxAndSaveButton();
     void menusAndStripFromKeyboardAndWheel();
+    void longCommentsOpenQuickly();
     void numberFieldsTakeEveryDigit_data();
     void numberFieldsTakeEveryDigit();
 };
@@ -611,6 +612,43 @@ void TestWindow::menusAndStripFromKeyboardAndWheel() {
     }
     QCOMPARE(keys.size(), 7);
 
+}
+
+void TestWindow::longCommentsOpenQuickly() {
+    // Regression: one long line took the comment box time that grew with the square of
+    // its length (79 s at 1 MB). A long line is wrapped anywhere; a comment too long for
+    // the box is kept as it is, not shown, until the user types a new one.
+    WindowHarness h;
+    auto* box = h.find<QPlainTextEdit>(QStringLiteral("Gifcomment"));
+    h.open(h.writeGif(QStringLiteral("line.gif"), 2, 8, 6, 0, std::string(100000, 'x')));
+    QCOMPARE(box->toPlainText().size(), 100000);
+    QCOMPARE(box->wordWrapMode(), QTextOption::WrapAnywhere);
+
+    const QString path = h.writeGif(QStringLiteral("huge.gif"), 2, 8, 6, 0, std::string(3 << 20, 'y'));
+    h.open(path);
+    vorlane::Document& doc = h.window->document();
+    QCOMPARE(doc.commentText().size(), 3 << 20);
+    QVERIFY(box->toPlainText().isEmpty());
+    QVERIFY(box->placeholderText().contains(QStringLiteral("too long to show")));
+    QVERIFY(!doc.isModified());
+    doc.changed();
+    QVERIFY(h.click(QStringLiteral("save")));
+    vorlane::gif::GifImage saved;
+    saved.load(path);
+    size_t kept = 0;
+    for (const auto& record : saved.frame(0).extensions)
+        if (record->isComment()) kept += record->text().size();
+    QCOMPARE(kept, size_t(3 << 20));
+
+    box->setFocus();
+    QTest::keyClicks(box, QStringLiteral("short"));
+    QCOMPARE(doc.commentText(), QStringLiteral("short"));
+    QVERIFY(doc.isModified());
+    // A later file with a comment of ordinary length shows it again.
+    h.fakes.prompts.answer(Prompts::Answer::No);
+    h.open(h.writeGif(QStringLiteral("plain.gif"), 2, 8, 6, 0, "plain words"));
+    QCOMPARE(box->toPlainText(), QStringLiteral("plain words"));
+    QCOMPARE(box->wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
 }
 
 void TestWindow::numberFieldsTakeEveryDigit_data() {
