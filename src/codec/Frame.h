@@ -4,6 +4,8 @@
 // One image of a GIF: geometry, colour table, pixel indices and the extension records
 // that precede it in the file.
 
+#include <memory>
+
 #include <QImage>
 
 #include "codec/Extension.h"
@@ -26,11 +28,18 @@ public:
     uint16_t width() const { return m_width; }
     uint16_t height() const { return m_height; }
     // Pixel indices, one byte each, row by row in display order (never interlaced).
-    const Bytes& pixels() const { return m_pixels; }
+    const Bytes& pixels() const { return m_pixels ? *m_pixels : noPixels(); }
     // A frame without pixels writes its records but no image descriptor.
-    bool hasPixels() const { return !m_pixels.empty(); }
+    bool hasPixels() const { return m_pixels && !m_pixels->empty(); }
     // Replaces size and pixels; `indices` must hold width * height bytes.
     void setPixels(uint16_t width, uint16_t height, Bytes indices);
+    // The pixel buffer itself. It never changes once set (setPixels puts a new one in
+    // its place), so copies of the frame and pictures made from it share it without
+    // copying; it lives as long as any of them.
+    const std::shared_ptr<const Bytes>& sharedPixels() const { return m_pixels; }
+    void setSharedPixels(uint16_t width, uint16_t height, std::shared_ptr<const Bytes> indices);
+    // The highest index the pixels use (0 without pixels); found once per buffer.
+    uint8_t highestIndex() const;
 
     // Local colour table; when empty the image's global table is the active one.
     const ColorTable& localColors() const { return m_localColors; }
@@ -51,13 +60,14 @@ public:
 private:
     friend class GifImage;
 
+    static const Bytes& noPixels();
+
     uint16_t m_width = 0;
     uint16_t m_height = 0;
-    Bytes m_pixels;
+    std::shared_ptr<const Bytes> m_pixels;
+    mutable int m_highest = -1; // highestIndex(), -1 until found
     ColorTable m_localColors;
     bool m_localSorted = false;
-    // The own picture, made on first request and dropped when pixels or colours change.
-    mutable QImage m_ownPicture;
 };
 
 } // namespace vorlane::gif

@@ -71,9 +71,6 @@ void GifImage::setGlobalColors(ColorTable colors, bool sorted) {
         throw GifError(messages::ColorTableOverflow);
     m_globalColors = std::move(colors);
     m_globalSorted = sorted;
-    for (auto& f : m_frames)
-        if (f.m_localColors.empty())
-            f.m_ownPicture = QImage();
 }
 
 const ColorTable& GifImage::activeColors(size_t i) const {
@@ -171,27 +168,26 @@ void GifImage::deleteFrame(size_t i) {
 
 void GifImage::clearFrames() { m_frames.clear(); }
 
-const QImage& GifImage::ownPicture(size_t i) const {
+QImage GifImage::ownPicture(size_t i) const {
     const Frame& f = frame(i);
-    if (!f.m_ownPicture.isNull() || !f.hasPixels())
-        return f.m_ownPicture;
-    reportProgress(Stage::Starting, 0, ProgressMessage::Rendering);
-    QImage picture(f.m_width, f.m_height, QImage::Format_Indexed8);
+    if (!f.hasPixels()) return {};
     const ColorTable& colors = activeColors(i);
     QList<QRgb> table;
     table.reserve(256);
     for (const Rgb& c : colors)
         table.push_back(qRgb(c.r, c.g, c.b));
     // Indices beyond a short table show black rather than reading past the table.
-    const uint8_t highest = *std::max_element(f.m_pixels.begin(), f.m_pixels.end());
+    const uint8_t highest = f.highestIndex();
     while (table.size() <= highest)
         table.push_back(qRgb(0, 0, 0));
+    // The picture's rows are the frame's rows (a stride of the frame's width): the
+    // picture holds a reference to the pixel buffer, reads it only, and copies nothing.
+    auto* keep = new std::shared_ptr<const Bytes>(f.sharedPixels());
+    QImage picture(
+        (*keep)->data(), f.width(), f.height(), f.width(), QImage::Format_Indexed8,
+        [](void* info) { delete static_cast<std::shared_ptr<const Bytes>*>(info); }, keep);
     picture.setColorTable(table);
-    for (int y = 0; y < f.m_height; ++y)
-        std::copy_n(f.m_pixels.data() + size_t(y) * f.m_width, f.m_width, picture.scanLine(y));
-    f.m_ownPicture = picture;
-    reportProgress(Stage::Ending, 100, ProgressMessage::Rendering);
-    return f.m_ownPicture;
+    return picture;
 }
 
 ExtensionPtr GifImage::newGraphicControl(size_t i) {
@@ -221,7 +217,6 @@ void GifImage::setTransparentColor(size_t i, Rgb color) {
             throw GifError(messages::ColorTableOverflow);
         table.push_back(color);
         index = int(table.size() - 1);
-        f.m_ownPicture = QImage();
     }
     if (!f.graphicControlRecord)
         f.extensions.push_back(newGraphicControl(i));

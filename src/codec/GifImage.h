@@ -62,7 +62,7 @@ public:
     uint8_t colorResolution = 7; // bits 4..6 of the screen descriptor's packed byte
     const ColorTable& globalColors() const { return m_globalColors; }
     bool globalSorted() const { return m_globalSorted; }
-    // Replaces the global table and drops the cached own pictures that used it.
+    // Replaces the global table.
     void setGlobalColors(ColorTable colors, bool sorted = false);
     // Whether the image is drawn transparently.
     bool transparent = false;
@@ -94,9 +94,11 @@ public:
     void clearFrames();
 
     // The frame's own picture: 8 bits per pixel, palette = active colour table, pixels
-    // = indices, no transparency. Made on first request and cached with the frame.
-    // Reports "Rendering" when it has to be made.
-    const QImage& ownPicture(size_t i) const;
+    // = indices, no transparency. It shares the frame's pixel buffer, read only (any
+    // change to its pixels makes a copy of its own), so it costs no copy and keeps the
+    // buffer alive as long as it lives. Each call returns a picture of its own, so that
+    // changing its colour table copies nothing.
+    QImage ownPicture(size_t i) const;
 
     // New graphic control record for frame i with every field 0. It becomes the frame's
     // reference unless the frame has one already (then the warning "Frame contains

@@ -47,7 +47,7 @@ void AnimationView::setImage(gif::GifImage* image) {
         resize(0, 0);
         return;
     }
-    m_compositor = std::make_unique<gif::Compositor>(*image);
+    // The compositor and its canvas are made when the animation is first painted.
     m_playback.load(*image);
     resize(image->screenWidth, image->screenHeight);
     if (m_on) schedule(true);
@@ -57,7 +57,13 @@ void AnimationView::setImage(gif::GifImage* image) {
 void AnimationView::setSwitch(bool on) {
     m_on = on;
     m_timer.stop();
-    if (!on) return;
+    if (!on) {
+        // A stopped animation holds no canvas (four bytes per pixel of the screen).
+        m_compositor.reset();
+        m_canvas = QImage();
+        m_canvasData = nullptr;
+        return;
+    }
     if (m_image) m_playback.load(*m_image); // delays and loop count as they are now, frame 0
     m_notified = -1;
     schedule(true);
@@ -91,7 +97,8 @@ void AnimationView::tick() {
 }
 
 void AnimationView::paintEvent(QPaintEvent*) {
-    if (!m_image || !m_compositor || m_image->frameCount() == 0) return;
+    if (!m_image || m_image->frameCount() == 0) return;
+    if (!m_compositor) m_compositor = std::make_unique<gif::Compositor>(*m_image);
     const size_t frame = std::min(m_playback.frame(), m_image->frameCount() - 1);
     const uint32_t* data = nullptr;
     try {

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegularExpression>
@@ -16,6 +17,9 @@
 namespace vorlane {
 
 namespace {
+// Pictures up to this many pixels are converted for painting once, when they are set.
+constexpr qsizetype ConvertedPictureLimit = qsizetype(1) << 21;
+
 // Takes the click, so that it is not passed on to the parent (which may react to clicks
 // of its own); returns whether it completes a left click inside the widget.
 bool takeClick(QWidget* widget, QMouseEvent* event) {
@@ -140,7 +144,12 @@ void PictureView::setPicture(const QImage& picture, float scale) {
         const QImage scaled = size == picture.size() ? picture
                                                      : picture.scaled(size, Qt::IgnoreAspectRatio,
                                                                       Qt::FastTransformation);
-        m_shown = scaled.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        // A large picture stays in its own form (8 bits for a frame) and only the part
+        // being painted is converted: a 32-bit copy of a big frame would take four times
+        // the frame's memory.
+        m_shown = qsizetype(size.width()) * size.height() <= ConvertedPictureLimit
+                      ? scaled.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                      : scaled;
     }
     update();
 }
@@ -164,10 +173,19 @@ void PictureView::setBackground(const QColor& color) {
     update();
 }
 
-void PictureView::paintEvent(QPaintEvent*) {
+void PictureView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.fillRect(rect(), m_background);
-    if (!m_shown.isNull()) painter.drawImage(pictureRect().topLeft(), m_shown);
+    painter.fillRect(event->rect(), m_background);
+    if (m_shown.isNull()) return;
+    const QRect whole = pictureRect();
+    if (m_shown.format() == QImage::Format_ARGB32_Premultiplied) {
+        painter.drawImage(whole.topLeft(), m_shown);
+        return;
+    }
+    const QRect part = whole & event->rect();
+    if (part.isEmpty()) return;
+    painter.drawImage(part.topLeft(), m_shown.copy(part.translated(-whole.topLeft()))
+                                          .convertToFormat(QImage::Format_ARGB32_Premultiplied));
 }
 
 void PictureView::mousePressEvent(QMouseEvent* event) {

@@ -97,22 +97,38 @@ private Q_SLOTS:
         QVERIFY(g.frame(1).extensions.empty() && !g.frame(1).graphicControl());
     }
 
-    void ownPictureIsCachedUntilPixelsChange() {
+    // The own picture shares the frame's pixels (any width: its rows may be unaligned),
+    // keeps them alive, and a change of its colours leaves the frame as it was.
+    void ownPictureSharesThePixels_data() {
+        QTest::addColumn<int>("width");
+        QTest::newRow("aligned rows") << 8;
+        QTest::newRow("unaligned rows") << 3;
+    }
+    void ownPictureSharesThePixels() {
+        QFETCH(int, width);
         GifImage g;
-        g.appendFrame(solidFrame(3, 2, 1, {{0, 0, 0}, {10, 20, 30}}));
-        int renders = 0;
-        g.onProgress = [&](Stage s, int, ProgressMessage m) {
-            if (s == Stage::Starting && m == ProgressMessage::Rendering)
-                ++renders;
-        };
-        const QImage& p = g.ownPicture(0);
-        QCOMPARE(p.format(), QImage::Format_Indexed8);
-        QCOMPARE(p.pixel(2, 1), qRgb(10, 20, 30));
-        g.ownPicture(0);
-        QCOMPARE(renders, 1);
-        g.frame(0).setPixels(1, 1, {0});
-        QCOMPARE(g.ownPicture(0).size(), QSize(1, 1));
-        QCOMPARE(renders, 2);
+        Frame f;
+        Bytes pixels(size_t(width) * 2);
+        for (size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = uint8_t(i % 2);
+        f.setPixels(uint16_t(width), 2, pixels);
+        f.setLocalColors({{0, 0, 0}, {10, 20, 30}});
+        g.appendFrame(std::move(f));
+        QImage shared = g.ownPicture(0);
+        QCOMPARE(shared.format(), QImage::Format_Indexed8);
+        QCOMPARE(shared.constBits(), g.frame(0).pixels().data());
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < width; ++x)
+                QCOMPARE(shared.pixelIndex(x, y), int(pixels[size_t(y * width + x)]));
+        const QRgb expected = pixels[size_t(width + 1)] ? qRgb(10, 20, 30) : qRgb(0, 0, 0);
+        QCOMPARE(shared.convertToFormat(QImage::Format_RGB32).pixel(1, 1), expected);
+        QList<QRgb> colors = shared.colorTable();
+        colors[1] = 0;
+        shared.setColorTable(colors);
+        QCOMPARE(shared.constBits(), g.frame(0).pixels().data());
+        QCOMPARE(g.ownPicture(0).color(1), qRgb(10, 20, 30));
+        g.clearFrames();
+        QCOMPARE(shared.pixelIndex(width - 1, 1), int(pixels.back()));
     }
 
     void graphicControlRecordsAndTransparency() {

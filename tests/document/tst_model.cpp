@@ -400,9 +400,11 @@ private Q_SLOTS:
         gif::GifImage copy;
         copy.assign(*f.doc.image()); // a copy has no handler
         QCOMPARE(hints.count(), 0);
-        (void)f.doc.image()->ownPicture(1);
+        QImage picture(4, 4, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        f.doc.image()->addFrame(picture);
         QCOMPARE(hints.count(), 2);
-        QCOMPARE(hints.at(0).at(0).toString(), QStringLiteral("Preparing..."));
+        QCOMPARE(hints.at(0).at(0).toString(), QStringLiteral("Converting..."));
     }
 
     void loadingTimeText_data() {

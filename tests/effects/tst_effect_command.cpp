@@ -30,7 +30,7 @@ struct Fixture {
         doc.setModified(false);
         doc.selectFrame(current);
     }
-    const QImage& picture(int i) { return doc.image()->ownPicture(size_t(i)); }
+    QImage picture(int i) { return doc.image()->ownPicture(size_t(i)); }
     const gif::GraphicControl& control(int i) {
         return *doc.image()->frame(size_t(i)).graphicControl();
     }
