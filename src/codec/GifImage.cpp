@@ -144,6 +144,45 @@ void GifImage::insertFrame(size_t index, Frame frame) {
     m_frames.insert(m_frames.begin() + ptrdiff_t(index), std::move(frame));
 }
 
+void GifImage::insertFrames(size_t index, std::vector<Frame> frames) {
+    if (index > m_frames.size())
+        throw GifError("Frame index out of range");
+    m_frames.insert(m_frames.begin() + ptrdiff_t(index), std::make_move_iterator(frames.begin()),
+                    std::make_move_iterator(frames.end()));
+}
+
+std::vector<Frame> GifImage::takeFrames(size_t first, size_t count) {
+    if (first > m_frames.size() || count > m_frames.size() - first)
+        throw GifError("Frame index out of range");
+    const auto begin = m_frames.begin() + ptrdiff_t(first);
+    std::vector<Frame> taken(std::make_move_iterator(begin),
+                             std::make_move_iterator(begin + ptrdiff_t(count)));
+    m_frames.erase(begin, begin + ptrdiff_t(count));
+    return taken;
+}
+
+void GifImage::reorderFrames(const std::vector<int>& order) {
+    if (order.size() != m_frames.size())
+        throw GifError("Frame order does not match the frames");
+    std::vector<bool> seen(order.size(), false);
+    for (const int old : order) {
+        if (old < 0 || size_t(old) >= order.size() || seen[size_t(old)])
+            throw GifError("Frame order does not match the frames");
+        seen[size_t(old)] = true;
+    }
+    std::vector<Frame> reordered;
+    reordered.reserve(order.size());
+    for (const int old : order)
+        reordered.push_back(std::move(m_frames[size_t(old)]));
+    m_frames = std::move(reordered);
+}
+
+void GifImage::replaceFrame(size_t i, Frame frame) {
+    if (i >= m_frames.size())
+        throw GifError("Frame index out of range");
+    m_frames[i] = std::move(frame);
+}
+
 void GifImage::moveFrame(size_t from, size_t to) {
     if (from >= m_frames.size() || to >= m_frames.size())
         throw GifError("Frame index out of range");

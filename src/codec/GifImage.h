@@ -88,6 +88,16 @@ public:
     Frame& appendFrame(Frame frame);
     void insertFrame(size_t index, Frame frame);
 
+    // Inserts the frames at `index`, in order.
+    void insertFrames(size_t index, std::vector<Frame> frames);
+    // Takes `count` frames from `first` out of the image.
+    std::vector<Frame> takeFrames(size_t first, size_t count);
+    // Puts the frames in a new order: order[newIndex] is the frame's old index; `order`
+    // must be a permutation of 0..frameCount() - 1.
+    void reorderFrames(const std::vector<int>& order);
+    // Replaces frame i.
+    void replaceFrame(size_t i, Frame frame);
+
     void moveFrame(size_t from, size_t to);
     void exchangeFrames(size_t i, size_t j);
     void deleteFrame(size_t i);
