@@ -6,10 +6,8 @@
 #include <new>
 #include <string>
 
-#include <QByteArray>
-#include <QFile>
-
 #include "codec/Lzw.h"
+#include "codec/SafeFile.h"
 
 namespace vorlane::gif {
 
@@ -26,6 +24,23 @@ std::string frameName(size_t index) {
 std::string hexByte(uint8_t b) {
     static const char digits[] = "0123456789ABCDEF";
     return std::string("0x") + digits[b >> 4] + digits[b & 15];
+}
+
+// Refuses data that does not start like a GIF; a shorter start that could still be
+// one passes.
+void checkGifSignature(std::span<const uint8_t> head) {
+    if (head.empty()) throw GifError("The file is empty");
+    static const char sig87[] = "GIF87a";
+    static const char sig89[] = "GIF89a";
+    const size_t n = std::min<size_t>(head.size(), 6);
+    const bool is87 = std::memcmp(head.data(), sig87, n) == 0;
+    const bool is89 = std::memcmp(head.data(), sig89, n) == 0;
+    if (!is87 && !is89) {
+        if (std::memcmp(head.data(), "GIF", std::min<size_t>(n, 3)) == 0 && n == 6)
+            throw GifError("Unsupported GIF version \"" +
+                           std::string(reinterpret_cast<const char*>(head.data()), 6) + "\"");
+        throw GifError("Not a GIF file");
+    }
 }
 
 // How far an image could be read when the data ended.
@@ -159,18 +174,7 @@ void Parser::run(GifImage& out) {
 }
 
 void Parser::readHeader() {
-    if (m_size == 0) throw GifError("The file is empty");
-    static const char sig87[] = "GIF87a";
-    static const char sig89[] = "GIF89a";
-    const size_t n = std::min<size_t>(m_size, 6);
-    const bool is87 = std::memcmp(m_data, sig87, n) == 0;
-    const bool is89 = std::memcmp(m_data, sig89, n) == 0;
-    if (!is87 && !is89) {
-        if (std::memcmp(m_data, "GIF", std::min<size_t>(n, 3)) == 0 && n == 6)
-            throw GifError("Unsupported GIF version \"" +
-                           std::string(reinterpret_cast<const char*>(m_data), 6) + "\"");
-        throw GifError("Not a GIF file");
-    }
+    checkGifSignature(std::span<const uint8_t>(m_data, m_size));
     if (m_size < 6) throw GifError("The file is truncated in its header");
     m_pos = 6;
 }
@@ -450,45 +454,13 @@ void readGif(GifImage& image, std::span<const uint8_t> bytes, const ReadLimits& 
 }
 
 void readGifFile(GifImage& image, const QString& path, const ReadLimits& limits) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw GifError("Cannot open \"" + path.toStdString() +
-                       "\": " + file.errorString().toStdString());
-    auto tooLarge = [&] {
-        return GifError("The file \"" + path.toStdString() + "\" is larger than " +
-                        std::to_string(limits.maxFileBytes) + " bytes");
-    };
-    if (uint64_t(file.size()) > limits.maxFileBytes) throw tooLarge();
-    // The reported size is read in one piece; whatever follows it (a file that grew, or
-    // a device or pipe that reports 0 and may never end) in chunks, still bounded by the
-    // limit.
-    QByteArray data;
-    try {
-        data.resize(qsizetype(file.size()));
-    } catch (const std::bad_alloc&) {
-        throw GifError("Not enough memory to read the file");
-    }
-    qint64 got = 0;
-    while (got < data.size()) {
-        const qint64 n = file.read(data.data() + got, data.size() - got);
-        if (n <= 0) break;
-        got += n;
-    }
-    data.truncate(qsizetype(got));
-    constexpr qint64 Chunk = qint64(1) << 20;
-    for (;;) {
-        const QByteArray chunk = file.read(Chunk);
-        if (chunk.isEmpty()) break;
-        if (uint64_t(data.size()) + uint64_t(chunk.size()) > limits.maxFileBytes) throw tooLarge();
-        data.append(chunk);
-    }
-    if (file.error() != QFileDevice::NoError)
-        throw GifError("Cannot read \"" + path.toStdString() +
-                       "\": " + file.errorString().toStdString());
-    readGif(image,
-            std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.constData()),
-                                     size_t(data.size())),
-            limits);
+    // The signature is checked on the first bytes, so that a device or a large file of
+    // another kind is refused before it is read.
+    ReadFileLimits fileLimits;
+    fileLimits.maxBytes = limits.maxFileBytes;
+    fileLimits.idleTimeoutMs = limits.idleTimeoutMs;
+    const Bytes data = readFileBounded(path, fileLimits, checkGifSignature);
+    readGif(image, data, limits);
 }
 
 void GifImage::load(const QString& path) {

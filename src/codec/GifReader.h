@@ -17,6 +17,9 @@ namespace vorlane::gif {
 struct ReadLimits {
     // A file is read into memory whole before parsing (load from a path).
     uint64_t maxFileBytes = uint64_t(1) << 30;
+    // A pipe or device read as a file that delivers nothing for this long fails the
+    // load rather than keeping the caller waiting.
+    int idleTimeoutMs = 10000;
     // Logical screen width x height. Every composed picture, and the canvas used to make
     // them, is screen-sized at up to 4 bytes per pixel; 2^28 pixels (for example
     // 16384 x 16384) keeps one such canvas at 1 GiB.
