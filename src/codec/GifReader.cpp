@@ -77,7 +77,7 @@ private:
     const ReadLimits& m_limits;
 
     // Records read since the last image, and the graphic control record that governs
-    // the next graphic block (the first one since the last image or plain text).
+    // the next graphic block (the last one since the last image or plain text).
     ExtensionList m_pending;
     ExtensionPtr m_governing;
     int m_controlsSinceGraphic = 0;
@@ -124,10 +124,15 @@ void Parser::run(GifImage& out) {
                 break;
             }
             if (record->isGraphicControl()) {
-                if (m_controlsSinceGraphic == 0)
-                    m_governing = record;
-                else if (m_controlsSinceGraphic == 1)
-                    m_owner.warn(messages::MultipleGraphicControls);
+                if (m_governing) {
+                    if (m_controlsSinceGraphic == 1)
+                        m_owner.warn(messages::MultipleGraphicControls);
+                    // Of several records before one graphic block the last governs, as
+                    // web browsers, gifsicle and ImageMagick read them; the earlier ones
+                    // are dropped, so the frame keeps (and saving writes) one.
+                    std::erase(m_pending, m_governing);
+                }
+                m_governing = record;
                 ++m_controlsSinceGraphic;
             } else if (record->isPlainText()) {
                 // A plain text record is a graphic block of its own: the graphic control

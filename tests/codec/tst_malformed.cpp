@@ -267,7 +267,10 @@ private Q_SLOTS:
                      .image(0, 0, 4, 3, twelve)
                      .trailer()
                      .bytes());
-        QCOMPARE(r.image.frame(0).graphicControl()->delay, uint16_t(5));
+        // The last one governs and is the only one kept.
+        QCOMPARE(r.image.frame(0).graphicControl()->delay, uint16_t(7));
+        QCOMPARE(r.image.frame(0).extensions.size(), size_t(1));
+        QVERIFY(r.image.frame(0).graphicControlRecord == r.image.frame(0).extensions[0]);
         QCOMPARE(r.warnings, QStringList{QStringLiteral(
                                  "Frame contains multiple Graphic Control Extension blocks")});
     }
