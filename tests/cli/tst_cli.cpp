@@ -470,6 +470,36 @@ private Q_SLOTS:
         }
     }
 
+    // A 100-frame animation of noise cut at 20 KB, inside some frame's image data: the
+    // frames read are written and the cut is said, naming the frame that was filled.
+    void unoptimizeOfACutFileSaysWhatWasRepaired() {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("cut.gif"));
+        const QString out = dir.filePath(QStringLiteral("out.gif"));
+        GifBuilder b;
+        b.header().screen(32, 32, palette).loop(0);
+        uint32_t seed = 1;
+        for (int f = 0; f < 100; ++f) {
+            std::vector<uint8_t> pixels(32 * 32);
+            for (auto& p : pixels)
+                p = uint8_t((seed = seed * 1103515245u + 12345u) >> 30);
+            b.graphicControl(1, 5).image(0, 0, 32, 32, pixels);
+        }
+        vorlane::test::Bytes bytes = b.trailer().bytes();
+        QVERIFY(bytes.size() > 20000);
+        bytes.resize(20000);
+        writeFile(in, bytes);
+        const Run run = runTool({QStringLiteral("unoptimize"), in, out});
+        QCOMPARE(run.status, 0);
+        GifImage written;
+        written.load(out);
+        QVERIFY(written.frameCount() > 1 && written.frameCount() < 100);
+        QCOMPARE(QString::fromUtf8(run.err),
+                 QStringLiteral("warning: %1: Frame %2 is truncated; its missing pixels are filled\n")
+                     .arg(in)
+                     .arg(written.frameCount()));
+    }
+
     // A frames run into a folder of an earlier, longer run removes the numbered pictures
     // it did not write (whatever their number of digits), and nothing else.
     void framesRemovesNumberedPicturesOfAnEarlierRun() {
