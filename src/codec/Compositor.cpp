@@ -227,7 +227,8 @@ const Bytes& IndexedCompositor::next() {
     const Frame& f = m_image.frame(i);
     const QRect r = rectOf(f);
     if (r.isEmpty()) return m_canvas;
-    if (Compositor::disposalOf(f) == Compositor::Disposal::Restore) {
+    // The last frame's disposal never applies: nothing to keep for it.
+    if (Compositor::disposalOf(f) == Compositor::Disposal::Restore && m_next < m_image.frameCount()) {
         m_saved.resize(size_t(r.width()) * r.height());
         for (int y = r.top(); y <= r.bottom(); ++y)
             std::memcpy(m_saved.data() + size_t(y - r.top()) * r.width(),

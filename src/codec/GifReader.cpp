@@ -83,6 +83,7 @@ private:
     int m_controlsSinceGraphic = 0;
 
     uint64_t m_totalPixels = 0;
+    uint64_t m_filledPixels = 0;
     uint64_t m_records = 0;
     uint64_t m_recordBlocks = 0;
     int m_lastPercent = -1;
@@ -273,6 +274,11 @@ void Parser::checkLimits(const GifImage& out, uint64_t framePixels) {
         throw GifError("The logical screen of " + std::to_string(out.screenWidth) + " x " +
                        std::to_string(out.screenHeight) + " pixels exceeds the limit of " +
                        std::to_string(m_limits.maxScreenPixels) + " pixels");
+    if (m_totalPixels + framePixels > memoryBudget(area, frames, m_limits))
+        throw GifError("The images hold more pixels than the animation shows: " +
+                       std::to_string(m_totalPixels + framePixels) + " pixels in " +
+                       std::to_string(frames) + " images of " + std::to_string(out.screenWidth) +
+                       " x " + std::to_string(out.screenHeight) + " pixels");
     if (area * frames > m_limits.maxComposedPixels)
         throw GifError("The animation is too large to open: " + std::to_string(frames) +
                        " images of " + std::to_string(out.screenWidth) + " x " +
@@ -366,6 +372,12 @@ ImageOutcome Parser::readImage(GifImage& out) {
         // Short image data, whether the file is cut or the stream just ends early: the
         // rows decoded so far are kept and the rest shows as transparent when the frame
         // has a transparent colour, else as colour 0, as web browsers show such images.
+        m_filledPixels += pixelCount - decoded.written;
+        if (m_filledPixels > m_limits.maxFilledPixels)
+            throw GifError(frameName(index) + " lacks the image data of " +
+                           std::to_string(pixelCount - decoded.written) +
+                           " pixels: more than the limit of " +
+                           std::to_string(m_limits.maxFilledPixels) + " filled pixels");
         const GraphicControl* control = frame.graphicControl();
         const uint8_t fill = control && control->transparent ? control->transparentIndex : 0;
         std::fill(target + decoded.written, target + pixelCount, fill);
@@ -466,6 +478,10 @@ void readGifFile(GifImage& image, const QString& path, const ReadLimits& limits)
     fileLimits.idleTimeoutMs = limits.idleTimeoutMs;
     const Bytes data = readFileBounded(path, fileLimits, checkGifSignature);
     readGif(image, data, limits);
+}
+
+uint64_t memoryBudget(uint64_t screenPixels, uint64_t frames, const ReadLimits& limits) {
+    return screenPixels * frames + screenPixels * frames / 2 + limits.budgetSlackBytes;
 }
 
 void GifImage::load(const QString& path) {

@@ -23,6 +23,7 @@ namespace {
 // therefore marks an empty slot of the colour table below.
 constexpr uint32_t NoColor = 1;
 constexpr int Slots = 256;
+constexpr uint64_t MaxGeneralScreenPixels = uint64_t(1) << 26;
 
 // The colours on screen: how many pixels show each one and which palette slot it holds.
 // Counting incrementally lets each frame reuse the palette of the one before and change
@@ -384,6 +385,10 @@ GifImage unoptimize(const GifImage& source) {
         return result;
     }
 
+    // More colours: a 32-bit canvas, copies of the parts each step changes, and one or
+    // two index canvases, up to 14 bytes a pixel; 2^26 pixels keep that under 1 GiB.
+    if (uint64_t(source.screenWidth) * source.screenHeight > MaxGeneralScreenPixels)
+        throw GifError("Logical screen too large to compose");
     Compositor compositor(source);
     const int width = compositor.width();
     const int height = compositor.height();

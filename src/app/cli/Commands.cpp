@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -229,6 +230,9 @@ int unoptimize(const QString& in, const QString& out, const Options& options) {
 int optimize(const QString& in, const QString& out, const Options& options) {
     return guarded(in, [&] {
         const GifImage source = loadGif(in, options);
+        // Refused before the work of unoptimizing, not after it.
+        if (uint64_t(source.screenWidth) * source.screenHeight > MaxOptimizedScreenPixels)
+            throw FileFailure{in, QStringLiteral("Logical screen too large to optimize")};
         GifImage image = gif::unoptimize(source);
         // The settings of the editor's optimised save: every option but colour reduction.
         OptimizeOptions options;
@@ -251,12 +255,33 @@ int frames(const QString& in, const QString& dir, const Options& options) {
         if (target.exists() && !target.isDir()) return fail(dir, QStringLiteral("not a directory"));
         if (!QDir().mkpath(dir)) return fail(dir, QStringLiteral("cannot create the directory"));
         const QDir folder(dir);
-        Compositor compositor(image);
         const size_t count = image.frameCount();
-        for (size_t i = 0; i < count; ++i) {
-            const QImage picture = compositor.picture(i);
-            const QString name = folder.filePath(frameFileName(i, count));
-            on(name, [&] { writePng(picture, name); });
+        // The pictures are written straight from the canvas, without a copy: at one
+        // byte per pixel (a palette picture with a transparent entry) when the frames
+        // draw at most 255 colours in all, else at 32 bits.
+        if (std::optional<IndexedCompositor> indexed = IndexedCompositor::make(image)) {
+            QList<QRgb> palette;
+            for (const Rgb& c : indexed->colors())
+                palette.push_back(qRgb(c.r, c.g, c.b));
+            palette.push_back(qRgba(0, 0, 0, 0));
+            for (size_t i = 0; i < count; ++i) {
+                const Bytes& canvas = indexed->next();
+                QImage picture(canvas.data(), indexed->width(), indexed->height(),
+                               indexed->width(), QImage::Format_Indexed8);
+                picture.setColorTable(palette);
+                const QString name = folder.filePath(frameFileName(i, count));
+                on(name, [&] { writePng(picture, name); });
+            }
+        } else {
+            Compositor compositor(image);
+            for (size_t i = 0; i < count; ++i) {
+                const uint32_t* canvas = compositor.compose(i);
+                const QImage picture(reinterpret_cast<const uchar*>(canvas), compositor.width(),
+                                     compositor.height(), qsizetype(compositor.width()) * 4,
+                                     QImage::Format_ARGB32);
+                const QString name = folder.filePath(frameFileName(i, count));
+                on(name, [&] { writePng(picture, name); });
+            }
         }
         // Numbered pictures of an earlier run beyond this one's frames (or numbered with
         // another number of digits) would read as part of this animation; they go.
