@@ -88,7 +88,7 @@ private:
     uint64_t m_recordBlocks = 0;
     int m_lastPercent = -1;
     Bytes m_lzwData;  // the current image's sub-block payloads joined, reused
-    Bytes m_rowOrder; // decoded rows of an interlaced image before reordering, reused
+    Bytes m_row; // one row of an interlaced image while its rows are reordered, reused
 };
 
 void Parser::run(GifImage& out) {
@@ -356,10 +356,6 @@ ImageOutcome Parser::readImage(GifImage& out) {
 
     Bytes pixels(pixelCount);
     uint8_t* target = pixels.data();
-    if (frame.interlaced) {
-        m_rowOrder.resize(pixelCount);
-        target = m_rowOrder.data();
-    }
     lzw::DecodeResult decoded;
     try {
         decoded = lzw::decode(m_lzwData, minCodeSize, target, pixelCount);
@@ -395,15 +391,37 @@ ImageOutcome Parser::readImage(GifImage& out) {
 
     if (frame.interlaced) {
         // Rows are stored in four passes: every 8th row from 0, every 8th from 4, every
-        // 4th from 2, every 2nd from 1.
+        // 4th from 2, every 2nd from 1. They are put in display order in place, one cycle
+        // of the permutation at a time, so that a large frame needs no second copy.
         static constexpr int start[4] = {0, 4, 2, 1};
         static constexpr int step[4] = {8, 8, 4, 2};
-        const uint8_t* row = m_rowOrder.data();
+        std::vector<uint32_t> shownAt; // stored row -> displayed row
+        shownAt.reserve(height);
         for (int pass = 0; pass < 4; ++pass)
-            for (size_t y = size_t(start[pass]); y < height; y += size_t(step[pass])) {
-                std::memcpy(pixels.data() + y * width, row, width);
-                row += width;
+            for (uint32_t y = uint32_t(start[pass]); y < height; y += uint32_t(step[pass]))
+                shownAt.push_back(y);
+        std::vector<bool> placed(height, false);
+        m_row.resize(width);
+        for (uint32_t first = 0; first < height; ++first) {
+            if (placed[first]) continue;
+            // Follow the cycle: the row stored at `first` goes to shownAt[first], whose
+            // row goes on in turn, until the cycle closes.
+            std::memcpy(m_row.data(), pixels.data() + size_t(first) * width, width);
+            uint32_t from = first;
+            for (;;) {
+                placed[from] = true;
+                const uint32_t to = shownAt[from];
+                if (to == first) {
+                    std::memcpy(pixels.data() + size_t(to) * width, m_row.data(), width);
+                    break;
+                }
+                // The row displaced at `to` is the stored row `to`: swap it into the
+                // buffer and carry it on.
+                std::swap_ranges(m_row.begin(), m_row.end(),
+                                 pixels.begin() + ptrdiff_t(size_t(to) * width));
+                from = to;
             }
+        }
     }
     frame.setPixels(width, height, std::move(pixels));
     m_totalPixels += pixelCount;
