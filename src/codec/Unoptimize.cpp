@@ -361,6 +361,9 @@ GifImage unoptimize(const GifImage& source) {
         const int height = indexed->height();
         ColorTable withTransparent = indexed->colors();
         withTransparent.push_back(transparentRgb);
+        // The transparent entry must not share its colour with a drawn one (see below).
+        withTransparent.back() =
+            colorNotIn(withTransparent, indexed->transparentIndex(), transparentRgb);
         for (size_t i = 0; i < n; ++i) {
             const Frame& from = source.frame(i);
             Frame frame;
