@@ -14,6 +14,10 @@
 //   bench_codec budget FILE         the memory budget of opening FILE in KiB: 1.5 x the
 //                                   bytes of all composed frames at one byte per pixel,
 //                                   plus 64 MiB
+//   bench_codec import PICTURE      adds the picture as a frame the way Add does (the
+//                                   picture import, its reduction, GifImage::addFrame),
+//                                   for measuring its peak memory from outside: "W H
+//                                   BUDGET_KIB", the budget of the one-frame animation
 
 #include <algorithm>
 #include <chrono>
@@ -27,10 +31,12 @@
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QString>
 
 #include "codec/Compositor.h"
 #include "codec/GifImage.h"
+#include "formats/PictureImport.h"
 
 using namespace vorlane::gif;
 
@@ -129,6 +135,20 @@ int budget(const char* path) {
     return 0;
 }
 
+int import(const char* path) {
+    const vorlane::formats::PictureImport importer;
+    QImage picture = importer.load(QString::fromLocal8Bit(path));
+    if (picture.isNull()) throw GifError(std::string("cannot import ") + path);
+    QImage reduced = vorlane::formats::PictureImport::reduce(picture);
+    picture = QImage();
+    GifImage image;
+    const Frame& frame = image.addFrame(reduced);
+    const double composed = double(frame.width()) * double(frame.height());
+    std::printf("%d %d %.0f\n", int(frame.width()), int(frame.height()),
+                (1.5 * composed + 64.0 * 1024 * 1024) / 1024.0);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -139,8 +159,9 @@ int main(int argc, char** argv) {
             return write(std::atoi(argv[2]), argv[3]);
         if (argc == 4 && std::strcmp(argv[1], "same") == 0) return same(argv[2], argv[3]);
         if (argc == 3 && std::strcmp(argv[1], "budget") == 0) return budget(argv[2]);
+        if (argc == 3 && std::strcmp(argv[1], "import") == 0) return import(argv[2]);
         std::fprintf(stderr, "usage: bench_codec read RUNS FILE... | write RUNS FILE | same A B "
-                             "| budget FILE\n");
+                             "| budget FILE | import PICTURE\n");
         return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_codec: %s\n", e.what());

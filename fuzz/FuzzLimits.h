@@ -18,6 +18,10 @@ inline gif::ReadLimits fuzzLimits() {
     limits.maxComposedPixels = 1 << 23;
     limits.maxRecords = 4096;
     limits.maxRecordBlocks = 1 << 16;
+    // The screen limit is 1/256 of the default; the slack and the fill limit shrink with
+    // it, so that the memory budget's ratio is what holds (HeapBudget.h).
+    limits.maxFilledPixels = 1 << 18;
+    limits.budgetSlackBytes = 1 << 18;
     return limits;
 }
 

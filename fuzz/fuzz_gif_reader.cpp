@@ -4,8 +4,9 @@
 // compose at every frame, save, and read back with the same frames and pixel indices;
 // unoptimizing it (as opening does) must show what it shows at every frame wherever that
 // picture fits in 256 colours; optimizing the result (as the optimized save does) must
-// show exactly what the unoptimized image shows. Anything else (a crash, a sanitizer
-// report, another exception, a changed picture) is a finding.
+// show exactly what the unoptimized image shows. Reading and unoptimizing (at one byte a
+// pixel) must keep to the memory budget's ratio (HeapBudget.h). Anything else (a crash, a
+// sanitizer report, another exception, a changed picture) is a finding.
 
 #include <algorithm>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "FuzzLimits.h"
+#include "HeapBudget.h"
 #include "codec/Compositor.h"
 #include "codec/GifImage.h"
 #include "codec/GifReader.h"
@@ -85,12 +87,18 @@ std::vector<std::pair<uint64_t, std::vector<uint32_t>>> shownOverTime(const GifI
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ReadLimits limits = vorlane::fuzz::fuzzLimits();
+    using vorlane::fuzz::checkHeapBudget;
+    using vorlane::fuzz::HeapWatch;
     GifImage image;
+    HeapWatch::start();
+    const size_t beforeReading = HeapWatch::current();
     try {
         readGif(image, std::span(data, size), limits);
     } catch (const GifError&) {
         return 0;
     }
+    const uint64_t screenPixels = uint64_t(image.screenWidth) * image.screenHeight;
+    checkHeapBudget("reading", beforeReading, screenPixels, image.frameCount(), size, limits);
 
     Compositor compositor(image);
     for (size_t i = 0; i < image.frameCount(); ++i)
@@ -128,11 +136,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Opening: every frame becomes the picture shown at it.
     GifImage opened;
+    // At one byte a pixel (at most 255 colours drawn) unoptimizing keeps to the budget;
+    // the general way is bounded by its screen ceiling instead.
+    const bool indexed = IndexedCompositor::make(image).has_value();
+    HeapWatch::start();
+    const size_t beforeOpening = HeapWatch::current();
     try {
         opened = unoptimize(image);
     } catch (const GifError&) {
         return 0; // a limit of the compositor; opening reports it
     }
+    if (indexed)
+        checkHeapBudget("unoptimizing", beforeOpening, screenPixels, image.frameCount(), size,
+                        limits);
     compareShown(image, opened, true, "unoptimizing changed what a frame shows");
 
     // The optimized save: crop, merge, clean-up and colour tables.

@@ -2,8 +2,8 @@
 // Fuzz target: picture import on arbitrary bytes. The first byte chooses a registered
 // format (its index, modulo the number of formats), the rest is the file's content; the
 // input then goes through loadData() and, when it decodes, reduce(). A decoded picture
-// must be opaque 32-bit within the limits, and its reduction an 8-bit picture of the same
-// size with at most 256 colours. Anything else (a crash, a sanitizer report, an exception
+// must be opaque (32-bit, or 8-bit with a palette) within the limits, and its reduction
+// an 8-bit picture of the same size with at most 256 colours. Anything else (a crash, a sanitizer report, an exception
 // other than GifError from reduce, a wrong result) is a finding.
 //
 // With VORLANE_PICTURE_SEEDS set to a folder, the target first writes there one small
@@ -81,10 +81,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QImage picture = importer().loadData(bytes, format.extension);
     if (picture.isNull()) return 0;
     const formats::ImportLimits limits = importer().limits();
-    if (picture.format() != QImage::Format_RGB32 || picture.width() > limits.maxSide ||
+    const bool palette = picture.format() == QImage::Format_Indexed8;
+    if ((!palette && picture.format() != QImage::Format_RGB32) || picture.hasAlphaChannel() ||
+        picture.width() > limits.maxSide ||
         picture.height() > limits.maxSide ||
         qint64(picture.width()) * picture.height() > limits.maxPixels)
-        finding("decoded picture not opaque 32-bit within the limits");
+        finding("decoded picture not opaque 32-bit or 8-bit within the limits");
     try {
         const QImage reduced = PictureImport::reduce(picture);
         if (reduced.format() != QImage::Format_Indexed8 || reduced.size() != picture.size() ||

@@ -13,7 +13,7 @@
 namespace {
 
 const char* const usageText =
-    "Usage: vorlane-gif-cli COMMAND ARGUMENTS\n"
+    "Usage: vorlane-gif-cli [--strict] COMMAND ARGUMENTS\n"
     "\n"
     "Commands:\n"
     "  info FILE                  describe a GIF: screen, loop count, comment, frames\n"
@@ -26,9 +26,19 @@ const char* const usageText =
     "  resave IN OUT              read and write a GIF unchanged (times the codec alone)\n"
     "  --help                     show this text\n"
     "\n"
-    "Exit status: 0 on success, 1 when reading or writing failed, 2 on a usage error.\n"
-    "Outputs are written to a temporary name and renamed, so a failure never leaves a\n"
-    "partly written file.\n";
+    "Options (before or after the command):\n"
+    "  --strict                   fail when the reader had to repair or ignore anything\n"
+    "                             in an input (a cut file, bytes after the end, ...)\n"
+    "\n"
+    "Every problem the reader repaired or ignored is written to standard error as\n"
+    "\"warning: FILE: MESSAGE\"; without --strict the command goes on.\n"
+    "frames also removes the numbered pictures (NNN.png) that an earlier run left in DIR\n"
+    "beyond this run's frames; other files there stay.\n"
+    "\n"
+    "Exit status: 0 on success, 1 when reading or writing failed (or a warning with\n"
+    "--strict), 2 on a usage error. Outputs are written to a temporary name and renamed,\n"
+    "so a failure never leaves a partly written file or a damaged earlier one; an output\n"
+    "that is a pipe or a device is written into, never replaced.\n";
 
 int usageError(const char* message) {
     std::fprintf(stderr, "vorlane-gif-cli: %s\n\n%s", message, usageText);
@@ -38,16 +48,23 @@ int usageError(const char* message) {
 struct Command {
     const char* name;
     int arguments;
-    int (*run)(const QStringList& args);
+    int (*run)(const QStringList& args, const vorlane::cli::Options& options);
 };
 
+using vorlane::cli::Options;
 const Command commands[] = {
-    {"info", 1, [](const QStringList& a) { return vorlane::cli::info(a[0], stdout); }},
-    {"unoptimize", 2, [](const QStringList& a) { return vorlane::cli::unoptimize(a[0], a[1]); }},
-    {"optimize", 2, [](const QStringList& a) { return vorlane::cli::optimize(a[0], a[1]); }},
-    {"frames", 2, [](const QStringList& a) { return vorlane::cli::frames(a[0], a[1]); }},
-    {"quantize", 2, [](const QStringList& a) { return vorlane::cli::quantize(a[0], a[1]); }},
-    {"resave", 2, [](const QStringList& a) { return vorlane::cli::resave(a[0], a[1]); }},
+    {"info", 1,
+     [](const QStringList& a, const Options& o) { return vorlane::cli::info(a[0], stdout, o); }},
+    {"unoptimize", 2,
+     [](const QStringList& a, const Options& o) { return vorlane::cli::unoptimize(a[0], a[1], o); }},
+    {"optimize", 2,
+     [](const QStringList& a, const Options& o) { return vorlane::cli::optimize(a[0], a[1], o); }},
+    {"frames", 2,
+     [](const QStringList& a, const Options& o) { return vorlane::cli::frames(a[0], a[1], o); }},
+    {"quantize", 2,
+     [](const QStringList& a, const Options&) { return vorlane::cli::quantize(a[0], a[1]); }},
+    {"resave", 2,
+     [](const QStringList& a, const Options& o) { return vorlane::cli::resave(a[0], a[1], o); }},
 };
 
 } // namespace
@@ -58,26 +75,30 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vorlane-gif-cli"));
 
-    if (argc < 2) return usageError("no command given");
-    const char* name = argv[1];
-    if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0 ||
-        std::strcmp(name, "help") == 0) {
+    // Arguments are taken from the application, which decodes them from the locale's
+    // encoding; options may stand anywhere.
+    QStringList args = QCoreApplication::arguments().mid(1);
+    Options options;
+    options.strict = args.removeAll(QStringLiteral("--strict")) > 0;
+
+    if (args.isEmpty()) return usageError("no command given");
+    const QString name = args.takeFirst();
+    if (name == QLatin1String("--help") || name == QLatin1String("-h") ||
+        name == QLatin1String("help")) {
         std::fputs(usageText, stdout);
         return vorlane::cli::ExitOk;
     }
 
     for (const Command& command : commands) {
-        if (std::strcmp(name, command.name) != 0) continue;
-        if (argc - 2 != command.arguments) {
+        if (name != QLatin1String(command.name)) continue;
+        if (args.size() != command.arguments) {
             std::fprintf(stderr, "vorlane-gif-cli: %s takes %d argument%s\n\n%s", command.name,
                          command.arguments, command.arguments == 1 ? "" : "s", usageText);
             return vorlane::cli::ExitUsage;
         }
-        // Arguments are taken from the application, which decodes them from the
-        // locale's encoding.
-        const QStringList args = QCoreApplication::arguments().mid(2);
-        return command.run(args);
+        return command.run(args, options);
     }
-    std::fprintf(stderr, "vorlane-gif-cli: unknown command \"%s\"\n\n%s", name, usageText);
+    std::fprintf(stderr, "vorlane-gif-cli: unknown command \"%s\"\n\n%s", qUtf8Printable(name),
+                 usageText);
     return vorlane::cli::ExitUsage;
 }

@@ -157,4 +157,98 @@ QImage Compositor::picture(size_t i) {
     return result;
 }
 
+std::optional<IndexedCompositor> IndexedCompositor::make(const GifImage& image) {
+    IndexedCompositor c(image);
+    c.m_width = image.screenWidth;
+    c.m_height = image.screenHeight;
+    if (uint64_t(c.m_width) * uint64_t(c.m_height) > ReadLimits{}.maxScreenPixels)
+        throw GifError("Logical screen too large to compose");
+    // The colours drawn, in the order first drawn; every index a frame uses gets one.
+    std::vector<std::pair<uint32_t, uint8_t>> known; // 0xRRGGBB, entry; short, searched
+    auto entryOf = [&](Rgb rgb) -> int {
+        const uint32_t key = uint32_t(rgb.r) << 16 | uint32_t(rgb.g) << 8 | rgb.b;
+        for (const auto& [color, entry] : known)
+            if (color == key) return entry;
+        if (known.size() >= 255) return -1;
+        known.emplace_back(key, uint8_t(known.size()));
+        c.m_colors.push_back(rgb);
+        return known.back().second;
+    };
+    c.m_maps.resize(image.frameCount());
+    for (size_t i = 0; i < image.frameCount(); ++i) {
+        const Frame& f = image.frame(i);
+        std::array<bool, 256> used{};
+        for (uint8_t v : f.pixels())
+            used[v] = true;
+        const GraphicControl* gc = f.graphicControl();
+        const bool keyed = gc && gc->transparent;
+        const ColorTable& table = image.activeColors(i);
+        auto& map = c.m_maps[i];
+        map.fill(0);
+        for (size_t v = 0; v < 256; ++v) {
+            if (!used[v] || (keyed && v == gc->transparentIndex)) continue;
+            // As the 32-bit composition draws them: indices beyond the table are black.
+            const int entry = entryOf(v < table.size() ? table[v] : Rgb{});
+            if (entry < 0) return std::nullopt;
+            map[v] = uint8_t(entry);
+        }
+    }
+    // The transparent entry follows the colours; the maps name it for keyed pixels.
+    for (size_t i = 0; i < image.frameCount(); ++i)
+        if (const GraphicControl* gc = image.frame(i).graphicControl(); gc && gc->transparent)
+            c.m_maps[i][gc->transparentIndex] = c.transparentIndex();
+    c.m_canvas.assign(size_t(c.m_width) * size_t(c.m_height), c.transparentIndex());
+    return c;
+}
+
+const Bytes& IndexedCompositor::next() {
+    if (m_next >= m_image.frameCount()) throw GifError("Frame index out of range");
+    const uint8_t clear = transparentIndex();
+    const QRect screen(0, 0, m_width, m_height);
+    auto rectOf = [&](const Frame& f) {
+        return f.hasPixels() ? QRect(f.left, f.top, f.width(), f.height()).intersected(screen)
+                             : QRect();
+    };
+    if (m_next > 0) {
+        const Frame& previous = m_image.frame(m_next - 1);
+        const QRect r = rectOf(previous);
+        const Compositor::Disposal d = Compositor::disposalOf(previous);
+        if (!r.isEmpty() && d != Compositor::Disposal::Keep)
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                uint8_t* dst = m_canvas.data() + size_t(y) * m_width + r.left();
+                if (d == Compositor::Disposal::Clear)
+                    std::memset(dst, clear, size_t(r.width()));
+                else
+                    std::memcpy(dst, m_saved.data() + size_t(y - r.top()) * r.width(),
+                                size_t(r.width()));
+            }
+    }
+    const size_t i = m_next++;
+    const Frame& f = m_image.frame(i);
+    const QRect r = rectOf(f);
+    if (r.isEmpty()) return m_canvas;
+    // The last frame's disposal never applies: nothing to keep for it.
+    if (Compositor::disposalOf(f) == Compositor::Disposal::Restore && m_next < m_image.frameCount()) {
+        m_saved.resize(size_t(r.width()) * r.height());
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            std::memcpy(m_saved.data() + size_t(y - r.top()) * r.width(),
+                        m_canvas.data() + size_t(y) * m_width + r.left(), size_t(r.width()));
+    }
+    const auto& map = m_maps[i];
+    const int skipX = r.left() - f.left;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        const uint8_t* src = f.pixels().data() + size_t(y - f.top) * f.width() + skipX;
+        uint8_t* dst = m_canvas.data() + size_t(y) * m_width + r.left();
+        for (int x = 0; x < r.width(); ++x) {
+            const uint8_t v = map[src[x]];
+            if (v != clear) dst[x] = v;
+        }
+    }
+    return m_canvas;
+}
+
+bool IndexedCompositor::showsTransparency() const {
+    return std::memchr(m_canvas.data(), transparentIndex(), m_canvas.size()) != nullptr;
+}
+
 } // namespace vorlane::gif

@@ -15,7 +15,9 @@
 // code leaves it. Code 4 acts like 3 and codes 5-7 like 1, as in browsers; a frame
 // without a graphic control record is code 0 and opaque.
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include <QImage>
@@ -76,6 +78,45 @@ private:
     std::vector<uint32_t> m_canvas;
     std::vector<uint32_t> m_saved; // what frame m_last covered, for restore to previous
     long long m_last = -1;         // index of the frame the canvas shows, -1 for none
+};
+
+// Composition at one byte per pixel, for the common animation whose frames draw at most
+// 255 distinct colours in all (one global table, or local tables that repeat colours):
+// the canvas holds an index into colors(), the union of every colour drawn, with
+// transparentIndex() (colors().size()) where nothing is drawn. It follows the rules
+// above exactly, at a quarter of the 32-bit canvas's memory. Frames are composed in
+// order, each once.
+class IndexedCompositor {
+public:
+    // Null when the frames draw more than 255 colours. Throws GifError for a screen
+    // larger than files may declare.
+    static std::optional<IndexedCompositor> make(const GifImage& image);
+
+    const ColorTable& colors() const { return m_colors; }
+    uint8_t transparentIndex() const { return uint8_t(m_colors.size()); }
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+
+    // Composes the next frame (0 first) and returns the canvas, width() per row.
+    const Bytes& next();
+    // The canvas, moved out: for the last frame, so that its copy is not needed.
+    Bytes take() { return std::move(m_canvas); }
+    // Whether the canvas shows a transparent pixel.
+    bool showsTransparency() const;
+
+private:
+    explicit IndexedCompositor(const GifImage& image) : m_image(image) {}
+
+    const GifImage& m_image;
+    int m_width = 0;
+    int m_height = 0;
+    ColorTable m_colors;
+    // Per frame, each index's entry in m_colors (the transparent index for the frame's
+    // transparent colour).
+    std::vector<std::array<uint8_t, 256>> m_maps;
+    Bytes m_canvas;
+    Bytes m_saved; // what the frame shown last covered, for restore to previous
+    size_t m_next = 0;
 };
 
 } // namespace vorlane::gif

@@ -49,8 +49,8 @@ public:
     void load(const QString& path);
     void load(std::span<const uint8_t> bytes);
     // Write the image. Throws GifError ("Cannot save empty GIF" without frames).
-    // Saving to a path writes a temporary file beside it and renames it over the
-    // target, so a failure leaves an existing file untouched. Reports "Saving".
+    // Saving to a path goes through writeFileSafely (SafeFile.h): a failure leaves an
+    // existing file untouched and says the system's reason. Reports "Saving".
     void save(const QString& path) const;
     Bytes saveToBytes() const;
 

@@ -6,10 +6,8 @@
 #include <new>
 #include <string>
 
-#include <QByteArray>
-#include <QFile>
-
 #include "codec/Lzw.h"
+#include "codec/SafeFile.h"
 
 namespace vorlane::gif {
 
@@ -26,6 +24,23 @@ std::string frameName(size_t index) {
 std::string hexByte(uint8_t b) {
     static const char digits[] = "0123456789ABCDEF";
     return std::string("0x") + digits[b >> 4] + digits[b & 15];
+}
+
+// Refuses data that does not start like a GIF; a shorter start that could still be
+// one passes.
+void checkGifSignature(std::span<const uint8_t> head) {
+    if (head.empty()) throw GifError("The file is empty");
+    static const char sig87[] = "GIF87a";
+    static const char sig89[] = "GIF89a";
+    const size_t n = std::min<size_t>(head.size(), 6);
+    const bool is87 = std::memcmp(head.data(), sig87, n) == 0;
+    const bool is89 = std::memcmp(head.data(), sig89, n) == 0;
+    if (!is87 && !is89) {
+        if (std::memcmp(head.data(), "GIF", std::min<size_t>(n, 3)) == 0 && n == 6)
+            throw GifError("Unsupported GIF version \"" +
+                           std::string(reinterpret_cast<const char*>(head.data()), 6) + "\"");
+        throw GifError("Not a GIF file");
+    }
 }
 
 // How far an image could be read when the data ended.
@@ -62,17 +77,18 @@ private:
     const ReadLimits& m_limits;
 
     // Records read since the last image, and the graphic control record that governs
-    // the next graphic block (the first one since the last image or plain text).
+    // the next graphic block (the last one since the last image or plain text).
     ExtensionList m_pending;
     ExtensionPtr m_governing;
     int m_controlsSinceGraphic = 0;
 
     uint64_t m_totalPixels = 0;
+    uint64_t m_filledPixels = 0;
     uint64_t m_records = 0;
     uint64_t m_recordBlocks = 0;
     int m_lastPercent = -1;
     Bytes m_lzwData;  // the current image's sub-block payloads joined, reused
-    Bytes m_rowOrder; // decoded rows of an interlaced image before reordering, reused
+    Bytes m_row; // one row of an interlaced image while its rows are reordered, reused
 };
 
 void Parser::run(GifImage& out) {
@@ -109,10 +125,15 @@ void Parser::run(GifImage& out) {
                 break;
             }
             if (record->isGraphicControl()) {
-                if (m_controlsSinceGraphic == 0)
-                    m_governing = record;
-                else if (m_controlsSinceGraphic == 1)
-                    m_owner.warn(messages::MultipleGraphicControls);
+                if (m_governing) {
+                    if (m_controlsSinceGraphic == 1)
+                        m_owner.warn(messages::MultipleGraphicControls);
+                    // Of several records before one graphic block the last governs, as
+                    // web browsers, gifsicle and ImageMagick read them; the earlier ones
+                    // are dropped, so the frame keeps (and saving writes) one.
+                    std::erase(m_pending, m_governing);
+                }
+                m_governing = record;
                 ++m_controlsSinceGraphic;
             } else if (record->isPlainText()) {
                 // A plain text record is a graphic block of its own: the graphic control
@@ -159,18 +180,7 @@ void Parser::run(GifImage& out) {
 }
 
 void Parser::readHeader() {
-    if (m_size == 0) throw GifError("The file is empty");
-    static const char sig87[] = "GIF87a";
-    static const char sig89[] = "GIF89a";
-    const size_t n = std::min<size_t>(m_size, 6);
-    const bool is87 = std::memcmp(m_data, sig87, n) == 0;
-    const bool is89 = std::memcmp(m_data, sig89, n) == 0;
-    if (!is87 && !is89) {
-        if (std::memcmp(m_data, "GIF", std::min<size_t>(n, 3)) == 0 && n == 6)
-            throw GifError("Unsupported GIF version \"" +
-                           std::string(reinterpret_cast<const char*>(m_data), 6) + "\"");
-        throw GifError("Not a GIF file");
-    }
+    checkGifSignature(std::span<const uint8_t>(m_data, m_size));
     if (m_size < 6) throw GifError("The file is truncated in its header");
     m_pos = 6;
 }
@@ -264,6 +274,11 @@ void Parser::checkLimits(const GifImage& out, uint64_t framePixels) {
         throw GifError("The logical screen of " + std::to_string(out.screenWidth) + " x " +
                        std::to_string(out.screenHeight) + " pixels exceeds the limit of " +
                        std::to_string(m_limits.maxScreenPixels) + " pixels");
+    if (m_totalPixels + framePixels > memoryBudget(area, frames, m_limits))
+        throw GifError("The images hold more pixels than the animation shows: " +
+                       std::to_string(m_totalPixels + framePixels) + " pixels in " +
+                       std::to_string(frames) + " images of " + std::to_string(out.screenWidth) +
+                       " x " + std::to_string(out.screenHeight) + " pixels");
     if (area * frames > m_limits.maxComposedPixels)
         throw GifError("The animation is too large to open: " + std::to_string(frames) +
                        " images of " + std::to_string(out.screenWidth) + " x " +
@@ -341,10 +356,6 @@ ImageOutcome Parser::readImage(GifImage& out) {
 
     Bytes pixels(pixelCount);
     uint8_t* target = pixels.data();
-    if (frame.interlaced) {
-        m_rowOrder.resize(pixelCount);
-        target = m_rowOrder.data();
-    }
     lzw::DecodeResult decoded;
     try {
         decoded = lzw::decode(m_lzwData, minCodeSize, target, pixelCount);
@@ -357,6 +368,12 @@ ImageOutcome Parser::readImage(GifImage& out) {
         // Short image data, whether the file is cut or the stream just ends early: the
         // rows decoded so far are kept and the rest shows as transparent when the frame
         // has a transparent colour, else as colour 0, as web browsers show such images.
+        m_filledPixels += pixelCount - decoded.written;
+        if (m_filledPixels > m_limits.maxFilledPixels)
+            throw GifError(frameName(index) + " lacks the image data of " +
+                           std::to_string(pixelCount - decoded.written) +
+                           " pixels: more than the limit of " +
+                           std::to_string(m_limits.maxFilledPixels) + " filled pixels");
         const GraphicControl* control = frame.graphicControl();
         const uint8_t fill = control && control->transparent ? control->transparentIndex : 0;
         std::fill(target + decoded.written, target + pixelCount, fill);
@@ -374,15 +391,37 @@ ImageOutcome Parser::readImage(GifImage& out) {
 
     if (frame.interlaced) {
         // Rows are stored in four passes: every 8th row from 0, every 8th from 4, every
-        // 4th from 2, every 2nd from 1.
+        // 4th from 2, every 2nd from 1. They are put in display order in place, one cycle
+        // of the permutation at a time, so that a large frame needs no second copy.
         static constexpr int start[4] = {0, 4, 2, 1};
         static constexpr int step[4] = {8, 8, 4, 2};
-        const uint8_t* row = m_rowOrder.data();
+        std::vector<uint32_t> shownAt; // stored row -> displayed row
+        shownAt.reserve(height);
         for (int pass = 0; pass < 4; ++pass)
-            for (size_t y = size_t(start[pass]); y < height; y += size_t(step[pass])) {
-                std::memcpy(pixels.data() + y * width, row, width);
-                row += width;
+            for (uint32_t y = uint32_t(start[pass]); y < height; y += uint32_t(step[pass]))
+                shownAt.push_back(y);
+        std::vector<bool> placed(height, false);
+        m_row.resize(width);
+        for (uint32_t first = 0; first < height; ++first) {
+            if (placed[first]) continue;
+            // Follow the cycle: the row stored at `first` goes to shownAt[first], whose
+            // row goes on in turn, until the cycle closes.
+            std::memcpy(m_row.data(), pixels.data() + size_t(first) * width, width);
+            uint32_t from = first;
+            for (;;) {
+                placed[from] = true;
+                const uint32_t to = shownAt[from];
+                if (to == first) {
+                    std::memcpy(pixels.data() + size_t(to) * width, m_row.data(), width);
+                    break;
+                }
+                // The row displaced at `to` is the stored row `to`: swap it into the
+                // buffer and carry it on.
+                std::swap_ranges(m_row.begin(), m_row.end(),
+                                 pixels.begin() + ptrdiff_t(size_t(to) * width));
+                from = to;
             }
+        }
     }
     frame.setPixels(width, height, std::move(pixels));
     m_totalPixels += pixelCount;
@@ -450,45 +489,17 @@ void readGif(GifImage& image, std::span<const uint8_t> bytes, const ReadLimits& 
 }
 
 void readGifFile(GifImage& image, const QString& path, const ReadLimits& limits) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw GifError("Cannot open \"" + path.toStdString() +
-                       "\": " + file.errorString().toStdString());
-    auto tooLarge = [&] {
-        return GifError("The file \"" + path.toStdString() + "\" is larger than " +
-                        std::to_string(limits.maxFileBytes) + " bytes");
-    };
-    if (uint64_t(file.size()) > limits.maxFileBytes) throw tooLarge();
-    // The reported size is read in one piece; whatever follows it (a file that grew, or
-    // a device or pipe that reports 0 and may never end) in chunks, still bounded by the
-    // limit.
-    QByteArray data;
-    try {
-        data.resize(qsizetype(file.size()));
-    } catch (const std::bad_alloc&) {
-        throw GifError("Not enough memory to read the file");
-    }
-    qint64 got = 0;
-    while (got < data.size()) {
-        const qint64 n = file.read(data.data() + got, data.size() - got);
-        if (n <= 0) break;
-        got += n;
-    }
-    data.truncate(qsizetype(got));
-    constexpr qint64 Chunk = qint64(1) << 20;
-    for (;;) {
-        const QByteArray chunk = file.read(Chunk);
-        if (chunk.isEmpty()) break;
-        if (uint64_t(data.size()) + uint64_t(chunk.size()) > limits.maxFileBytes) throw tooLarge();
-        data.append(chunk);
-    }
-    if (file.error() != QFileDevice::NoError)
-        throw GifError("Cannot read \"" + path.toStdString() +
-                       "\": " + file.errorString().toStdString());
-    readGif(image,
-            std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.constData()),
-                                     size_t(data.size())),
-            limits);
+    // The signature is checked on the first bytes, so that a device or a large file of
+    // another kind is refused before it is read.
+    ReadFileLimits fileLimits;
+    fileLimits.maxBytes = limits.maxFileBytes;
+    fileLimits.idleTimeoutMs = limits.idleTimeoutMs;
+    const Bytes data = readFileBounded(path, fileLimits, checkGifSignature);
+    readGif(image, data, limits);
+}
+
+uint64_t memoryBudget(uint64_t screenPixels, uint64_t frames, const ReadLimits& limits) {
+    return screenPixels * frames + screenPixels * frames / 2 + limits.budgetSlackBytes;
 }
 
 void GifImage::load(const QString& path) {

@@ -17,6 +17,9 @@ namespace vorlane::gif {
 struct ReadLimits {
     // A file is read into memory whole before parsing (load from a path).
     uint64_t maxFileBytes = uint64_t(1) << 30;
+    // A pipe or device read as a file that delivers nothing for this long fails the
+    // load rather than keeping the caller waiting.
+    int idleTimeoutMs = 10000;
     // Logical screen width x height. Every composed picture, and the canvas used to make
     // them, is screen-sized at up to 4 bytes per pixel; 2^28 pixels (for example
     // 16384 x 16384) keeps one such canvas at 1 GiB.
@@ -32,6 +35,17 @@ struct ReadLimits {
     // Screen area x frame count: opening turns every frame into a full-screen picture
     // at one byte per pixel, so this bounds the memory of the opened document (2 GiB).
     uint64_t maxComposedPixels = uint64_t(1) << 31;
+    // Pixels filled because an image's data ended early, in all. Decoded pixels cost the
+    // file data (LZW yields a few thousand pixels a byte at best); filled ones cost
+    // nothing, so that a header of a few bytes declaring 16384 x 16384 pixels would
+    // otherwise make 256 MiB. 2^26 (an 8192 x 8192 frame cut at its start) keeps every
+    // damaged file of a sensible size readable.
+    uint64_t maxFilledPixels = uint64_t(1) << 26;
+    // The memory budget of an opened animation is 1.5 bytes for each pixel of its
+    // composed pictures (screen area x frame count, at one byte per pixel) plus this
+    // slack. The frames' own pixels must fit in it: a frame larger than the screen is
+    // drawn clipped, so without this a tiny screen could carry frames of any size.
+    uint64_t budgetSlackBytes = uint64_t(64) << 20;
     // Extension records and their sub-blocks in all. Each is kept as a separate object,
     // which costs tens of bytes for a record of two bytes in the file.
     uint64_t maxRecords = 100000;
@@ -46,5 +60,9 @@ void readGif(GifImage& image, std::span<const uint8_t> bytes, const ReadLimits& 
 
 // As readGif, from a file; `limits.maxFileBytes` bounds its size.
 void readGifFile(GifImage& image, const QString& path, const ReadLimits& limits = {});
+
+// The memory budget of an animation of `frames` pictures of the screen's size: 1.5 bytes
+// per composed pixel plus the slack.
+uint64_t memoryBudget(uint64_t screenPixels, uint64_t frames, const ReadLimits& limits = {});
 
 } // namespace vorlane::gif

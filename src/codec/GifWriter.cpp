@@ -5,9 +5,8 @@
 #include <cstring>
 #include <new>
 
-#include <QSaveFile>
-
 #include "codec/Lzw.h"
+#include "codec/SafeFile.h"
 
 namespace vorlane::gif {
 
@@ -225,18 +224,8 @@ void GifImage::save(const QString& path) const {
     } catch (const std::bad_alloc&) {
         throw GifError("Not enough memory to save the file");
     }
-    // The data goes to a temporary file beside the target that replaces it only once
-    // it is complete, so a failed save leaves an existing file as it was.
-    QSaveFile file(path);
-    auto failure = [&](const char* what) {
-        return GifError(std::string(what) + " \"" + path.toStdString() +
-                        "\": " + file.errorString().toStdString());
-    };
-    if (!file.open(QIODevice::WriteOnly)) throw failure("Cannot create");
-    if (file.write(reinterpret_cast<const char*>(data.data()), qint64(data.size())) !=
-        qint64(data.size()))
-        throw failure("Cannot write");
-    if (!file.commit()) throw failure("Cannot save");
+    // Written whole beside the target and renamed over it, or into a pipe or device.
+    writeFileSafely(path, data);
 }
 
 } // namespace vorlane::gif

@@ -188,6 +188,8 @@ inline uint32_t slotOf(uint32_t key) {
 class BitWriter {
 public:
     explicit BitWriter(uint8_t* out) : m_out(out) {}
+    uint8_t* position() const { return m_out; }
+    void rebase(uint8_t* out) { m_out = out; }
     void put(uint32_t code, int size) {
         m_bits |= uint64_t(code) << m_count;
         m_count += size;
@@ -225,14 +227,25 @@ void encode(std::span<const uint8_t> indices, int minCodeSize, Bytes& out) {
     const size_t n = indices.size();
     const size_t maxCodes = n + n / (MaxCodes - firstFree) + 3;
     const size_t bound = (maxCodes * MaxCodeBits + 7) / 8 + 8;
+    // The output grows with the codes written rather than to that bound at once: long
+    // runs code into a small fraction of their size, and a buffer for the worst case
+    // would touch 1.5 bytes per pixel of memory.
     const size_t start = out.size();
-    out.resize(start + bound);
+    const size_t limit = start + bound;
+    out.resize(std::min(limit, start + 4096 + n / 8));
 
     auto tableStore = std::make_unique<uint32_t[]>((size_t(1) << HashBits) + MaxCodes);
     uint32_t* const table = tableStore.get();                 // zero: free
     uint32_t* const recent = table + (size_t(1) << HashBits); // zero: none
 
     BitWriter writer(out.data() + start);
+    // Called before every code: room for it (at most 4 bytes a store) with a margin.
+    auto room = [&] {
+        const size_t at = size_t(writer.position() - out.data());
+        if (out.size() - at >= 16) return;
+        out.resize(std::min(limit, out.size() * 2));
+        writer.rebase(out.data() + at);
+    };
     int codeSize = minCodeSize + 1;
     uint32_t next = firstFree;
     writer.put(clearCode, codeSize);
@@ -241,6 +254,7 @@ void encode(std::span<const uint8_t> indices, int minCodeSize, Bytes& out) {
     // Doing it here rather than after each addition also widens the end code when the
     // last data code reaches a power of two, where the decoder expects the wider size.
     auto putData = [&](uint32_t code) {
+        room();
         writer.put(code, codeSize);
         if (next >= (1u << codeSize) && codeSize < MaxCodeBits) ++codeSize;
     };
@@ -272,6 +286,7 @@ void encode(std::span<const uint8_t> indices, int minCodeSize, Bytes& out) {
                 ++next;
             } else {
                 // The table is full: start a new one, as standard encoders do.
+                room();
                 writer.put(clearCode, codeSize);
                 codeSize = minCodeSize + 1;
                 next = firstFree;
@@ -281,6 +296,7 @@ void encode(std::span<const uint8_t> indices, int minCodeSize, Bytes& out) {
         }
         putData(prefix);
     }
+    room();
     writer.put(endCode, codeSize);
     uint8_t* end = writer.finish();
     out.resize(size_t(end - out.data()));

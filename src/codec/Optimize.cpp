@@ -1782,6 +1782,8 @@ private:
 } // namespace
 
 void optimize(GifImage& image, const OptimizeOptions& options) {
+    if (uint64_t(image.screenWidth) * image.screenHeight > MaxOptimizedScreenPixels)
+        throw GifError("Logical screen too large to optimize");
     Optimizer(image, options).run();
 }
 

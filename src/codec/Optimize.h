@@ -20,7 +20,14 @@ struct OptimizeOptions {
 // cannot be drawn again from their pictures as a whole (one would need more colours at once
 // than a table holds), the work is done frame by frame and the image's warning handler is
 // told. Colour reduction (`colorReduce`) is not offered and is ignored. Reports
-// "Optimizing".
+// "Optimizing". Throws GifError ("Logical screen too large to optimize") for a screen of
+// more than MaxOptimizedScreenPixels.
 void optimize(GifImage& image, const OptimizeOptions& options);
+
+// The optimizer works on several 32-bit pictures of the screen at once (the picture
+// shown, the next one, what the new frames leave, and the parts under frames that
+// restore): up to 20 bytes a pixel. 2^25 pixels (for example 8192 x 4096) keep that
+// under 1 GiB.
+inline constexpr uint64_t MaxOptimizedScreenPixels = uint64_t(1) << 25;
 
 } // namespace vorlane::gif

@@ -23,6 +23,7 @@ namespace {
 // therefore marks an empty slot of the colour table below.
 constexpr uint32_t NoColor = 1;
 constexpr int Slots = 256;
+constexpr uint64_t MaxGeneralScreenPixels = uint64_t(1) << 26;
 
 // The colours on screen: how many pixels show each one and which palette slot it holds.
 // Counting incrementally lets each frame reuse the palette of the one before and change
@@ -290,6 +291,26 @@ void recount(const uint32_t* canvas, size_t area, ScreenColors& colors, Bytes& i
     }
 }
 
+// Makes the frame's graphic control record say which index is transparent, if any.
+void setTransparency(Frame& frame, std::optional<uint8_t> transparentIndex) {
+    GraphicControl* gc = frame.graphicControl();
+    if (transparentIndex) {
+        if (!gc || std::find(frame.extensions.begin(), frame.extensions.end(),
+                             frame.graphicControlRecord) == frame.extensions.end()) {
+            // Transparency only works when the record is written with the frame.
+            if (!frame.graphicControlRecord)
+                frame.graphicControlRecord = Extension::makeGraphicControl();
+            frame.extensions.push_back(frame.graphicControlRecord);
+            gc = frame.graphicControl();
+        }
+        gc->transparent = true;
+        gc->transparentIndex = *transparentIndex;
+    } else if (gc) {
+        gc->transparent = false;
+        gc->transparentIndex = 0;
+    }
+}
+
 // Whether frame i covers the whole screen with opaque pixels that each name an entry of
 // its table. Such a frame shows exactly its own pixels whatever was on screen before, so
 // its indices and table serve as the composed picture as they are.
@@ -324,17 +345,57 @@ GifImage unoptimize(const GifImage& source) {
     const size_t n = source.frameCount();
     source.reportProgress(Stage::Starting, 0, ProgressMessage::Rendering);
 
-    Compositor compositor(source);
-    const int width = compositor.width();
-    const int height = compositor.height();
-    const size_t area = size_t(width) * size_t(height);
-
     // The colour given to the entry of transparent pixels. It shows wherever the picture
     // is drawn without its transparency (the frame's own picture): the background colour
     // when the global table names one, else white.
     Rgb transparentRgb{255, 255, 255};
     if (source.backgroundIndex < source.globalColors().size())
         transparentRgb = source.globalColors()[source.backgroundIndex];
+
+    // Frames that draw at most 255 colours in all are composed at one byte per pixel,
+    // in the one table of those colours: the memory then is one canvas beside the
+    // frames made (the last frame takes the canvas itself), where the general way
+    // below needs a 32-bit canvas and copies of the parts each step changes.
+    if (std::optional<IndexedCompositor> indexed = IndexedCompositor::make(source)) {
+        const int width = indexed->width();
+        const int height = indexed->height();
+        ColorTable withTransparent = indexed->colors();
+        withTransparent.push_back(transparentRgb);
+        // The transparent entry must not share its colour with a drawn one (see below).
+        withTransparent.back() =
+            colorNotIn(withTransparent, indexed->transparentIndex(), transparentRgb);
+        for (size_t i = 0; i < n; ++i) {
+            const Frame& from = source.frame(i);
+            Frame frame;
+            frame.interlaced = from.interlaced;
+            copyRecords(from, frame);
+            std::optional<uint8_t> transparentIndex;
+            if (width > 0 && height > 0) {
+                const Bytes& canvas = indexed->next();
+                const bool clear = indexed->showsTransparency();
+                if (clear) transparentIndex = indexed->transparentIndex();
+                Bytes pixels = i + 1 == n ? indexed->take() : canvas;
+                frame.setPixels(uint16_t(width), uint16_t(height), std::move(pixels));
+                // A table needs at least one entry.
+                frame.setLocalColors(clear || indexed->colors().empty() ? withTransparent
+                                                                        : indexed->colors());
+            }
+            setTransparency(frame, transparentIndex);
+            result.appendFrame(std::move(frame));
+            source.reportProgress(Stage::Running, int((i + 1) * 100 / n), ProgressMessage::Rendering);
+        }
+        source.reportProgress(Stage::Ending, 100, ProgressMessage::Rendering);
+        return result;
+    }
+
+    // More colours: a 32-bit canvas, copies of the parts each step changes, and one or
+    // two index canvases, up to 14 bytes a pixel; 2^26 pixels keep that under 1 GiB.
+    if (uint64_t(source.screenWidth) * source.screenHeight > MaxGeneralScreenPixels)
+        throw GifError("Logical screen too large to compose");
+    Compositor compositor(source);
+    const int width = compositor.width();
+    const int height = compositor.height();
+    const size_t area = size_t(width) * size_t(height);
 
     ScreenColors colors(uint32_t(area), transparentRgb);
     Bytes indexCanvas(area, 0);
@@ -494,22 +555,7 @@ GifImage unoptimize(const GifImage& source) {
             frame.setLocalColors(std::move(table));
         }
 
-        GraphicControl* gc = frame.graphicControl();
-        if (transparentIndex) {
-            if (!gc || std::find(frame.extensions.begin(), frame.extensions.end(),
-                                 frame.graphicControlRecord) == frame.extensions.end()) {
-                // Transparency only works when the record is written with the frame.
-                if (!frame.graphicControlRecord)
-                    frame.graphicControlRecord = Extension::makeGraphicControl();
-                frame.extensions.push_back(frame.graphicControlRecord);
-                gc = frame.graphicControl();
-            }
-            gc->transparent = true;
-            gc->transparentIndex = *transparentIndex;
-        } else if (gc) {
-            gc->transparent = false;
-            gc->transparentIndex = 0;
-        }
+        setTransparency(frame, transparentIndex);
         result.appendFrame(std::move(frame));
 
         const int percent = int((i + 1) * 100 / n);

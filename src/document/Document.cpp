@@ -4,14 +4,15 @@
 #include <algorithm>
 #include <exception>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include "codec/Optimize.h"
+#include "codec/SafeFile.h"
 #include "codec/Unoptimize.h"
 #include "platform/Clock.h"
 #include "platform/FileDialogs.h"
@@ -694,21 +695,42 @@ void Document::retablirClick() {
 
 void Document::enregistrercadreClick() {
     if (m_current < 0 || m_current >= frameCount()) return;
+    // The dialog does not ask about replacing a file: the name written may differ from
+    // the one typed (".bmp" is added), and the question must be about the one written.
     const auto chosen =
-        m_platform.dialogs->saveFile({QString(), BitmapFilter, QString(), QString(), true});
+        m_platform.dialogs->saveFile({QString(), BitmapFilter, QString(), QString(), false});
     if (!chosen) return;
     QString target = fullName(*chosen);
     if (!target.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive))
         target += QLatin1String(".bmp");
+    if (QFileInfo::exists(target)) {
+        // The wording of Qt's own file dialog.
+        const auto answer = m_platform.prompts->ask(
+            Prompts::Icon::Warning, Prompts::Buttons::YesNo,
+            QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                .arg(fileNamePart(target)));
+        if (answer != Prompts::Answer::Yes) return;
+    }
 
     QString reason;
     const QImage& picture = m_image->ownPicture(size_t(m_current));
     if (picture.isNull()) {
         reason = QStringLiteral("The image has no pixels.");
     } else {
-        QSaveFile file(target);
-        if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "BMP") || !file.commit())
-            reason = file.errorString();
+        QByteArray encoded;
+        QBuffer buffer(&encoded);
+        buffer.open(QIODevice::WriteOnly);
+        if (!picture.save(&buffer, "BMP")) {
+            reason = QStringLiteral("The picture could not be encoded.");
+        } else {
+            try {
+                gif::writeFileSafely(target, std::span<const uint8_t>(
+                                                 reinterpret_cast<const uint8_t*>(encoded.constData()),
+                                                 size_t(encoded.size())));
+            } catch (const gif::GifError& e) {
+                reason = QString::fromUtf8(e.what());
+            }
+        }
     }
     if (!reason.isEmpty())
         m_platform.prompts->tell(Prompts::Icon::Error, saveFailedText(target, reason));

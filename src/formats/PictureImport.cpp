@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "formats/PictureImport.h"
 
+#include <algorithm>
+
 #include <array>
 #include <new>
 
@@ -132,7 +134,34 @@ QImage decode(const PictureFormat& format, const QByteArray& data, const ImportL
 // The imported picture is opaque. GIF and JPEG pictures are drawn onto white, so what a
 // GIF leaves transparent becomes white; other formats keep the colour that their decoder
 // gives transparent pixels, only the alpha is dropped.
-QImage opaque(const QImage& decoded, bool ontoWhite) {
+QImage opaque(QImage decoded, bool ontoWhite) {
+    // A palette picture stays one: its colours are made opaque and the pixels are not
+    // touched, so it costs one byte a pixel instead of the four of a 32-bit copy (and
+    // the four more of the conversion before it).
+    if (decoded.format() == QImage::Format_Mono || decoded.format() == QImage::Format_MonoLSB)
+        decoded = decoded.convertToFormat(QImage::Format_Indexed8);
+    if (decoded.format() == QImage::Format_Indexed8) {
+        QList<QRgb> colors = decoded.colorTable();
+        // Every index used gets a colour: those beyond the table show black.
+        uint8_t highest = 0;
+        for (int y = 0; y < decoded.height() && highest < 255; ++y) {
+            const uchar* row = decoded.constScanLine(y);
+            highest = std::max(highest, *std::max_element(row, row + decoded.width()));
+        }
+        while (colors.size() <= highest)
+            colors.push_back(qRgb(0, 0, 0));
+        for (QRgb& c : colors) {
+            if (ontoWhite) {
+                const QRgb p = qPremultiply(c);
+                const int cover = 255 - qAlpha(c);
+                c = qRgb(qRed(p) + cover, qGreen(p) + cover, qBlue(p) + cover);
+            } else {
+                c |= 0xFF000000u;
+            }
+        }
+        decoded.setColorTable(colors);
+        return decoded;
+    }
     QImage picture(decoded.size(), QImage::Format_RGB32);
     if (picture.isNull()) return {};
     const QImage source = decoded.convertToFormat(ontoWhite ? QImage::Format_ARGB32_Premultiplied
@@ -215,11 +244,11 @@ QImage PictureImport::loadData(const QByteArray& data, const QString& extension)
         if (data.startsWith("BM")) return opaque(detail::readWithQt(data, "bmp", m_limits), false);
         const PictureFormat* format = find(extension);
         if (format == nullptr) return {};
-        const QImage decoded = decode(*format, data, m_limits);
+        QImage decoded = decode(*format, data, m_limits);
         if (decoded.isNull()) return {};
         const bool ontoWhite =
             format->decoder == Decoder::Qt && (format->codec == "gif" || format->codec == "jpeg");
-        return opaque(decoded, ontoWhite);
+        return opaque(std::move(decoded), ontoWhite);
     } catch (const std::bad_alloc&) {
         return {};
     }
@@ -227,6 +256,8 @@ QImage PictureImport::loadData(const QByteArray& data, const QString& extension)
 
 QImage PictureImport::reduce(const QImage& picture) {
     if (picture.isNull()) throw gif::GifError("No picture to reduce");
+    // A palette picture from load() is already what a frame takes.
+    if (picture.format() == QImage::Format_Indexed8 && picture.colorCount() <= 256) return picture;
     try {
         const QImage copy = picture.convertToFormat(QImage::Format_RGB32);
         if (copy.isNull()) throw std::bad_alloc();

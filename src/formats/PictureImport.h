@@ -57,7 +57,9 @@ public:
     // more than one format is registered.
     QString dialogFilter() const;
 
-    // Reads the first picture of a file into an opaque 32-bit picture (QImage::Format_RGB32).
+    // Reads the first picture of a file into an opaque picture: an 8-bit palette picture
+    // (QImage::Format_Indexed8, opaque colours, one for every index used) when the file
+    // holds one, else 32-bit (QImage::Format_RGB32).
     // A null picture means the file is missing, unreadable, too short, of an
     // unregistered extension or not decodable.
     QImage load(const QString& fileName) const;
@@ -67,7 +69,8 @@ public:
     QImage loadData(const QByteArray& data, const QString& extension) const;
 
     // Reduces an opaque picture to at most 256 colours, nearest colour without
-    // dithering: an 8-bit palette picture (QImage::Format_Indexed8). Throws
+    // dithering: an 8-bit palette picture (QImage::Format_Indexed8); a palette picture
+    // is returned as it is. Throws
     // gif::GifError when the picture cannot be copied or reduced.
     static QImage reduce(const QImage& picture);
 

@@ -16,11 +16,13 @@
 
 #include "codec/Compositor.h"
 #include "codec/GifImage.h"
+#include "support/FailingDisk.h"
 #include "support/GifBuilder.h"
 #include "support/TestData.h"
 
 using namespace vorlane::gif;
 using vorlane::test::GifBuilder;
+using vorlane::test::makeCharacterDevice;
 using vorlane::test::readFile;
 using vorlane::test::writeFile;
 
@@ -399,6 +401,127 @@ private Q_SLOTS:
         QCOMPARE(run.status, 1);
         QVERIFY2(run.err.startsWith("vorlane-gif-cli: " + out.toUtf8() + ": "), run.err);
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
+    }
+
+    // Every output goes through the same safe writer: a full device given as the output
+    // (or as a picture's name in frames) fails with the system's reason and stays a device.
+    void everyOutputIntoAFullDeviceFails_data() {
+        QTest::addColumn<QString>("command");
+        for (const char* c : {"unoptimize", "optimize", "resave", "quantize", "frames"})
+            QTest::newRow(c) << QString::fromLatin1(c);
+    }
+    void everyOutputIntoAFullDeviceFails() {
+        QFETCH(QString, command);
+        QTemporaryDir dir;
+        QString in = dir.filePath(QStringLiteral("in.gif"));
+        writeFile(in, sampleAnimation());
+        if (command == QLatin1String("quantize")) {
+            in = dir.filePath(QStringLiteral("in.png"));
+            QImage picture(4, 3, QImage::Format_RGB32);
+            picture.fill(Qt::red);
+            QVERIFY(picture.save(in));
+        }
+        const bool frames = command == QLatin1String("frames");
+        const QString device = dir.filePath(frames ? QStringLiteral("000.png") : QStringLiteral("full"));
+        if (!makeCharacterDevice(device, 1, 7)) QSKIP("making device nodes needs the superuser");
+        const Run run = runTool({command, in, frames ? dir.path() : device});
+        QCOMPARE(run.status, 1);
+        QCOMPARE(QString::fromUtf8(run.err),
+                 QStringLiteral("vorlane-gif-cli: %1: Cannot write \"%1\": No space left on device\n")
+                     .arg(device));
+        QVERIFY(QFileInfo(device).exists() && !QFileInfo(device).isFile());
+    }
+
+    // What the reader repaired is said on standard error by every command, naming the
+    // file; --strict (before or after the command) turns it into a failure before
+    // anything is written.
+    void warningsGoToStandardErrorAndStrictFails_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("strictAt"); // -1: not given, else its place in the arguments
+        for (const char* c : {"info", "unoptimize", "optimize", "frames", "resave"})
+            for (int at : {-1, 0, 3})
+                QTest::addRow("%s, strict at %d", c, at) << QString::fromLatin1(c) << at;
+    }
+    void warningsGoToStandardErrorAndStrictFails() {
+        QFETCH(QString, command);
+        QFETCH(int, strictAt);
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("cut.gif"));
+        const QString out = dir.filePath(QStringLiteral("out/result"));
+        vorlane::test::Bytes bytes = sampleAnimation();
+        bytes.pop_back(); // no trailer
+        writeFile(in, bytes);
+        QStringList args{command, in};
+        if (command != QLatin1String("info")) args << out;
+        if (strictAt >= 0) args.insert(std::min<qsizetype>(strictAt, args.size()), QStringLiteral("--strict"));
+        if (command != QLatin1String("frames")) QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("out"))));
+        const Run run = runTool(args);
+        const QByteArray warning = "warning: " + in.toUtf8() + ": The file ends without a trailer\n";
+        if (strictAt < 0) {
+            QCOMPARE(run.status, 0);
+            QCOMPARE(run.err, warning);
+            QVERIFY(command == QLatin1String("info") || QFileInfo::exists(out));
+        } else {
+            QCOMPARE(run.status, 1);
+            QCOMPARE(run.err, warning + "vorlane-gif-cli: " + in.toUtf8() +
+                                  ": 1 warning, and --strict makes warnings fail\n");
+            QVERIFY(run.out.isEmpty());
+            QVERIFY(!QFileInfo::exists(out));
+        }
+    }
+
+    // A 100-frame animation of noise cut at 20 KB, inside some frame's image data: the
+    // frames read are written and the cut is said, naming the frame that was filled.
+    void unoptimizeOfACutFileSaysWhatWasRepaired() {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("cut.gif"));
+        const QString out = dir.filePath(QStringLiteral("out.gif"));
+        GifBuilder b;
+        b.header().screen(32, 32, palette).loop(0);
+        uint32_t seed = 1;
+        for (int f = 0; f < 100; ++f) {
+            std::vector<uint8_t> pixels(32 * 32);
+            for (auto& p : pixels)
+                p = uint8_t((seed = seed * 1103515245u + 12345u) >> 30);
+            b.graphicControl(1, 5).image(0, 0, 32, 32, pixels);
+        }
+        vorlane::test::Bytes bytes = b.trailer().bytes();
+        QVERIFY(bytes.size() > 20000);
+        bytes.resize(20000);
+        writeFile(in, bytes);
+        const Run run = runTool({QStringLiteral("unoptimize"), in, out});
+        QCOMPARE(run.status, 0);
+        GifImage written;
+        written.load(out);
+        QVERIFY(written.frameCount() > 1 && written.frameCount() < 100);
+        QCOMPARE(QString::fromUtf8(run.err),
+                 QStringLiteral("warning: %1: Frame %2 is truncated; its missing pixels are filled\n")
+                     .arg(in)
+                     .arg(written.frameCount()));
+    }
+
+    // A frames run into a folder of an earlier, longer run removes the numbered pictures
+    // it did not write (whatever their number of digits), and nothing else.
+    void framesRemovesNumberedPicturesOfAnEarlierRun() {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("in.gif"));
+        writeFile(in, sampleAnimation());
+        const QString outDir = dir.filePath(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(outDir + QStringLiteral("/007.png")));
+        const QStringList earlier{QStringLiteral("000.png"), QStringLiteral("003.png"),
+                                  QStringLiteral("004.png"), QStringLiteral("0001.png"),
+                                  QStringLiteral("12.png"),  QStringLiteral("005.PNG"),
+                                  QStringLiteral("009.png.txt"), QStringLiteral("notes.txt")};
+        for (const QString& name : earlier)
+            writeFile(outDir + QLatin1Char('/') + name, {'x'});
+        const Run run = runTool({QStringLiteral("frames"), in, outDir});
+        QCOMPARE(run.status, 0);
+        QCOMPARE(QDir(outDir).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
+                 QStringList({QStringLiteral("000.png"), QStringLiteral("001.png"),
+                              QStringLiteral("002.png"), QStringLiteral("005.PNG"),
+                              QStringLiteral("007.png"), QStringLiteral("009.png.txt"),
+                              QStringLiteral("12.png"), QStringLiteral("notes.txt")}));
+        QCOMPARE(QImage(QDir(outDir).filePath(QStringLiteral("000.png"))).size(), QSize(4, 3));
     }
 
     void resaveKeepsEveryRecord() {

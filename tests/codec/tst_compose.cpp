@@ -175,6 +175,40 @@ private Q_SLOTS:
                      qPrintable(QStringLiteral("frame %1").arg(i)));
         }
     }
+
+    // Composition at one byte a pixel shows what the plain rule shows, wherever the
+    // frames draw at most 255 colours in all; more colours are declined.
+    void indexedCompositionMatchesThePlainRule_data() {
+        QTest::addColumn<quint32>("seed");
+        QTest::addColumn<int>("maxTable");
+        for (quint32 seed = 1; seed <= 30; ++seed)
+            QTest::addRow("seed %u", seed) << seed << 8;
+        QTest::newRow("many colours") << quint32(7) << 256;
+    }
+    void indexedCompositionMatchesThePlainRule() {
+        QFETCH(quint32, seed);
+        QFETCH(int, maxTable);
+        const GifImage g = randomAnimation(seed, 24, 7, 5, maxTable);
+        auto indexed = IndexedCompositor::make(g);
+        if (maxTable > 200) {
+            QVERIFY(!indexed);
+            return;
+        }
+        QVERIFY(indexed);
+        const auto expected = referencePictures(g);
+        for (size_t i = 0; i < g.frameCount(); ++i) {
+            const Bytes& canvas = indexed->next();
+            Picture shown(canvas.size());
+            for (size_t p = 0; p < canvas.size(); ++p) {
+                if (canvas[p] == indexed->transparentIndex()) continue;
+                const Rgb c = indexed->colors().at(canvas[p]);
+                shown[p] = 0xFF000000u | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
+            }
+            QVERIFY2(shown == expected[i], qPrintable(QStringLiteral("frame %1").arg(i)));
+            QCOMPARE(indexed->showsTransparency(),
+                     std::find(shown.begin(), shown.end(), 0u) != shown.end());
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCompose)

@@ -213,6 +213,56 @@ private Q_SLOTS:
         compareWithGiflib(Bytes(raw.begin(), raw.end()));
     }
 
+    // Several graphic control records before one image: the last governs, as gifsicle
+    // reads it; the saved file holds only that one, so that giflib's look-up (which takes
+    // the first record of an image) agrees too.
+    void lastOfSeveralGraphicControlsGoverns() {
+        const QString gifsicle = QStandardPaths::findExecutable(QStringLiteral("gifsicle"));
+        if (gifsicle.isEmpty()) QSKIP("gifsicle is not installed");
+        const Bytes file = GifBuilder()
+                               .header()
+                               .screen(2, 1, {0x000000, 0xFFFFFF})
+                               .graphicControl(1, 10)
+                               .comment("between")
+                               .graphicControl(2, 70, 1)
+                               .image(0, 0, 2, 1, {0, 1})
+                               .trailer()
+                               .bytes();
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("in.gif"));
+        QFile f(in);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(reinterpret_cast<const char*>(file.data()), qsizetype(file.size()));
+        f.close();
+        QProcess p;
+        p.start(gifsicle, {QStringLiteral("--info"), in});
+        QVERIFY(p.waitForFinished(60000) && p.exitCode() == 0);
+        const QByteArray info = p.readAllStandardOutput();
+        QVERIFY2(info.contains("transparent 1") && info.contains("disposal background delay 0.70s"),
+                 info.constData());
+
+        GifImage ours;
+        ours.load(file);
+        const GraphicControl* gc = ours.frame(0).graphicControl();
+        QCOMPARE(QList<int>({gc->disposal, gc->delay, gc->transparent, gc->transparentIndex}),
+                 QList<int>({2, 70, 1, 1}));
+
+        Bytes saved = ours.saveToBytes();
+        Cursor cursor{&saved, 0};
+        int error = 0;
+        GifFileType* gif = DGifOpen(&cursor, readFromCursor, &error);
+        QVERIFY(gif && DGifSlurp(gif) == GIF_OK);
+        int controls = 0;
+        for (int k = 0; k < gif->SavedImages[0].ExtensionBlockCount; ++k)
+            controls += gif->SavedImages[0].ExtensionBlocks[k].Function == GRAPHICS_EXT_FUNC_CODE;
+        GraphicsControlBlock gcb{};
+        QVERIFY(DGifSavedExtensionToGCB(gif, 0, &gcb) == GIF_OK);
+        DGifCloseFile(gif, &error);
+        QCOMPARE(controls, 1);
+        QCOMPARE(QList<int>({gcb.DisposalMode, gcb.DelayTime, gcb.TransparentColor}),
+                 QList<int>({2, 70, 1}));
+    }
+
     // Standard LZW compression: never larger than giflib's for the same frames (ours
     // also uses the last table code, so it may be a little smaller).
     void compressesLikeGiflib() {

@@ -267,7 +267,10 @@ private Q_SLOTS:
                      .image(0, 0, 4, 3, twelve)
                      .trailer()
                      .bytes());
-        QCOMPARE(r.image.frame(0).graphicControl()->delay, uint16_t(5));
+        // The last one governs and is the only one kept.
+        QCOMPARE(r.image.frame(0).graphicControl()->delay, uint16_t(7));
+        QCOMPARE(r.image.frame(0).extensions.size(), size_t(1));
+        QVERIFY(r.image.frame(0).graphicControlRecord == r.image.frame(0).extensions[0]);
         QCOMPARE(r.warnings, QStringList{QStringLiteral(
                                  "Frame contains multiple Graphic Control Extension blocks")});
     }
@@ -303,6 +306,41 @@ private Q_SLOTS:
         const Bytes data = b.trailer().bytes();
         QVERIFY2(errorOf(data, limits).contains(message), qPrintable(errorOf(data, limits)));
         QCOMPARE(load(data).image.frameCount(), size_t(3));
+    }
+
+    // What is filled where image data ends early is bounded on its own: a few bytes
+    // declaring a large frame are refused, the same frame cut within the limit opens.
+    // Frames far larger than the screen (drawn clipped) are bounded by the budget of
+    // what the animation shows.
+    void readingIsBoundedByWhatTheAnimationShows() {
+        ReadLimits limits;
+        limits.maxFilledPixels = 100;
+        const auto cutFrame = [](uint16_t side) {
+            return GifBuilder()
+                .header()
+                .screen(side, side, fourColors)
+                .raw(imageWith(side, side, GifBuilder::lzwBlocks({1, 2}, 2)))
+                .trailer()
+                .bytes();
+        };
+        QCOMPARE(errorOf(cutFrame(11), limits),
+                 QStringLiteral("Frame 1 lacks the image data of 119 pixels: more than the limit "
+                                "of 100 filled pixels"));
+        QVERIFY(errorOf(cutFrame(10), limits).isEmpty());
+
+        Bytes big(40 * 40, 1);
+        const Bytes oversized = start(2, 2)
+                                    .image(0, 0, 2, 2, {0, 1, 2, 3})
+                                    .image(0, 0, 40, 40, big)
+                                    .trailer()
+                                    .bytes();
+        limits = ReadLimits();
+        limits.budgetSlackBytes = 1000;
+        QCOMPARE(errorOf(oversized, limits),
+                 QStringLiteral("The images hold more pixels than the animation shows: 1604 "
+                                "pixels in 2 images of 2 x 2 pixels"));
+        limits.budgetSlackBytes = 1600;
+        QVERIFY(errorOf(oversized, limits).isEmpty());
     }
 
     void failedLoadLeavesTheImage() {

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Writing and reading back: records, pixels, order, geometry, tables and flags survive;
-// the version follows the content; failed saves keep the old file.
+// the version follows the content.
 
-#include <csignal>
 #include <random>
-#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
@@ -295,39 +293,6 @@ private Q_SLOTS:
             QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("No such file")),
                      e.what());
         }
-    }
-
-    // The write fails halfway (the file size limit is below the data); the old file must
-    // still hold its old content, which only a temporary file beside it guarantees.
-    void failedSaveLeavesTheOldFile() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("old.gif"));
-        {
-            QFile old(path);
-            QVERIFY(old.open(QIODevice::WriteOnly));
-            old.write("previous content");
-        }
-        GifImage g;
-        g.appendFrame(noiseFrame(300, 300, 256, 1, grey(256)));
-        rlimit saved{};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = saved;
-        small.rlim_cur = 4096;
-        setrlimit(RLIMIT_FSIZE, &small);
-        bool failed = false;
-        try {
-            g.save(path);
-        } catch (const GifError&) {
-            failed = true;
-        }
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
-        QVERIFY(failed);
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::ReadOnly));
-        QCOMPARE(old.readAll(), QByteArray("previous content"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("old.gif")});
     }
 
     // The coder alone, at every code size, on data that fills the table many times over

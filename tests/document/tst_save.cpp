@@ -3,6 +3,8 @@
 // and outcome table; failed saves that change nothing; the question to save first before
 // New and closing, whose Yes runs Save.
 
+#include <optional>
+
 #include <unistd.h>
 
 #include <QDir>
@@ -12,6 +14,7 @@
 #include <QTest>
 
 #include "document/DocumentFixture.h"
+#include "support/FailingDisk.h"
 
 using namespace vorlane;
 using namespace vorlane::test;
@@ -213,6 +216,71 @@ private Q_SLOTS:
         QVERIFY(f.doc.isModified());
     }
 
+    // Every way of writing on a disk that fills: the old file stays byte for byte, no
+    // temporary file is left, the document stays modified, and the report gives the
+    // system's reason (a buffered writer lost the last flush of such small files and
+    // reported success).
+    void failedWritesKeepTheFileAndSayWhy_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("where");
+        for (const char* c : {"save", "save as", "save optimized", "save image"}) {
+            QTest::addRow("%s, full disk", c) << QString::fromLatin1(c) << "disk";
+            QTest::addRow("%s, size limit", c) << QString::fromLatin1(c) << "limit";
+        }
+    }
+    void failedWritesKeepTheFileAndSayWhy() {
+        QFETCH(QString, command);
+        QFETCH(QString, where);
+        const bool onDisk = where == QLatin1String("disk");
+        TinyDisk disk;
+        QTemporaryDir plain;
+        if (onDisk && !disk.mounted()) QSKIP("mounting a tiny file system needs the superuser");
+        const QString folder = onDisk ? disk.path() : plain.path();
+        const QString source = folder + QStringLiteral("/anim.gif");
+        QString target = source;
+        if (command == QLatin1String("save as")) target = folder + QStringLiteral("/copy.gif");
+        if (command == QLatin1String("save optimized")) target = folder + QStringLiteral("/small.gif");
+        if (command == QLatin1String("save image")) target = folder + QStringLiteral("/pic.bmp");
+        DocumentFixture f;
+        f.doc.FileOpen1Execute(Origin::CommandLine, writeFile(source, threeFrames()));
+        QCOMPARE(f.doc.frameCount(), 3);
+        f.doc.selectFrame(0);
+        if (target != source) writeFile(target, {'o', 'l', 'd'});
+        const QByteArray before = readFile(target);
+        f.doc.changed();
+        if (target != source) f.fakes.dialogs.choose(target);
+        if (command == QLatin1String("save image"))
+            f.fakes.prompts.expect(QStringLiteral("pic.bmp already exists.\nDo you want to replace it?"),
+                                   Answer::Yes);
+        f.fakes.prompts.answer(Answer::Ok);
+        {
+            std::optional<FileSizeLimit> limit;
+            if (onDisk)
+                disk.fillLeaving(1024);
+            else
+                limit.emplace(20);
+            if (command == QLatin1String("save")) QCOMPARE(f.doc.FileSave1Execute(), Result::Failed);
+            if (command == QLatin1String("save as")) f.doc.save2Click();
+            if (command == QLatin1String("save optimized")) f.doc.eosClick();
+            if (command == QLatin1String("save image")) f.doc.enregistrercadreClick();
+        }
+        const QString reason = onDisk ? QStringLiteral("No space left on device")
+                                      : QStringLiteral("File too large");
+        QCOMPARE(f.fakes.prompts.asked().back().text,
+                 QStringLiteral("The file \"%1\" could not be saved.\nCannot write \"%1\": %2")
+                     .arg(target, reason));
+        QCOMPARE(f.fakes.prompts.asked().back().icon, Prompts::Icon::Error);
+        QCOMPARE(readFile(target), before);
+        QVERIFY(f.doc.isModified());
+        QCOMPARE(f.doc.path(), source);
+        QStringList left = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+        left.removeAll(QStringLiteral("filler"));
+        QStringList expected{QStringLiteral("anim.gif")};
+        if (target != source) expected << QFileInfo(target).fileName();
+        expected.sort();
+        QCOMPARE(left, expected);
+    }
+
     // ---- Save as ----
 
     void saveAsKeepsTheFlagsAndTheRecentList() {
@@ -309,29 +377,52 @@ private Q_SLOTS:
 
     // ---- Save image as ----
 
+    // The name written gets ".bmp" when it lacks it; replacing a file is asked about
+    // that name (the dialog itself is not asked to, as it only sees the typed name).
     void saveImageAs_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("written");
-        QTest::newRow("without extension") << "pic"
-                                           << "pic.bmp";
-        QTest::newRow("with extension") << "pic2.bmp"
-                                        << "pic2.bmp";
-        QTest::newRow("other extension") << "pic3.gif"
-                                         << "pic3.gif.bmp";
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("without extension") << "pic" << "pic.bmp" << false << -1;
+        QTest::newRow("with extension") << "pic2.bmp" << "pic2.bmp" << false << -1;
+        QTest::newRow("other extension") << "pic3.gif" << "pic3.gif.bmp" << false << -1;
+        QTest::newRow("typed name without extension exists, replaced")
+            << "pic4" << "pic4.bmp" << true << int(Answer::Yes);
+        QTest::newRow("typed name without extension exists, kept")
+            << "pic5" << "pic5.bmp" << true << int(Answer::No);
+        QTest::newRow("typed name exists, kept") << "pic6.bmp" << "pic6.bmp" << true << int(Answer::No);
     }
     void saveImageAs() {
         QFETCH(QString, typed);
         QFETCH(QString, written);
+        QFETCH(bool, exists);
+        QFETCH(int, answer);
         DocumentFixture f;
         openCopy(f, QStringLiteral("frames.gif"));
         f.doc.selectFrame(1);
+        if (exists) writeFile(file(written), {'o', 'l', 'd'});
         f.fakes.dialogs.choose(file(typed));
+        if (exists)
+            f.fakes.prompts.expect(written + QStringLiteral(" already exists.\nDo you want to replace it?"),
+                                   Answer(answer));
         f.doc.enregistrercadreClick();
         const auto& r = f.fakes.dialogs.requests().front();
         QCOMPARE(r.kind, FakeFileDialogs::Kind::SaveFile);
         QVERIFY(r.title.isEmpty());
         QCOMPARE(r.filter, QStringLiteral("Bitmap image (*.bmp)|*.bmp"));
         QVERIFY(r.defaultExtension.isEmpty());
+        QVERIFY(!r.askOverwrite);
+        QCOMPARE(f.fakes.prompts.asked().size(), exists ? 1 : 0);
+        QVERIFY(!QFileInfo::exists(file(typed)) || typed == written);
+        if (exists) {
+            QCOMPARE(f.fakes.prompts.asked().front().icon, Prompts::Icon::Warning);
+            QCOMPARE(f.fakes.prompts.asked().front().buttons, Prompts::Buttons::YesNo);
+        }
+        if (answer == int(Answer::No)) {
+            QCOMPARE(readFile(file(written)), QByteArray("old"));
+            return;
+        }
         QImageReader reader(file(written));
         QCOMPARE(reader.format(), QByteArray("bmp"));
         const QImage picture = reader.read();

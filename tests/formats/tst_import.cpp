@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include <QBuffer>
 #include <QHash>
 #include <QTemporaryDir>
 #include <QTest>
@@ -102,7 +103,8 @@ private Q_SLOTS:
 
         const QImage picture = m_import->load(name);
         QCOMPARE(picture.size(), sample.size);
-        QCOMPARE(picture.format(), QImage::Format_RGB32);
+        QVERIFY(picture.format() == QImage::Format_RGB32 ||
+                picture.format() == QImage::Format_Indexed8);
         const QPoint left = sample.left.isNull()
                                 ? QPoint(sample.size.width() / 6, sample.size.height() / 2)
                                 : sample.left;
@@ -251,8 +253,32 @@ private Q_SLOTS:
         QFETCH(QString, extension);
         const QImage picture = m_import->loadData(
             extension == u"png" ? m_clearPng : m_clearMagick.value(extension), extension);
-        QCOMPARE(picture.format(), QImage::Format_RGB32);
+        QVERIFY(!picture.hasAlphaChannel());
         QCOMPARE(picture.pixel(3, 3), qRgb(10, 200, 30));
+    }
+
+    // A palette picture stays at one byte a pixel through the import and its reduction
+    // (no 32-bit copy of a large picture): opaque colours, the colour of a transparent
+    // entry kept as other formats keep it.
+    void palettePicturesStayEightBits() {
+        QImage source(300, 200, QImage::Format_Indexed8);
+        source.setColorTable({qRgb(255, 0, 0), qRgba(10, 200, 30, 0), qRgb(0, 0, 255)});
+        source.fill(0);
+        for (int x = 0; x < 300; ++x)
+            source.setPixel(x, 100, x % 3);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(source.save(&buffer, "png"));
+        const QImage picture = m_import->loadData(bytes, QStringLiteral("png"));
+        QCOMPARE(picture.format(), QImage::Format_Indexed8);
+        for (QRgb c : picture.colorTable())
+            QCOMPARE(qAlpha(c), 255);
+        QCOMPARE(picture.pixel(0, 0), qRgb(255, 0, 0));
+        QCOMPARE(picture.pixel(1, 100), qRgb(10, 200, 30));
+        QCOMPARE(picture.pixel(2, 100), qRgb(0, 0, 255));
+        const QImage reduced = PictureImport::reduce(picture);
+        QCOMPARE(reduced.constBits(), picture.constBits());
     }
 
     void dialogFilter() {

@@ -2,20 +2,23 @@
 #include "cli/Commands.h"
 
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QSaveFile>
+#include <QRegularExpression>
 
 #include "codec/ColorReduction.h"
 #include "codec/Compositor.h"
 #include "codec/GifImage.h"
 #include "codec/Optimize.h"
+#include "codec/SafeFile.h"
 #include "codec/Unoptimize.h"
 
 namespace vorlane::cli {
@@ -64,12 +67,26 @@ template <typename Work> int guarded(const QString& subject, Work&& work) {
     }
 }
 
-GifImage loadGif(const QString& path) {
-    return on(path, [&] {
-        GifImage image;
-        image.load(path);
-        return image;
+// Loads the GIF, writing every problem the reader repaired or ignored to standard error
+// as a "warning: FILE: ..." line; with --strict such a problem fails the command.
+GifImage loadGif(const QString& path, const Options& options,
+                 std::vector<std::string>* warnings = nullptr) {
+    std::vector<std::string> seen;
+    GifImage image = on(path, [&] {
+        GifImage loaded;
+        loaded.onWarning = [&](const std::string& message) { seen.push_back(message); };
+        loaded.load(path);
+        loaded.onWarning = nullptr;
+        return loaded;
     });
+    for (const std::string& warning : seen)
+        std::fprintf(stderr, "warning: %s: %s\n", qUtf8Printable(path), warning.c_str());
+    if (options.strict && !seen.empty())
+        throw FileFailure{path, QStringLiteral("%1 warning%2, and --strict makes warnings fail")
+                                    .arg(qulonglong(seen.size()))
+                                    .arg(seen.size() == 1 ? QString() : QStringLiteral("s"))};
+    if (warnings) *warnings = std::move(seen);
+    return image;
 }
 
 void saveGif(const GifImage& image, const QString& path) {
@@ -162,14 +179,23 @@ void describe(const GifImage& image, std::FILE* out) {
     }
 }
 
-// Writes one picture as PNG through a temporary file, so the name never holds a partial
-// file.
+// Writes one picture as PNG: encoded in memory, then written whole like every output.
 void writePng(const QImage& picture, const QString& path) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) throw GifError(file.errorString().toStdString());
-    QImageWriter writer(&file, "png");
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
     if (!writer.write(picture)) throw GifError(writer.errorString().toStdString());
-    if (!file.commit()) throw GifError(file.errorString().toStdString());
+    writeFileSafely(path, std::span<const uint8_t>(
+                              reinterpret_cast<const uint8_t*>(encoded.constData()),
+                              size_t(encoded.size())));
+}
+
+// Whether the name is one that `frames` writes for some frame count: three digits or
+// more, then ".png".
+bool isFramePictureName(const QString& name) {
+    static const QRegularExpression pattern(QStringLiteral("^[0-9]{3,}\\.png$"));
+    return pattern.match(name).hasMatch();
 }
 
 } // namespace
@@ -181,17 +207,11 @@ QString frameFileName(size_t index, size_t count) {
     return QStringLiteral("%1.png").arg(qulonglong(index), digits, 10, QLatin1Char('0'));
 }
 
-int info(const QString& path, std::FILE* out) {
+int info(const QString& path, std::FILE* out, const Options& options) {
     return guarded(path, [&] {
         // What the reader had to repair or ignore is part of the description.
         std::vector<std::string> warnings;
-        const GifImage image = on(path, [&] {
-            GifImage loaded;
-            loaded.onWarning = [&](const std::string& message) { warnings.push_back(message); };
-            loaded.load(path);
-            loaded.onWarning = nullptr;
-            return loaded;
-        });
+        const GifImage image = loadGif(path, options, &warnings);
         describe(image, out);
         for (const std::string& warning : warnings)
             std::fprintf(out, "warning %s\n", warning.c_str());
@@ -199,17 +219,20 @@ int info(const QString& path, std::FILE* out) {
     });
 }
 
-int unoptimize(const QString& in, const QString& out) {
+int unoptimize(const QString& in, const QString& out, const Options& options) {
     return guarded(in, [&] {
-        const GifImage source = loadGif(in);
+        const GifImage source = loadGif(in, options);
         saveGif(gif::unoptimize(source), out);
         return ExitOk;
     });
 }
 
-int optimize(const QString& in, const QString& out) {
+int optimize(const QString& in, const QString& out, const Options& options) {
     return guarded(in, [&] {
-        const GifImage source = loadGif(in);
+        const GifImage source = loadGif(in, options);
+        // Refused before the work of unoptimizing, not after it.
+        if (uint64_t(source.screenWidth) * source.screenHeight > MaxOptimizedScreenPixels)
+            throw FileFailure{in, QStringLiteral("Logical screen too large to optimize")};
         GifImage image = gif::unoptimize(source);
         // The settings of the editor's optimised save: every option but colour reduction.
         OptimizeOptions options;
@@ -225,19 +248,55 @@ int optimize(const QString& in, const QString& out) {
     });
 }
 
-int frames(const QString& in, const QString& dir) {
+int frames(const QString& in, const QString& dir, const Options& options) {
     return guarded(in, [&] {
-        const GifImage image = loadGif(in);
+        const GifImage image = loadGif(in, options);
         const QFileInfo target(dir);
         if (target.exists() && !target.isDir()) return fail(dir, QStringLiteral("not a directory"));
         if (!QDir().mkpath(dir)) return fail(dir, QStringLiteral("cannot create the directory"));
         const QDir folder(dir);
-        Compositor compositor(image);
         const size_t count = image.frameCount();
-        for (size_t i = 0; i < count; ++i) {
-            const QImage picture = compositor.picture(i);
-            const QString name = folder.filePath(frameFileName(i, count));
-            on(name, [&] { writePng(picture, name); });
+        // The pictures are written straight from the canvas, without a copy: at one
+        // byte per pixel (a palette picture with a transparent entry) when the frames
+        // draw at most 255 colours in all, else at 32 bits.
+        if (std::optional<IndexedCompositor> indexed = IndexedCompositor::make(image)) {
+            QList<QRgb> palette;
+            for (const Rgb& c : indexed->colors())
+                palette.push_back(qRgb(c.r, c.g, c.b));
+            palette.push_back(qRgba(0, 0, 0, 0));
+            for (size_t i = 0; i < count; ++i) {
+                const Bytes& canvas = indexed->next();
+                QImage picture(canvas.data(), indexed->width(), indexed->height(),
+                               indexed->width(), QImage::Format_Indexed8);
+                picture.setColorTable(palette);
+                const QString name = folder.filePath(frameFileName(i, count));
+                on(name, [&] { writePng(picture, name); });
+            }
+        } else {
+            Compositor compositor(image);
+            for (size_t i = 0; i < count; ++i) {
+                const uint32_t* canvas = compositor.compose(i);
+                const QImage picture(reinterpret_cast<const uchar*>(canvas), compositor.width(),
+                                     compositor.height(), qsizetype(compositor.width()) * 4,
+                                     QImage::Format_ARGB32);
+                const QString name = folder.filePath(frameFileName(i, count));
+                on(name, [&] { writePng(picture, name); });
+            }
+        }
+        // Numbered pictures of an earlier run beyond this one's frames (or numbered with
+        // another number of digits) would read as part of this animation; they go.
+        QStringList written;
+        for (size_t i = 0; i < count; ++i)
+            written << frameFileName(i, count);
+        const QFileInfoList entries =
+            folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
+        for (const QFileInfo& entry : entries) {
+            if (!isFramePictureName(entry.fileName()) || written.contains(entry.fileName()) ||
+                entry.isSymLink() || !entry.isFile())
+                continue;
+            if (!QFile::remove(entry.filePath()))
+                return fail(entry.filePath(), QStringLiteral("cannot remove the picture of an "
+                                                             "earlier run"));
         }
         return ExitOk;
     });
@@ -258,9 +317,9 @@ int quantize(const QString& picture, const QString& out) {
     });
 }
 
-int resave(const QString& in, const QString& out) {
+int resave(const QString& in, const QString& out, const Options& options) {
     return guarded(in, [&] {
-        saveGif(loadGif(in), out);
+        saveGif(loadGif(in, options), out);
         return ExitOk;
     });
 }
