@@ -7,9 +7,13 @@
 
 namespace vorlane {
 
+namespace {
+const QString GifType = QStringLiteral("image/gif");
+} // namespace
+
 bool QtClipboard::hasBitmap() const {
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    return data && data->hasImage();
+    return data && (data->hasImage() || data->hasFormat(GifType));
 }
 
 QImage QtClipboard::bitmap() const {
@@ -18,6 +22,22 @@ QImage QtClipboard::bitmap() const {
 
 void QtClipboard::setBitmap(const QImage& picture) {
     QGuiApplication::clipboard()->setImage(picture);
+}
+
+void QtClipboard::setFrames(const QByteArray& gif, const QImage& picture) {
+    auto* data = new QMimeData;
+    data->setData(FramesType, gif);
+    data->setData(GifType, gif);
+    data->setImageData(picture);
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
+std::optional<Clipboard::Frames> QtClipboard::frames() const {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    if (!data) return std::nullopt;
+    if (data->hasFormat(FramesType)) return Frames{data->data(FramesType), true};
+    if (data->hasFormat(GifType)) return Frames{data->data(GifType), false};
+    return std::nullopt;
 }
 
 } // namespace vorlane

@@ -98,12 +98,26 @@ private:
 
 class FakeClipboard : public Clipboard {
 public:
-    bool hasBitmap() const override { return !m_picture.isNull(); }
+    bool hasBitmap() const override { return !m_picture.isNull() || m_frames.has_value(); }
     QImage bitmap() const override { return m_picture; }
-    void setBitmap(const QImage& picture) override { m_picture = picture; }
+    void setBitmap(const QImage& picture) override {
+        m_picture = picture;
+        m_frames.reset();
+    }
+    void setFrames(const QByteArray& gif, const QImage& picture) override {
+        m_picture = picture;
+        m_frames = Frames{gif, true};
+    }
+    std::optional<Frames> frames() const override { return m_frames; }
+    // GIF data as another program puts it there.
+    void setForeignGif(const QByteArray& gif) {
+        m_picture = QImage();
+        m_frames = Frames{gif, false};
+    }
 
 private:
     QImage m_picture;
+    std::optional<Frames> m_frames;
 };
 
 class FakeShell : public Shell {
