@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The editor: builds the platform services, shows the splash window while the main window
-// and its dialogs are made, then runs the start-up sequence.
+// The editor: answers --help and --version, builds the platform services, shows the
+// splash window while the main window and its dialogs are made, then runs the start-up
+// sequence with the files named on the command line.
 
+#include <cstdio>
 #include <memory>
 
+#include "BuildInfo.h"
+#include "app/EditorOptions.h"
 #include "dialogs/GuidanceDialogs.h"
 #include "dialogs/SplashScreen.h"
 #include "mainwindow/Application.h"
@@ -16,8 +20,39 @@
 #include "platform/Prompts.h"
 #include "platform/widgets/QtPrompts.h"
 
+namespace {
+int printText(const vorlane::EditorOptions& options) {
+    const QString text = options.action == vorlane::EditorOptions::Action::ShowHelp
+                             ? vorlane::EditorOptions::helpText()
+                             : vorlane::EditorOptions::versionText();
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    return 0;
+}
+} // namespace
+
 int main(int argc, char* argv[]) {
+    // --help and --version need no display, so they are answered before the window
+    // system is reached (a package's install check runs `vorlane-gif --version` headless).
+    {
+        QStringList raw;
+        for (int i = 0; i < argc; ++i)
+            raw << QString::fromLocal8Bit(argv[i]);
+        if (vorlane::EditorOptions::asksForTextOnly(raw))
+            return printText(vorlane::EditorOptions::parse(raw));
+    }
+
     vorlane::Application app(argc, argv);
+    app.setApplicationVersion(QLatin1String(vorlane::build::Version));
+    // The desktop matches the windows to the desktop entry (icon, name) by this.
+    QGuiApplication::setDesktopFileName(QLatin1String(vorlane::build::AppId));
+
+    // Qt's own options are gone from the arguments by now.
+    const vorlane::EditorOptions options = vorlane::EditorOptions::parse(app.arguments());
+    if (options.action == vorlane::EditorOptions::Action::Error) {
+        std::fprintf(stderr, "vorlane-gif: %s\n\n%s", qPrintable(options.error),
+                     qPrintable(vorlane::EditorOptions::helpText()));
+        return 1;
+    }
 
     // The splash window stands while everything else is made.
     auto splash = std::make_unique<vorlane::TSplashForm>();
@@ -47,8 +82,6 @@ int main(int argc, char* argv[]) {
     splash.reset();
     window.repaint();
 
-    QStringList arguments = app.arguments();
-    arguments.removeFirst();
-    window.startUp(arguments, guidance->startupDialogs());
+    window.startUp(options.files, guidance->startupDialogs());
     return app.exec();
 }

@@ -677,7 +677,7 @@ void TMainform::connectDocument() {
 void TMainform::startUp(const QStringList& arguments, const StartupDialogs& dialogs) {
     FileNewItemClick();
     const bool fileNamed = !arguments.isEmpty();
-    if (fileNamed) m_doc->FileOpen1Execute(Document::OpenOrigin::CommandLine, arguments.first());
+    if (fileNamed) openCommandLineFiles(arguments);
     // A file named on the command line is what the user asked to see: the welcome step,
     // whose answers all replace the document, is skipped then.
     if (!fileNamed) {
