@@ -349,13 +349,9 @@ void TMainform::buildMenus() {
     // ---- Help ----
     QMenu* help = addMenu(QStringLiteral("HelpButton"), QStringLiteral("Help1"),
                           QStringLiteral("&Help"), [] {});
-    // "Help topics" is listed only for the French help file; its F1 works either way.
-    if (LanguageCode == QLatin1String("fr"))
-        addItem(help, QStringLiteral("Rubriquesdaide1"), QStringLiteral("Help topics"),
-                QKeySequence(Qt::Key_F1));
-    else
-        addUnlistedItem(help, QStringLiteral("Rubriquesdaide1"), QStringLiteral("Help topics"),
-                        QKeySequence(Qt::Key_F1));
+    // "Help topics" opens the help window, which exists in every language: listed always.
+    addItem(help, QStringLiteral("Rubriquesdaide1"), QStringLiteral("Help topics"),
+            QKeySequence(Qt::Key_F1));
     addItem(help, QStringLiteral("Manueldepriseenmain1"), QStringLiteral("&How to create gifs"));
     help->addSeparator();
     addItem(help, QStringLiteral("Visiterlesiteweb1"), QStringLiteral("Vorlane Gif home page"));
