@@ -45,6 +45,7 @@ HelpWindow* GuidanceDialogs::helpWindow() {
 }
 
 bool GuidanceDialogs::eventFilter(QObject* watched, QEvent* event) {
+    // The window's F1 also serves its own dialogs; this is for dialogs of no window.
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1 &&
         watched->isWidgetType()) {
         const auto* widget = static_cast<QWidget*>(watched);
@@ -100,8 +101,12 @@ void GuidanceDialogs::showHowToIfDue() {
 }
 
 void GuidanceDialogs::Rubriquesdaide1Click() {
+    // The key reaches the window's item also from its dialogs: the active window tells
+    // which, and the focus inside it which part.
+    const QWidget* active = QApplication::activeWindow();
+    if (!active || active == m_help) active = &m_window;
     const QWidget* focus = QApplication::focusWidget();
-    helpWindow()->showFor(focus && focus->window() == &m_window ? focus : &m_window);
+    helpWindow()->showFor(focus && focus->window() == active ? focus : active);
 }
 
 void GuidanceDialogs::Manueldepriseenmain1Click() {

@@ -156,8 +156,9 @@ void HelpWindow::open(const QUrl& url) {
     if (m_shell) m_shell->open(target.toString());
 }
 
-void HelpWindow::pageChanged() {
-    const QString page = currentPage();
+void HelpWindow::pageChanged(const QUrl& source) {
+    // source() still names the page before while this signal is delivered.
+    const QString page = QFileInfo(source.toLocalFile()).fileName();
     setWindowTitle(help::titleFor(page, m_browser->documentTitle()));
     // The contents list follows the page shown.
     int row = page == help::IndexPage ? 0 : -1;

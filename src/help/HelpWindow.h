@@ -48,7 +48,7 @@ public:
 
 private:
     void open(const QUrl& url);
-    void pageChanged();
+    void pageChanged(const QUrl& source);
     void runSearch(const QString& text);
     void openListed(const QListWidget* list, int row);
     void showMissingFolder();
