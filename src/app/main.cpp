@@ -10,12 +10,14 @@
 #include "app/EditorOptions.h"
 #include "dialogs/GuidanceDialogs.h"
 #include "dialogs/SplashScreen.h"
+#include "document/DesktopRecent.h"
 #include "mainwindow/Application.h"
 #include "mainwindow/MainWindow.h"
 #include "platform/QtClipboard.h"
 #include "platform/QtClock.h"
 #include "platform/QtSettingsStore.h"
 #include "platform/QtShell.h"
+#include "platform/XbelRecentDocuments.h"
 #include "platform/widgets/QtFileDialogs.h"
 #include "platform/Prompts.h"
 #include "platform/widgets/QtPrompts.h"
@@ -64,6 +66,8 @@ int main(int argc, char* argv[]) {
     vorlane::QtClipboard clipboard;
     vorlane::QtShell shell;
     vorlane::QtClock clock;
+    // The desktop's list of recently used files (it outlives the window that tells it).
+    vorlane::XbelRecentDocuments desktopRecent;
     const vorlane::Platform platform{&settings, &prompts, &fileDialogs, &clipboard, &shell, &clock};
 
     // The main window; message boxes and file dialogs open over it. The guidance dialogs
@@ -75,6 +79,7 @@ int main(int argc, char* argv[]) {
     });
     fileDialogs.setParent(&window);
     auto* guidance = new vorlane::GuidanceDialogs(window, platform);
+    vorlane::tellDesktopOfRecentFiles(window.document(), desktopRecent);
     window.show();
     window.activateWindow(); // where no window manager gives it the focus
     window.repaint();
