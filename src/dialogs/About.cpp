@@ -27,7 +27,7 @@ TAboutBox::TAboutBox(Shell* shell, Endpoints endpoints, QWidget* parent)
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     auto* picture = new QLabel(panel);
     picture->setObjectName(QStringLiteral("ProgramIcon"));
-    picture->setPixmap(productPicture());
+    picture->setPixmap(productPicture(ProductPictureSize, devicePixelRatioF()));
     picture->setFixedSize(ProductPictureSize);
     auto* panelLayout = new QVBoxLayout(panel);
     panelLayout->setContentsMargins(2, 2, 2, 2);

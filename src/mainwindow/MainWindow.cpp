@@ -1085,7 +1085,8 @@ void TMainform::EffetsClick() {
 
 void TMainform::drawheads() {
     const QPixmap picture =
-        QPixmap::fromImage(headerImage(HeaderBar::Height, palette().color(QPalette::Button)));
+        QPixmap::fromImage(headerImage(HeaderBar::Height, palette().color(QPalette::Button), 2000,
+                                       barColours(palette()).headerStart));
     for (HeaderBar* header : m_side->headers())
         header->setPicture(picture);
     m_strip->header()->setPicture(picture);
