@@ -77,12 +77,12 @@ HelpWindow::HelpWindow(const QString& folder, Shell* shell, QWidget* parent)
     split->addWidget(left);
     split->addWidget(m_browser);
     split->setStretchFactor(1, 1);
-    split->setSizes({220, 640});
+    split->setSizes({250, 650});
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(bar);
     layout->addWidget(split, 1);
-    resize(900, 640);
+    resize(920, 660);
 
     if (!m_folder.isEmpty()) {
         QFile index(m_folder + QLatin1Char('/') + help::IndexPage);
