@@ -50,8 +50,6 @@ private Q_SLOTS:
     void contentsListEveryPageOnce();
     void contextPicksThePage_data();
     void contextPicksThePage();
-    void titles_data();
-    void titles();
     void searchNeedsEveryWordAccentsAside();
     void helpFolderInstalledOrBesideTheProgram();
     void windowFollowsLinksAndHistory();
@@ -122,23 +120,6 @@ void TestHelp::contextPicksThePage() {
     QFETCH(QString, page);
     QCOMPARE(help::pageForContext(upward), page);
     QVERIFY(QFileInfo::exists(Source + QLatin1Char('/') + page));
-}
-
-void TestHelp::titles_data() {
-    QTest::addColumn<QString>("page");
-    QTest::addColumn<QString>("pageTitle");
-    QTest::addColumn<QString>("title");
-    QTest::newRow("page") << "effects.html" << "Transition effects"
-                          << "Transition effects - Vorlane Gif Help";
-    QTest::newRow("contents") << "index.html" << "Vorlane Gif Help" << "Vorlane Gif Help";
-    QTest::newRow("untitled") << "x.html" << "  " << "Vorlane Gif Help";
-}
-
-void TestHelp::titles() {
-    QFETCH(QString, page);
-    QFETCH(QString, pageTitle);
-    QFETCH(QString, title);
-    QCOMPARE(help::titleFor(page, pageTitle), title);
 }
 
 void TestHelp::searchNeedsEveryWordAccentsAside() {
