@@ -10,8 +10,7 @@ namespace vorlane {
 
 namespace {
 const QCommandLineOption HelpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-const QCommandLineOption VersionOption(QStringList{QStringLiteral("v"),
-                                                   QStringLiteral("version")});
+const QCommandLineOption VersionOption(QStringList{QStringLiteral("v"), QStringLiteral("version")});
 
 // Help and version win over everything else on the line, also over an unknown option,
 // as users expect of `--help`.

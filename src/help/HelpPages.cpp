@@ -29,9 +29,9 @@ QList<Topic> contentsOf(const QString& indexHtml) {
     static const QRegularExpression list(
         QStringLiteral(R"re(<ul\s+class="contents"\s*>(.*?)</ul>)re"),
         QRegularExpression::DotMatchesEverythingOption | QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression link(
-        QStringLiteral(R"re(<a\s+href="([^"#]+)"\s*>(.*?)</a>)re"),
-        QRegularExpression::DotMatchesEverythingOption | QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression link(QStringLiteral(R"re(<a\s+href="([^"#]+)"\s*>(.*?)</a>)re"),
+                                         QRegularExpression::DotMatchesEverythingOption |
+                                             QRegularExpression::CaseInsensitiveOption);
     QList<Topic> topics;
     const QRegularExpressionMatch block = list.match(indexHtml);
     if (!block.hasMatch()) return topics;
@@ -52,16 +52,11 @@ QString pageForContext(const QStringList& objectNamesUpward) {
         const char* page;
     };
     static const Rule rules[] = {
-        {"assform", "wizard.html"},
-        {"Effects", "effects.html"},
-        {"Dispo", "delay-disposal.html"},
-        {"welcome", "getting-started.html"},
-        {"HowForm", "getting-started.html"},
-        {"Options", "getting-started.html"},
-        {"pnlloop", "loop-comment.html"},
-        {"pnlComments", "loop-comment.html"},
-        {"pnlRate", "delay-disposal.html"},
-        {"pnlVisual", "strip-playback.html"},
+        {"assform", "wizard.html"},           {"Effects", "effects.html"},
+        {"Dispo", "delay-disposal.html"},     {"welcome", "getting-started.html"},
+        {"HowForm", "getting-started.html"},  {"Options", "getting-started.html"},
+        {"pnlloop", "loop-comment.html"},     {"pnlComments", "loop-comment.html"},
+        {"pnlRate", "delay-disposal.html"},   {"pnlVisual", "strip-playback.html"},
         {"pnlFrames", "strip-playback.html"},
     };
     for (const QString& name : objectNamesUpward)
@@ -97,8 +92,8 @@ void SearchIndex::build(const QString& folder, const QList<Topic>& topics) {
 }
 
 QList<Topic> SearchIndex::find(const QString& query) const {
-    const QStringList words = fold(query).split(QRegularExpression(QStringLiteral("\\s+")),
-                                                Qt::SkipEmptyParts);
+    const QStringList words =
+        fold(query).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
     QList<Topic> found;
     if (words.isEmpty()) return found;
     for (const Entry& entry : m_entries) {

@@ -36,9 +36,8 @@ QToolButton* addButton(QToolBar* bar, const QString& name, const QString& text,
 } // namespace
 
 HelpWindow::HelpWindow(const QString& folder, Shell* shell, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_folder(folder), m_shell(shell),
-      m_browser(new QTextBrowser), m_contents(new QListWidget), m_results(new QListWidget),
-      m_search(new QLineEdit) {
+    : QWidget(parent, Qt::Window), m_folder(folder), m_shell(shell), m_browser(new QTextBrowser),
+      m_contents(new QListWidget), m_results(new QListWidget), m_search(new QLineEdit) {
     setObjectName(QStringLiteral("HelpWindow"));
     setWindowTitle(help::WindowTitle);
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
@@ -115,8 +114,10 @@ HelpWindow::HelpWindow(const QString& folder, Shell* shell, QWidget* parent)
 
 void HelpWindow::showPage(const QString& page) {
     if (m_folder.isEmpty() || !QFileInfo::exists(m_folder + QLatin1Char('/') + page)) {
-        if (m_folder.isEmpty()) showMissingFolder();
-        else open(QUrl::fromLocalFile(m_folder + QLatin1Char('/') + help::IndexPage));
+        if (m_folder.isEmpty())
+            showMissingFolder();
+        else
+            open(QUrl::fromLocalFile(m_folder + QLatin1Char('/') + help::IndexPage));
     } else {
         open(QUrl::fromLocalFile(m_folder + QLatin1Char('/') + page));
     }
@@ -191,8 +192,10 @@ void HelpWindow::runSearch(const QString& text) {
 
 void HelpWindow::openListed(const QListWidget* list, int row) {
     if (list == m_contents) {
-        if (row == 0) showPage(help::IndexPage);
-        else if (row > 0 && row <= m_topics.size()) open(QUrl::fromLocalFile(m_folder + QLatin1Char('/') + m_topics[row - 1].page));
+        if (row == 0)
+            showPage(help::IndexPage);
+        else if (row > 0 && row <= m_topics.size())
+            open(QUrl::fromLocalFile(m_folder + QLatin1Char('/') + m_topics[row - 1].page));
     } else if (row >= 0 && row < m_found.size()) {
         open(QUrl::fromLocalFile(m_folder + QLatin1Char('/') + m_found[row].page));
     }

@@ -230,7 +230,8 @@ bool XbelRecentDocuments::add(const QString& fileName, const QString& mimeType) 
         document->kind = Node::Kind::Document;
         Node root = element(QString(), QStringLiteral("xbel"), QString());
         root.attributes.append(QStringLiteral("version"), QStringLiteral("1.0"));
-        root.namespaces.append(QXmlStreamNamespaceDeclaration(QStringLiteral("bookmark"), BookmarkNs));
+        root.namespaces.append(
+            QXmlStreamNamespaceDeclaration(QStringLiteral("bookmark"), BookmarkNs));
         root.namespaces.append(QXmlStreamNamespaceDeclaration(QStringLiteral("mime"), MimeNs));
         root.children.push_back(text(QStringLiteral("\n")));
         document->children.push_back(std::move(root));
@@ -240,11 +241,12 @@ bool XbelRecentDocuments::add(const QString& fileName, const QString& mimeType) 
     const QString bookmarkPrefix = prefixFor(*root, BookmarkNs, QStringLiteral("bookmark"));
     const QString mimePrefix = prefixFor(*root, MimeNs, QStringLiteral("mime"));
 
-    const QString href = QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath())
-                             .toString(QUrl::FullyEncoded);
+    const QString href =
+        QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath()).toString(QUrl::FullyEncoded);
     const QString now = stamp(m_now());
-    Node* bookmark = root->child(QString(), QStringLiteral("bookmark"),
-                                 [&](const Node& b) { return b.attribute(QStringLiteral("href")) == href; });
+    Node* bookmark = root->child(QString(), QStringLiteral("bookmark"), [&](const Node& b) {
+        return b.attribute(QStringLiteral("href")) == href;
+    });
     if (!bookmark) {
         Node fresh = element(QString(), QStringLiteral("bookmark"), QString());
         fresh.setAttribute(QStringLiteral("href"), href);
@@ -255,7 +257,8 @@ bool XbelRecentDocuments::add(const QString& fileName, const QString& mimeType) 
     bookmark->setAttribute(QStringLiteral("visited"), now);
 
     Node* info = bookmark->child(QString(), QStringLiteral("info"));
-    if (!info) info = &appendIndented(*bookmark, element(QString(), QStringLiteral("info"), QString()), 2);
+    if (!info)
+        info = &appendIndented(*bookmark, element(QString(), QStringLiteral("info"), QString()), 2);
     Node* metadata = info->child(QString(), QStringLiteral("metadata"), [](const Node& m) {
         return m.attribute(QStringLiteral("owner")) == MetadataOwner;
     });
@@ -265,7 +268,9 @@ bool XbelRecentDocuments::add(const QString& fileName, const QString& mimeType) 
         metadata = &appendIndented(*info, std::move(fresh), 3);
     }
     Node* mime = metadata->child(MimeNs, QStringLiteral("mime-type"));
-    if (!mime) mime = &appendIndented(*metadata, element(mimePrefix, QStringLiteral("mime-type"), MimeNs), 4);
+    if (!mime)
+        mime =
+            &appendIndented(*metadata, element(mimePrefix, QStringLiteral("mime-type"), MimeNs), 4);
     mime->setAttribute(QStringLiteral("type"), mimeType);
     Node* applications = metadata->child(BookmarkNs, QStringLiteral("applications"));
     if (!applications)

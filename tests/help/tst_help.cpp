@@ -107,10 +107,11 @@ void TestHelp::contextPicksThePage_data() {
                                 << QStringLiteral("loop-comment.html");
     QTest::newRow("strip") << names("ImageScroll Panel1 pnlFrames Centre Mainform")
                            << QStringLiteral("strip-playback.html");
-    QTest::newRow("wizard field") << names("Nom P1 pages assform")
-                                  << QStringLiteral("wizard.html");
-    QTest::newRow("effect dialog") << names("combo pancombo Effects") << QStringLiteral("effects.html");
-    QTest::newRow("disposal dialog") << names("disCombo Dispo") << QStringLiteral("delay-disposal.html");
+    QTest::newRow("wizard field") << names("Nom P1 pages assform") << QStringLiteral("wizard.html");
+    QTest::newRow("effect dialog")
+        << names("combo pancombo Effects") << QStringLiteral("effects.html");
+    QTest::newRow("disposal dialog")
+        << names("disCombo Dispo") << QStringLiteral("delay-disposal.html");
     QTest::newRow("welcome") << names("List welcome") << QStringLiteral("getting-started.html");
     QTest::newRow("nothing") << QStringList{} << help::IndexPage;
 }
@@ -163,7 +164,8 @@ void TestHelp::helpFolderInstalledOrBesideTheProgram() {
     const QString installed = dir.filePath(QStringLiteral("prefix/share/vorlane-gif/help"));
     QVERIFY(makeFile(installed + QStringLiteral("/index.html")));
     QCOMPARE(help::findHelpFolder(program), QDir::cleanPath(installed));
-    QCOMPARE(QLatin1String(build::HelpFolderFromProgram), QLatin1String("../share/vorlane-gif/help"));
+    QCOMPARE(QLatin1String(build::HelpFolderFromProgram),
+             QLatin1String("../share/vorlane-gif/help"));
 }
 
 void TestHelp::windowFollowsLinksAndHistory() {
@@ -197,7 +199,8 @@ void TestHelp::windowFollowsLinksAndHistory() {
     QStringList found;
     for (int i = 0; i < window.results()->count(); ++i)
         found << window.results()->item(i)->text();
-    QVERIFY2(found.contains(QStringLiteral("Keyboard shortcuts")), qPrintable(found.join(QStringLiteral(","))));
+    QVERIFY2(found.contains(QStringLiteral("Keyboard shortcuts")),
+             qPrintable(found.join(QStringLiteral(","))));
     window.search()->clear();
     QVERIFY(window.contents()->isVisibleTo(&window));
 }

@@ -46,18 +46,19 @@ void TestCommandLine::options_data() {
     QTest::addColumn<bool>("textOnly");
     using A = EditorOptions::Action;
     QTest::newRow("nothing") << words("vorlane-gif") << int(A::Run) << QStringList{} << false;
-    QTest::newRow("files in order") << words("vorlane-gif b.png a.png") << int(A::Run)
-                                    << words("b.png a.png") << false;
-    QTest::newRow("--help") << words("vorlane-gif --help") << int(A::ShowHelp) << QStringList{} << true;
-    QTest::newRow("-h with files") << words("vorlane-gif a.gif -h") << int(A::ShowHelp)
-                                   << QStringList{} << true;
+    QTest::newRow("files in order")
+        << words("vorlane-gif b.png a.png") << int(A::Run) << words("b.png a.png") << false;
+    QTest::newRow("--help") << words("vorlane-gif --help") << int(A::ShowHelp) << QStringList{}
+                            << true;
+    QTest::newRow("-h with files")
+        << words("vorlane-gif a.gif -h") << int(A::ShowHelp) << QStringList{} << true;
     QTest::newRow("--version") << words("vorlane-gif --version") << int(A::ShowVersion)
                                << QStringList{} << true;
     // Before Qt has taken its own options out, --version is still seen.
-    QTest::newRow("-v beside a Qt option")
-        << words("vorlane-gif -platform offscreen -v") << int(A::ShowVersion) << QStringList{} << true;
-    QTest::newRow("unknown option") << words("vorlane-gif --frobnicate") << int(A::Error)
-                                    << QStringList{} << false;
+    QTest::newRow("-v beside a Qt option") << words("vorlane-gif -platform offscreen -v")
+                                           << int(A::ShowVersion) << QStringList{} << true;
+    QTest::newRow("unknown option")
+        << words("vorlane-gif --frobnicate") << int(A::Error) << QStringList{} << false;
     QTest::newRow("a file named like an option")
         << words("vorlane-gif -- -v.gif") << int(A::Run) << words("-v.gif") << false;
 }
@@ -72,9 +73,9 @@ void TestCommandLine::options() {
     QCOMPARE(options.files, files);
     QCOMPARE(EditorOptions::asksForTextOnly(arguments), textOnly);
     if (options.action == EditorOptions::Action::Error) QVERIFY(!options.error.isEmpty());
-    QCOMPARE(EditorOptions::versionText(),
-             QStringLiteral("vorlane-gif ") + QLatin1String(vorlane::build::Version) +
-                 QLatin1Char('\n'));
+    QCOMPARE(EditorOptions::versionText(), QStringLiteral("vorlane-gif ") +
+                                               QLatin1String(vorlane::build::Version) +
+                                               QLatin1Char('\n'));
 }
 
 void TestCommandLine::filesAtStartUp_data() {
@@ -87,20 +88,24 @@ void TestCommandLine::filesAtStartUp_data() {
     QTest::addColumn<QStringList>("messages");
     QTest::newRow("one GIF") << words("anim.gif") << QStringLiteral("anim.gif - Vorlane Gif") << 2
                              << QStringList{};
-    QTest::newRow("GIF data named .png") << words("fake.png") << QStringLiteral("fake.png - Vorlane Gif") << 2
-                                         << QStringList{};
-    QTest::newRow("one picture") << words("red.png") << QStringLiteral("Untitled.gif - Vorlane Gif") << 1
-                                 << QStringList{};
-    QTest::newRow("pictures in order") << words("green.png red.png blue.png")
-                                       << QStringLiteral("Untitled.gif - Vorlane Gif") << 3 << QStringList{};
-    QTest::newRow("a GIF among pictures") << words("red.png anim.gif")
-                                          << QStringLiteral("Untitled.gif - Vorlane Gif") << 2 << QStringList{};
+    QTest::newRow("GIF data named .png")
+        << words("fake.png") << QStringLiteral("fake.png - Vorlane Gif") << 2 << QStringList{};
+    QTest::newRow("one picture") << words("red.png") << QStringLiteral("Untitled.gif - Vorlane Gif")
+                                 << 1 << QStringList{};
+    QTest::newRow("pictures in order")
+        << words("green.png red.png blue.png") << QStringLiteral("Untitled.gif - Vorlane Gif") << 3
+        << QStringList{};
+    QTest::newRow("a GIF among pictures")
+        << words("red.png anim.gif") << QStringLiteral("Untitled.gif - Vorlane Gif") << 2
+        << QStringList{};
     QTest::newRow("unreadable among pictures")
         << words("red.png text.gif blue.png") << QStringLiteral("Untitled.gif - Vorlane Gif") << 2
         << QStringList{QStringLiteral("Impossible to import the image \"text.gif\"")};
-    QTest::newRow("broken GIF alone") << words("text.gif") << QStringLiteral("Untitled.gif - Vorlane Gif")
-                                      << 0 << QStringList{QStringLiteral("Invalid file format.")};
-    QTest::newRow("missing file") << words("gone.gif") << QStringLiteral("Untitled.gif - Vorlane Gif") << 0
+    QTest::newRow("broken GIF alone")
+        << words("text.gif") << QStringLiteral("Untitled.gif - Vorlane Gif") << 0
+        << QStringList{QStringLiteral("Invalid file format.")};
+    QTest::newRow("missing file") << words("gone.gif")
+                                  << QStringLiteral("Untitled.gif - Vorlane Gif") << 0
                                   << QStringList{QStringLiteral("File does not exist")};
 }
 

@@ -13,11 +13,11 @@
 #include <QUrl>
 #include <QXmlStreamReader>
 
+#include "XbelSample.h"
 #include "document/DesktopRecent.h"
 #include "document/Document.h"
 #include "platform/XbelRecentDocuments.h"
 #include "support/FakePlatform.h"
-#include "XbelSample.h"
 
 using vorlane::XbelRecentDocuments;
 
@@ -58,7 +58,6 @@ std::optional<Listing> read(const QString& path) {
 QString url(const QString& path) {
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
 }
-
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -114,9 +113,9 @@ void TestXbel::keepsOtherProgramsEntries() {
     QFile file(list);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
-    for (const char* kept : {"<!-- written by someone else -->", "<bm:private/>",
-                             "<bm:group>Editors &amp; friends</bm:group>",
-                             "added=\"2024-01-02T03:04:05.000006Z\""})
+    for (const char* kept :
+         {"<!-- written by someone else -->", "<bm:private/>",
+          "<bm:group>Editors &amp; friends</bm:group>", "added=\"2024-01-02T03:04:05.000006Z\""})
         QVERIFY2(text.contains(QLatin1String(kept)), kept);
     QVERIFY(!text.contains(QLatin1String("xmlns:bookmark"))); // the file's own prefix serves
 }
@@ -128,7 +127,8 @@ void TestXbel::leavesAMalformedFileAlone_data() {
     QTest::newRow("not xml") << QByteArray("\x00\x01 binary", 9);
     QTest::newRow("empty") << QByteArray();
     QByteArray deep = "<xbel>";
-    for (int i = 0; i < 200; ++i) deep += "<a>";
+    for (int i = 0; i < 200; ++i)
+        deep += "<a>";
     QTest::newRow("absurdly deep") << deep;
 }
 
@@ -192,8 +192,7 @@ void TestXbel::documentTellsTheDesktop() {
     vorlane::tellDesktopOfRecentFiles(doc, desktop);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("a.gif"));
-    writeFile(file, QByteArray::fromBase64(
-                        "R0lGODlhAQABAIAAAAAAAP///ywAAAAAAQABAAACAUwAOw=="));
+    writeFile(file, QByteArray::fromBase64("R0lGODlhAQABAIAAAAAAAP///ywAAAAAAQABAAACAUwAOw=="));
     doc.FileOpen1Execute(vorlane::Document::OpenOrigin::CommandLine, file);
     QCOMPARE(desktop.told, QStringList{file + QStringLiteral("|image/gif")});
 }
