@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTextBrowser>
 #include <QVBoxLayout>
 
 #include "dialogs/FixedDialog.h"
@@ -26,7 +27,7 @@ TAboutBox::TAboutBox(Shell* shell, Endpoints endpoints, QWidget* parent)
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     auto* picture = new QLabel(panel);
     picture->setObjectName(QStringLiteral("ProgramIcon"));
-    picture->setPixmap(productPicture());
+    picture->setPixmap(productPicture(ProductPictureSize, devicePixelRatioF()));
     picture->setFixedSize(ProductPictureSize);
     auto* panelLayout = new QVBoxLayout(panel);
     panelLayout->setContentsMargins(2, 2, 2, 2);
@@ -40,10 +41,26 @@ TAboutBox::TAboutBox(Shell* shell, Endpoints endpoints, QWidget* parent)
     website->setObjectName(QStringLiteral("Label1"));
     m_link = new QLabel(m_endpoints.homePage, this);
     m_link->setObjectName(QStringLiteral("url"));
+    // Blue as a link is drawn on a light window; on a dark one the palette's own link
+    // colour stays readable.
+    const bool dark = palette().color(QPalette::Window).lightness() < 128;
     m_link->setStyleSheet(
-        QStringLiteral("color: blue; font-weight: bold; text-decoration: underline;"));
+        QStringLiteral("color: %1; font-weight: bold; text-decoration: underline;")
+            .arg(dark ? palette().color(QPalette::Link).name() : QStringLiteral("blue")));
     m_link->setCursor(Qt::PointingHandCursor);
     m_link->installEventFilter(this);
+
+    auto* licence = new QLabel(LicenceText, this);
+    licence->setObjectName(QStringLiteral("Licence"));
+    licence->setWordWrap(true);
+    auto* credits = new QTextBrowser(this);
+    credits->setObjectName(QStringLiteral("Credits"));
+    QString rows;
+    for (const QString& line : TAboutBox::credits())
+        rows += QStringLiteral("<li>") + line.toHtmlEscaped() + QStringLiteral("</li>");
+    credits->setHtml(QStringLiteral("<p><b>Credits</b> &mdash; Vorlane Gif is built on:</p><ul>") +
+                     rows + QStringLiteral("</ul>"));
+    credits->setFixedSize(ProductPictureSize.width(), 7 * credits->fontMetrics().lineSpacing());
 
     auto* ok = new QPushButton(QStringLiteral("&OK"), this);
     ok->setObjectName(QStringLiteral("OKButton"));
@@ -66,8 +83,26 @@ TAboutBox::TAboutBox(Shell* shell, Endpoints endpoints, QWidget* parent)
     layout->addWidget(version);
     layout->addSpacing(6);
     layout->addLayout(linkRow);
+    layout->addWidget(licence);
+    layout->addWidget(credits, 0, Qt::AlignHCenter);
     layout->addLayout(buttons);
     fixToContent(this);
+}
+
+QStringList TAboutBox::credits() {
+    QStringList lines{
+        QStringLiteral("Qt 6 - windows, pictures and most picture formats - "
+                       "GNU Lesser General Public License 3.0"),
+        QStringLiteral("zlib - compressed picture data, through Qt - zlib License"),
+        QStringLiteral("libpng, libjpeg-turbo, libtiff, libwebp - picture formats, through "
+                       "Qt's image plugins - libpng License, IJG License and BSD-3-Clause, "
+                       "libtiff License, BSD-3-Clause"),
+    };
+    if (build::WithImageMagick)
+        lines.insert(1, QStringLiteral("ImageMagick 6 (MagickCore) - Targa, PCX, SGI, "
+                                       "Photoshop, Photo CD, Dr. Halo, WMF and fax pictures - "
+                                       "ImageMagick License"));
+    return lines;
 }
 
 void TAboutBox::urlClick() {

@@ -2,9 +2,12 @@
 #pragma once
 
 // The About dialog `TAboutBox` ("About Vorlane Gif"): the product picture, the version,
-// and the web site as a link. Its web-site and mail actions serve the Help menu too.
+// the web site as a link, the licence and the credits of the libraries the program
+// uses. Its web-site and mail actions serve the Help menu too.
 
 #include <QDialog>
+
+#include "BuildInfo.h"
 
 #include "dialogs/Endpoints.h"
 
@@ -17,7 +20,14 @@ class Shell;
 class TAboutBox : public QDialog {
     Q_OBJECT
 public:
-    static inline const QString VersionLine = QStringLiteral("Vorlane Gif - Version 3.2.0");
+    static inline const QString VersionLine =
+        QStringLiteral("Vorlane Gif - Version ") + QLatin1String(build::Version);
+    static inline const QString LicenceText = QStringLiteral(
+        "Vorlane Gif is free software: you can redistribute it and/or modify it under the "
+        "terms of the GNU General Public License, version 3 or (at your option) any later "
+        "version. It comes with no warranty.");
+    // One line per library the program uses: name, what for, licence.
+    static QStringList credits();
 
     // `shell` opens the addresses (may be null: they open nowhere).
     TAboutBox(Shell* shell, Endpoints endpoints, QWidget* parent = nullptr);

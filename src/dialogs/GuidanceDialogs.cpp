@@ -2,15 +2,16 @@
 #include "dialogs/GuidanceDialogs.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
-#include <QDir>
-#include <QFileInfo>
+#include <QKeyEvent>
 
 #include "dialogs/About.h"
 #include "dialogs/OptionsBox.h"
 #include "dialogs/SmallTuto.h"
 #include "dialogs/WelcomeActions.h"
-#include "platform/Prompts.h"
+#include "help/HelpPages.h"
+#include "help/HelpWindow.h"
 
 namespace vorlane {
 
@@ -28,6 +29,33 @@ GuidanceDialogs::GuidanceDialogs(TMainform& window, const Platform& platform, En
     connectItem(QStringLiteral("Envoyerunemail1"), &GuidanceDialogs::Envoyerunemail1Click);
     connectItem(QStringLiteral("HelpAboutItem"), &GuidanceDialogs::HelpAbout1Execute);
     connectItem(QStringLiteral("Options2"), &GuidanceDialogs::Options2Click);
+    qApp->installEventFilter(this);
+}
+
+void GuidanceDialogs::setProgramFolder(const QString& folder) {
+    m_programFolder = folder;
+    delete m_help;
+    m_help = nullptr;
+}
+
+HelpWindow* GuidanceDialogs::helpWindow() {
+    if (!m_help)
+        m_help = new HelpWindow(help::findHelpFolder(m_programFolder), m_platform.shell, &m_window);
+    return m_help;
+}
+
+bool GuidanceDialogs::eventFilter(QObject* watched, QEvent* event) {
+    // The window's F1 also serves its own dialogs; this is for dialogs of no window.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1 &&
+        watched->isWidgetType()) {
+        const auto* widget = static_cast<QWidget*>(watched);
+        const QWidget* window = widget->window();
+        if (qobject_cast<const QDialog*>(window) && window != m_help) {
+            helpWindow()->showFor(widget);
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void GuidanceDialogs::connectItem(const QString& name, void (GuidanceDialogs::*handler)()) {
@@ -73,16 +101,12 @@ void GuidanceDialogs::showHowToIfDue() {
 }
 
 void GuidanceDialogs::Rubriquesdaide1Click() {
-    const QString path = helpFilePath();
-    // The shell would fail on a missing file without a word (or with a message of its own
-    // that does not say what is missing); say plainly where the file was expected.
-    if (!QFileInfo::exists(path)) {
-        if (m_platform.prompts)
-            m_platform.prompts->tell(Prompts::Icon::Warning,
-                                     MissingHelpFile.arg(QDir::toNativeSeparators(path)));
-        return;
-    }
-    m_window.Exec(path);
+    // The key reaches the window's item also from its dialogs: the active window tells
+    // which, and the focus inside it which part.
+    const QWidget* active = QApplication::activeWindow();
+    if (!active || active == m_help) active = &m_window;
+    const QWidget* focus = QApplication::focusWidget();
+    helpWindow()->showFor(focus && focus->window() == active ? focus : active);
 }
 
 void GuidanceDialogs::Manueldepriseenmain1Click() {

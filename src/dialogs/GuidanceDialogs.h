@@ -3,7 +3,8 @@
 
 // The guidance dialogs of the editor (welcome, how-to, About, options), made once for a
 // main window and kept until it goes, and the commands that reach them or the outside:
-// the Help menu (help file, home page, mail, how-to, About) and View > "Options...".
+// the Help menu (help window, home page, mail, how-to, About) and View > "Options...".
+// F1 opens the help window at the page for the window or dialog that has the focus.
 // It also supplies the start-up sequence's welcome and how-to steps.
 //
 // Every modal showing goes through one runner, so that tests answer the dialogs by acting
@@ -23,6 +24,7 @@ class QDialog;
 
 namespace vorlane {
 
+class HelpWindow;
 class TAboutBox;
 class THowForm;
 class TOptions;
@@ -31,10 +33,6 @@ class Twelcome;
 class GuidanceDialogs : public QObject {
     Q_OBJECT
 public:
-    static inline const QString HelpFileName = QStringLiteral("Vorlane.chm");
-    static inline const QString MissingHelpFile =
-        QStringLiteral("The help file \"%1\" was not found.");
-
     // Shows a dialog modally and returns its result (QDialog::Accepted or Rejected).
     using ModalRunner = std::function<int(QDialog&)>;
 
@@ -48,10 +46,11 @@ public:
 
     // Replaces how dialogs are shown modally; an empty runner restores exec().
     void setModalRunner(ModalRunner runner);
-    // The folder the help file is looked for in, ending in a separator; the program's
-    // folder unless replaced.
-    void setProgramFolder(const QString& folder) { m_programFolder = folder; }
-    QString helpFilePath() const { return m_programFolder + HelpFileName; }
+    // The folder the help pages are looked for from (see help::findHelpFolder); the
+    // program's folder unless replaced.
+    void setProgramFolder(const QString& folder);
+    // The help window, made at its first use.
+    HelpWindow* helpWindow();
 
     // ---- start-up steps ----
     // Reads the welcome settings again: whether the welcome dialog is switched off.
@@ -75,6 +74,11 @@ public:
     TAboutBox* about() const { return m_about; }
     TOptions* options() const { return m_options; }
 
+protected:
+    // F1 in a dialog opens the help at the dialog's page (the main window has its own
+    // key, the item's).
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     int runModal(QDialog& dialog);
     void connectItem(const QString& name, void (GuidanceDialogs::*handler)());
@@ -82,6 +86,7 @@ private:
     TMainform& m_window;
     Platform m_platform;
     QString m_programFolder;
+    HelpWindow* m_help = nullptr;
     ModalRunner m_runner;
     THowForm* m_howTo;
     TOptions* m_options;

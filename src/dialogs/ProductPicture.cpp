@@ -9,8 +9,9 @@
 
 namespace vorlane {
 
-QPixmap productPicture(QSize size) {
-    QPixmap picture(size);
+QPixmap productPicture(QSize size, qreal devicePixelRatio) {
+    QPixmap picture(size * devicePixelRatio);
+    picture.setDevicePixelRatio(devicePixelRatio);
     picture.fill(Qt::white);
     QPainter p(&picture);
     p.setRenderHint(QPainter::Antialiasing);

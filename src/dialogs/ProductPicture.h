@@ -11,7 +11,9 @@ namespace vorlane {
 
 inline constexpr QSize ProductPictureSize{392, 221};
 
-// The picture at `size` (the design size unless told); the same pixels every time.
-QPixmap productPicture(QSize size = ProductPictureSize);
+// The picture at `size` (the design size unless told); the same pixels every time. Drawn
+// at `devicePixelRatio` times the size, so that it stays sharp on a scaled screen (the
+// pixmap's size in pixels then grows by that factor).
+QPixmap productPicture(QSize size = ProductPictureSize, qreal devicePixelRatio = 1.0);
 
 } // namespace vorlane

@@ -18,7 +18,7 @@ TSplashForm::TSplashForm(QWidget* parent)
     setLineWidth(1);
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("Image1"));
-    picture->setPixmap(productPicture());
+    picture->setPixmap(productPicture(ProductPictureSize, devicePixelRatioF()));
     picture->setFixedSize(ProductPictureSize);
     auto* layout = new QVBoxLayout(this);
     // The frame's line is outside the contents already; a margin on top of it would push

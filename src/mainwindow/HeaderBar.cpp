@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow/HeaderBar.h"
 
+#include <QEvent>
 #include <QMouseEvent>
 #include <QPixmap>
 
 #include "mainwindow/Icons.h"
+#include "mainwindow/ViewMath.h"
 #include "mainwindow/Widgets.h"
 
 namespace vorlane {
@@ -23,9 +25,7 @@ HeaderBar::HeaderBar(const QString& name, const QString& imageName, const QStrin
     QFont font = m_caption->font();
     font.setBold(true);
     m_caption->setFont(font);
-    QPalette palette = m_caption->palette();
-    palette.setColor(QPalette::WindowText, QColor::fromRgb(CaptionColor));
-    m_caption->setPalette(palette);
+    applyPalette(false);
     m_caption->setAttribute(Qt::WA_TranslucentBackground);
     connect(m_image, &ClickLabel::clicked, this, &HeaderBar::clicked);
     connect(m_caption, &ClickLabel::clicked, this, &HeaderBar::clicked);
@@ -34,10 +34,9 @@ HeaderBar::HeaderBar(const QString& name, const QString& imageName, const QStrin
 void HeaderBar::addArrows(const QString& collapseName, const QString& expandName) {
     m_collapse = new ClickLabel(this);
     m_collapse->setObjectName(collapseName);
-    m_collapse->setPixmap(icons::arrow(true));
     m_expand = new ClickLabel(this);
     m_expand->setObjectName(expandName);
-    m_expand->setPixmap(icons::arrow(false));
+    applyPalette(false);
     for (ClickLabel* arrow : {m_collapse, m_expand}) {
         arrow->setGeometry(6, (Height - 12) / 2, 12, 12);
         arrow->raise();
@@ -55,6 +54,25 @@ void HeaderBar::setExpanded(bool expanded) {
 
 void HeaderBar::setPicture(const QPixmap& picture) {
     m_image->setPixmap(picture);
+}
+
+void HeaderBar::applyPalette(bool picture) {
+    const BarColours colours = barColours(palette());
+    QPalette captionPalette = m_caption->palette();
+    captionPalette.setColor(QPalette::WindowText, colours.caption);
+    m_caption->setPalette(captionPalette);
+    if (m_collapse) {
+        m_collapse->setPixmap(icons::arrow(true, colours.caption, devicePixelRatioF()));
+        m_expand->setPixmap(icons::arrow(false, colours.caption, devicePixelRatioF()));
+    }
+    if (picture)
+        setPicture(QPixmap::fromImage(
+            headerImage(Height, palette().color(QPalette::Button), 2000, colours.headerStart)));
+}
+
+void HeaderBar::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) applyPalette(true);
 }
 
 void HeaderBar::mouseReleaseEvent(QMouseEvent* event) {

@@ -15,6 +15,7 @@ class HeaderBar : public QWidget {
     Q_OBJECT
 public:
     static constexpr int Height = 16;
+    // Under a light palette; a dark one has its own (barColours).
     static constexpr QRgb CaptionColor = 0xFF154A93; // RGB(21, 74, 147)
 
     // `names`: the bar's own objectName, its picture's and its caption's.
@@ -39,10 +40,15 @@ Q_SIGNALS:
     void expandClicked();
 
 protected:
+    void changeEvent(QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Caption and arrows in the palette's caption colour; with `picture`, the header
+    // picture too (a palette change after the window painted its headers).
+    void applyPalette(bool picture);
+
     ClickLabel* m_image;
     ClickLabel* m_caption;
     ClickLabel* m_collapse = nullptr;

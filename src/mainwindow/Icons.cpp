@@ -2,6 +2,7 @@
 #include "mainwindow/Icons.h"
 
 #include <QPainter>
+#include <QtMath>
 #include <QPolygonF>
 
 static void registerOwnResources() {
@@ -21,13 +22,15 @@ QIcon themed(const QString& themeName, const QString& ownName) {
                             QIcon(QStringLiteral(":/icons/") + ownName + QStringLiteral(".svg")));
 }
 
-QPixmap arrow(bool collapse) {
-    QPixmap pixmap(12, 12);
+QPixmap arrow(bool collapse, const QColor& colour, qreal devicePixelRatio) {
+    const int side = qCeil(12 * devicePixelRatio);
+    QPixmap pixmap(side, side);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(21, 74, 147));
+    painter.setBrush(colour);
     QPolygonF triangle;
     if (collapse)
         triangle << QPointF(1.5, 9) << QPointF(10.5, 9) << QPointF(6, 3);

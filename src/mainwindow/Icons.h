@@ -16,7 +16,8 @@ void initResources();
 // `themeName` from the desktop theme, else ":/icons/<ownName>.svg".
 QIcon themed(const QString& themeName, const QString& ownName);
 
-// A 12 x 12 arrow in the header caption colour: pointing up to collapse, down to expand.
-QPixmap arrow(bool collapse);
+// A 12 x 12 arrow in `colour` (the header captions'): pointing up to collapse, down to
+// expand; drawn at `devicePixelRatio` so that it stays sharp on a scaled screen.
+QPixmap arrow(bool collapse, const QColor& colour, qreal devicePixelRatio = 1.0);
 
 } // namespace vorlane::icons

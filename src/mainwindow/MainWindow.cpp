@@ -349,13 +349,9 @@ void TMainform::buildMenus() {
     // ---- Help ----
     QMenu* help = addMenu(QStringLiteral("HelpButton"), QStringLiteral("Help1"),
                           QStringLiteral("&Help"), [] {});
-    // "Help topics" is listed only for the French help file; its F1 works either way.
-    if (LanguageCode == QLatin1String("fr"))
-        addItem(help, QStringLiteral("Rubriquesdaide1"), QStringLiteral("Help topics"),
-                QKeySequence(Qt::Key_F1));
-    else
-        addUnlistedItem(help, QStringLiteral("Rubriquesdaide1"), QStringLiteral("Help topics"),
-                        QKeySequence(Qt::Key_F1));
+    // "Help topics" opens the help window, which exists in every language: listed always.
+    addItem(help, QStringLiteral("Rubriquesdaide1"), QStringLiteral("Help topics"),
+            QKeySequence(Qt::Key_F1));
     addItem(help, QStringLiteral("Manueldepriseenmain1"), QStringLiteral("&How to create gifs"));
     help->addSeparator();
     addItem(help, QStringLiteral("Visiterlesiteweb1"), QStringLiteral("Vorlane Gif home page"));
@@ -677,7 +673,7 @@ void TMainform::connectDocument() {
 void TMainform::startUp(const QStringList& arguments, const StartupDialogs& dialogs) {
     FileNewItemClick();
     const bool fileNamed = !arguments.isEmpty();
-    if (fileNamed) m_doc->FileOpen1Execute(Document::OpenOrigin::CommandLine, arguments.first());
+    if (fileNamed) openCommandLineFiles(arguments);
     // A file named on the command line is what the user asked to see: the welcome step,
     // whose answers all replace the document, is skipped then.
     if (!fileNamed) {
@@ -1089,7 +1085,8 @@ void TMainform::EffetsClick() {
 
 void TMainform::drawheads() {
     const QPixmap picture =
-        QPixmap::fromImage(headerImage(HeaderBar::Height, palette().color(QPalette::Button)));
+        QPixmap::fromImage(headerImage(HeaderBar::Height, palette().color(QPalette::Button), 2000,
+                                       barColours(palette()).headerStart));
     for (HeaderBar* header : m_side->headers())
         header->setPicture(picture);
     m_strip->header()->setPicture(picture);

@@ -104,6 +104,10 @@ public:
     // New, the command-line file, the welcome dialog's choice, the how-to dialog, then
     // the hint timer.
     void startUp(const QStringList& arguments, const StartupDialogs& dialogs = {});
+    // The files named on the command line: one GIF opens; several files, or one picture
+    // of another format, make a new animation of their pictures in the given order with
+    // the wizard's default delay and loop (CommandLineFiles.cpp).
+    void openCommandLineFiles(const QStringList& files);
     void startHintTimer();
     QTimer& hintTimer() { return m_hintTimer; }
     void Timer1Timer();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow/ThumbnailStrip.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QScrollBar>
 #include <QToolBar>
@@ -87,13 +88,9 @@ ThumbnailStrip::ThumbnailStrip(QWidget* parent)
 
         slot.badge = new ClickPanel(m_row);
         slot.badge->setObjectName(QStringLiteral("PN") + n);
-        slot.badge->setColor(Qt::black);
         slot.badgeLabel = new QLabel(n, slot.badge);
         slot.badgeLabel->setObjectName(QStringLiteral("PNL") + n);
         slot.badgeLabel->setAlignment(Qt::AlignCenter);
-        QPalette labelPalette = slot.badgeLabel->palette();
-        labelPalette.setColor(QPalette::WindowText, Qt::white);
-        slot.badgeLabel->setPalette(labelPalette);
         QFont small = slot.badgeLabel->font();
         small.setPixelSize(10);
         slot.badgeLabel->setFont(small);
@@ -103,6 +100,8 @@ ThumbnailStrip::ThumbnailStrip(QWidget* parent)
         connect(slot.picture, &PictureView::clicked, this,
                 [this, i] { Q_EMIT slotClicked(i + 1); });
     }
+
+    highlight(0); // the badges' colours
 
     m_gauge->setObjectName(QStringLiteral("ImageScroll"));
     m_gauge->setGeometry(SlotLeft[0], GaugeTop, GaugeWidth, GaugeHeight);
@@ -189,18 +188,26 @@ void ThumbnailStrip::setBadges(int p) {
 
 void ThumbnailStrip::highlight(int slotNumber) {
     const QColor face = palette().color(QPalette::Button);
+    const BarColours colours = barColours(palette());
     for (int i = 0; i < Slots; ++i) {
         Slot& slot = m_slots[size_t(i)];
         const bool on = i + 1 == slotNumber;
-        slot.area->setColor(on ? QColor::fromRgb(HighlightColor) : face);
-        slot.badge->setColor(on ? QColor::fromRgb(HighlightColor) : QColor(Qt::black));
-        // White stays readable on black; on the light highlight the number turns dark.
+        slot.area->setColor(on ? colours.highlight : face);
+        slot.badge->setColor(on ? colours.highlight : colours.badge);
         QPalette text = slot.badgeLabel->palette();
-        text.setColor(QPalette::WindowText,
-                      on ? QColor::fromRgb(HeaderBar::CaptionColor) : QColor(Qt::white));
+        text.setColor(QPalette::WindowText, on ? colours.highlightText : colours.badgeText);
         slot.badgeLabel->setPalette(text);
     }
     m_highlighted = slotNumber;
+}
+
+void ThumbnailStrip::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::PaletteChange) return;
+    const QColor face = palette().color(QPalette::Button);
+    for (Slot& slot : m_slots)
+        slot.picture->setBackground(face);
+    highlight(m_highlighted);
 }
 
 bool ThumbnailStrip::slotHidden(int slot) const {

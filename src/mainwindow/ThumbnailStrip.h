@@ -29,6 +29,7 @@ class PictureView;
 class ThumbnailStrip : public QWidget {
     Q_OBJECT
 public:
+    // Under a light palette; a dark one has its own (barColours).
     static constexpr QRgb HighlightColor = 0xFFBFDBFF; // RGB(191, 219, 255)
     static constexpr int Slots = 4;
 
@@ -60,7 +61,8 @@ public:
     void setBadges(int p);
 
     // Highlights slot i (1..4): its click area and badge take the highlight colour, the
-    // other slots' click areas the button face and their badges black.
+    // other slots' click areas the button face and their badges black (the colours of
+    // barColours for the strip's palette).
     void highlight(int slot);
     // The slot last highlighted, 0 when none yet.
     int highlighted() const { return m_highlighted; }
@@ -85,6 +87,7 @@ Q_SIGNALS:
     void slotClicked(int slot);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     // The wheel over the slots scrolls the strip one frame a notch, as over the gauge.
     void wheelEvent(QWheelEvent* event) override;

@@ -6,10 +6,9 @@
 
 namespace vorlane {
 
-QImage headerImage(int height, const QColor& end, int width) {
+QImage headerImage(int height, const QColor& end, int width, const QColor& start) {
     QImage image(width, height, QImage::Format_RGB32);
     if (height <= 0 || width <= 0) return image;
-    const QColor start = QColor::fromRgb(HeaderStartColor);
     const int a = roundHalfEven(height * 0.95);
     const int b = roundHalfEven(height * 0.05);
     const int starts[3] = {start.red(), start.green(), start.blue()};
@@ -31,6 +30,19 @@ QImage headerImage(int height, const QColor& end, int width) {
         std::fill(line, line + width, rgb);
     }
     return image;
+}
+
+bool isDarkPalette(const QPalette& palette) {
+    return palette.color(QPalette::WindowText).lightness() >
+           palette.color(QPalette::Window).lightness();
+}
+
+BarColours barColours(const QPalette& palette) {
+    const QColor lightBlue = QColor::fromRgb(HeaderStartColor);
+    if (!isDarkPalette(palette))
+        return {lightBlue, QColor(21, 74, 147), lightBlue, QColor(21, 74, 147), Qt::black, Qt::white};
+    const QColor darkBlue(38, 66, 110);
+    return {darkBlue, lightBlue, darkBlue, Qt::white, Qt::black, Qt::white};
 }
 
 float thumbnailScale(QSize picture, QSize area) {

@@ -7,6 +7,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPalette>
 #include <QPoint>
 #include <QSize>
 
@@ -19,8 +20,27 @@ namespace vorlane {
 // every column alike. With A = round(height * 0.95) and B = round(height * 0.05), rows
 // j < A take start + round(D / A * j) per channel and the rest start + round(D / B *
 // (height - j)), where D = end - start; only the low 8 bits of each channel count.
-QImage headerImage(int height, const QColor& end, int width = 2000);
+// `start` replaces the light blue under a dark palette (see BarColours).
+QImage headerImage(int height, const QColor& end, int width = 2000,
+                   const QColor& start = QColor(0xFFBFDBFF));
 inline constexpr QRgb HeaderStartColor = 0xFFBFDBFF; // RGB(191, 219, 255)
+
+// The colours of the header bars and of the strip's highlight and badges. Under a light
+// palette they are the design's: bars from light blue to the button face with dark blue
+// captions, the highlighted slot light blue, other badges black with white numbers.
+// Under a dark palette (light text on a dark window) the light blue would glare and the
+// dark blue caption would vanish into the dark end of the bar, so a dark blue takes the
+// light blue's place and the light blue becomes the caption's colour.
+struct BarColours {
+    QColor headerStart; // row 0 of the header picture
+    QColor caption;     // header captions and arrows
+    QColor highlight;   // the highlighted slot's area and badge
+    QColor highlightText;
+    QColor badge; // the other badges
+    QColor badgeText;
+};
+bool isDarkPalette(const QPalette& palette);
+BarColours barColours(const QPalette& palette);
 
 // Zoom of a thumbnail: 1 when the picture fits the area; otherwise fitted by its
 // orientation, not by the tighter ratio: a landscape picture (height < width) to the

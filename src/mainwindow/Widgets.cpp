@@ -135,23 +135,36 @@ PictureView::PictureView(QWidget* parent) : QWidget(parent) {
 void PictureView::setPicture(const QImage& picture, float scale) {
     m_source = picture;
     m_scale = scale;
-    if (picture.isNull()) {
-        m_shown = QImage();
-    } else {
-        // Scaled first (nearest neighbour keeps an indexed picture indexed), so that only
-        // the shown pixels are converted.
-        const QSize size = scaledSize(picture.size(), scale);
-        const QImage scaled = size == picture.size() ? picture
-                                                     : picture.scaled(size, Qt::IgnoreAspectRatio,
-                                                                      Qt::FastTransformation);
-        // A large picture stays in its own form (8 bits for a frame) and only the part
-        // being painted is converted: a 32-bit copy of a big frame would take four times
-        // the frame's memory.
-        m_shown = qsizetype(size.width()) * size.height() <= ConvertedPictureLimit
-                      ? scaled.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                      : scaled;
-    }
+    render();
     update();
+}
+
+void PictureView::render() {
+    if (m_source.isNull()) {
+        m_shown = QImage();
+        return;
+    }
+    // At zoom 1 the picture is shown pixel for pixel, enlarged by the painter on a scaled
+    // screen; a zoomed one is scaled once to the device pixels it covers. Scaled first
+    // (nearest neighbour keeps an indexed picture indexed), so that only the shown pixels
+    // are converted.
+    const qreal ratio = m_scale == 1.0f ? 1.0 : devicePixelRatioF();
+    const QSize logical = scaledSize(m_source.size(), m_scale);
+    const QSize device = ratio == 1.0 ? logical
+                                      : QSize(qRound(logical.width() * ratio),
+                                              qRound(logical.height() * ratio));
+    const QImage scaled = device == m_source.size()
+                              ? m_source
+                              : m_source.scaled(device, Qt::IgnoreAspectRatio,
+                                                Qt::FastTransformation);
+    // A large picture stays in its own form (8 bits for a frame) and only the part being
+    // painted is converted: a 32-bit copy of a big frame would take four times the
+    // frame's memory.
+    m_shown = qsizetype(device.width()) * device.height() <= ConvertedPictureLimit
+                  ? scaled.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                  : scaled;
+    // (Only a zoomed picture is a copy of its own; the source's pixels stay shared.)
+    if (ratio != 1.0) m_shown.setDevicePixelRatio(ratio);
 }
 
 void PictureView::clearPicture() {
@@ -164,7 +177,7 @@ void PictureView::clearPicture() {
 QRect PictureView::pictureRect() const {
     if (m_shown.isNull()) return {};
     // Centred; a picture larger than the view is cut evenly on both sides.
-    const QSize size = m_shown.size();
+    const QSize size = scaledSize(m_source.size(), m_scale);
     return QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
 }
 
@@ -174,6 +187,9 @@ void PictureView::setBackground(const QColor& color) {
 }
 
 void PictureView::paintEvent(QPaintEvent* event) {
+    // The window moved to a screen of another scale since the picture was made.
+    if (!m_shown.isNull() && m_scale != 1.0f && m_shown.devicePixelRatio() != devicePixelRatioF())
+        render();
     QPainter painter(this);
     painter.fillRect(event->rect(), m_background);
     if (m_shown.isNull()) return;
@@ -184,8 +200,14 @@ void PictureView::paintEvent(QPaintEvent* event) {
     }
     const QRect part = whole & event->rect();
     if (part.isEmpty()) return;
-    painter.drawImage(part.topLeft(), m_shown.copy(part.translated(-whole.topLeft()))
-                                          .convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    // The part in the picture's own pixels (device pixels for a zoomed picture).
+    const qreal ratio = m_shown.devicePixelRatio();
+    const QRectF inPicture(QPointF(part.translated(-whole.topLeft()).topLeft()) * ratio,
+                           QSizeF(part.size()) * ratio);
+    QImage piece = m_shown.copy(inPicture.toAlignedRect())
+                       .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    piece.setDevicePixelRatio(ratio);
+    painter.drawImage(part.topLeft(), piece);
 }
 
 void PictureView::mousePressEvent(QMouseEvent* event) {

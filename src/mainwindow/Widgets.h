@@ -50,7 +50,9 @@ private:
 
 // Shows a picture centred at a zoom factor with nearest-neighbour resampling over a
 // background colour; transparent pixels let the background show through. The scaled
-// picture is made once when the picture or the zoom is set, so painting costs a copy.
+// picture is made once when the picture or the zoom is set, so painting costs a copy. A
+// zoomed picture is made at the screen's device pixels, so that a thumbnail on a scaled
+// screen shows the detail the screen can show instead of being enlarged afterwards.
 class PictureView : public QWidget {
     Q_OBJECT
 public:
@@ -77,8 +79,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void render();
+
     QImage m_source;
-    QImage m_shown; // m_source at the zoom, premultiplied for fast painting
+    QImage m_shown; // m_source at the zoom and device pixels, premultiplied for painting
     float m_scale = 1.0f;
     QColor m_background;
 };

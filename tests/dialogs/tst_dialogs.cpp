@@ -3,13 +3,16 @@
 // counter, the settings both keep, the About dialog's addresses and the splash window.
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBrowser>
 
+#include "BuildInfo.h"
 #include "dialogs/About.h"
 #include "dialogs/SmallTuto.h"
 #include "dialogs/SplashScreen.h"
@@ -49,6 +52,7 @@ private Q_SLOTS:
     void welcomeRemembersItsCheckBox();
     void howToKeepsItsTick();
     void aboutOpensTheAddresses();
+    void aboutShowsVersionLicenceAndCredits();
     void splashIsTheFramedPicture();
 };
 
@@ -202,6 +206,27 @@ void TestDialogs::aboutOpensTheAddresses() {
     QVERIFY(about.isVisible()); // the web site opens beside the dialog
     child<QPushButton>(&about, "OKButton")->click();
     QVERIFY(!about.isVisible());
+}
+
+void TestDialogs::aboutShowsVersionLicenceAndCredits() {
+    TAboutBox about(nullptr, Endpoints{});
+    // The version line keeps its design text, with the version the build was made as.
+    QCOMPARE(child<QLabel>(&about, "Version")->text(), QStringLiteral("Vorlane Gif - Version 3.2.0"));
+    QVERIFY(child<QLabel>(&about, "Licence")->text().contains(
+        QLatin1String("GNU General Public License, version 3 or (at your option) any later")));
+    const QString credits = child<QTextBrowser>(&about, "Credits")->toPlainText();
+    // The package's copyright file names the same libraries as the dialog.
+    QFile copyright(QStringLiteral(VORLANE_SOURCE_DIR "/packaging/copyright"));
+    QVERIFY(copyright.open(QIODevice::ReadOnly));
+    const QString listed = QString::fromUtf8(copyright.readAll());
+    for (const char* library : {"Qt 6", "zlib", "libpng", "libjpeg-turbo", "libtiff", "libwebp",
+                                "ImageMagick"}) {
+        const bool shown = QLatin1String(library) != QLatin1String("ImageMagick") ||
+                           vorlane::build::WithImageMagick;
+        QCOMPARE(credits.contains(QLatin1String(library)), shown);
+        QVERIFY2(listed.contains(QLatin1String(library)), library);
+    }
+    QVERIFY(credits.contains(QLatin1String("GNU Lesser General Public License 3.0")));
 }
 
 void TestDialogs::splashIsTheFramedPicture() {

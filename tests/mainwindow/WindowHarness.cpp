@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WindowHarness.h"
 
+#include "mainwindow/ViewMath.h"
+
 #include <QApplication>
 #include <QMenu>
 #include <QTest>
@@ -106,14 +108,15 @@ QString WindowHarness::badges() const {
 }
 
 int WindowHarness::highlightedSlot() const {
-    const QColor highlight = QColor::fromRgb(ThumbnailStrip::HighlightColor);
+    const BarColours colours = barColours(window->strip()->palette());
+    const QColor highlight = colours.highlight;
     int found = 0;
     for (int i = 1; i <= 4; ++i) {
         const auto* area = find<ClickPanel>(QStringLiteral("PB%1").arg(i));
         const auto* badge = find<ClickPanel>(QStringLiteral("PN%1").arg(i));
         const bool lit = area->color() == highlight;
         if (lit != (badge->color() == highlight)) return -1; // click area and badge disagree
-        if (!lit && badge->color() != QColor(Qt::black)) return -1;
+        if (!lit && badge->color() != colours.badge) return -1;
         if (lit) {
             if (found) return -1; // two highlighted
             found = i;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The guidance dialogs joined to the window: the Help menu hands its targets to the shell,
+// The guidance dialogs joined to the window: F1 and "Help topics" open the help window at
+// the page for the focus, the Help menu hands its addresses to the shell,
 // "Options..." edits the welcome dialog's preference, and the start-up sequence shows the
 // welcome and how-to dialogs and acts on the welcome choice. Modal showings are answered
 // by acting on the dialogs' own controls.
@@ -8,6 +9,7 @@
 #include <map>
 #include <memory>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
@@ -22,6 +24,7 @@
 #include "dialogs/GuidanceDialogs.h"
 #include "dialogs/SmallTuto.h"
 #include "dialogs/WelcomeActions.h"
+#include "help/HelpWindow.h"
 
 using vorlane::GuidanceDialogs;
 using vorlane::Prompts;
@@ -75,9 +78,8 @@ class TestHelpWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void addressesGoToTheShell();
-    void helpTopicsOpensTheFileBesideTheProgram_data();
-    void helpTopicsOpensTheFileBesideTheProgram();
-    void helpTopicsWithoutTheFileSaysSo();
+    void helpOpensAtThePageOfTheFocus_data();
+    void helpOpensAtThePageOfTheFocus();
     void howToAndAboutFromTheMenu();
     void optionsSetTheWelcomePreference_data();
     void optionsSetTheWelcomePreference();
@@ -96,43 +98,51 @@ void TestHelpWindow::addressesGoToTheShell() {
     QVERIFY(g.shown.isEmpty()); // at once, without a question or a dialog
 }
 
-void TestHelpWindow::helpTopicsOpensTheFileBesideTheProgram_data() {
-    QTest::addColumn<QString>("folder");
-    QTest::newRow("plain") << QStringLiteral("bin");
-    QTest::newRow("blanks") << QStringLiteral("Program Files/Vorlane Gif");
-    QString deep;
-    for (int i = 0; i < 6; ++i)
-        deep += QStringLiteral("a-rather-long-folder-name-that-goes-on-and-on-%1/").arg(i);
-    QTest::newRow("longer than 260") << deep;
+void TestHelpWindow::helpOpensAtThePageOfTheFocus_data() {
+    QTest::addColumn<QString>("focus"); // objectName in the window, or a dialog's
+    QTest::addColumn<QString>("title");
+    QTest::newRow("preview") << "Panel2" << "Vorlane Gif Help";
+    QTest::newRow("delay field") << "Period" << "Frame delay and disposal - Vorlane Gif Help";
+    QTest::newRow("comment") << "Gifcomment" << "Loop count and comment - Vorlane Gif Help";
+    QTest::newRow("how-to dialog") << "HowForm" << "Getting started - Vorlane Gif Help";
+    QTest::newRow("options dialog") << "Options" << "Getting started - Vorlane Gif Help";
 }
 
-void TestHelpWindow::helpTopicsOpensTheFileBesideTheProgram() {
-    QFETCH(QString, folder);
+void TestHelpWindow::helpOpensAtThePageOfTheFocus() {
+    QFETCH(QString, focus);
+    QFETCH(QString, title);
     Guided g;
-    const QString programFolder = g.h.dir.filePath(folder) + QLatin1Char('/');
+    // The pages as the build tree has them beside the program.
+    const QString programFolder = g.h.dir.filePath(QStringLiteral("bin"));
     QVERIFY(QDir().mkpath(programFolder));
-    QFile help(programFolder + QStringLiteral("Vorlane.chm"));
-    QVERIFY(help.open(QIODevice::WriteOnly));
-    help.close();
+    QVERIFY(QFile::link(QStringLiteral(VORLANE_HELP_SOURCE), programFolder + QStringLiteral("/help")));
     g.guidance->setProgramFolder(programFolder);
 
-    // With the language "en" the item is not listed, yet F1 reaches it.
-    QVERIFY(!g.h.find<QMenu>(QStringLiteral("Help1"))
-                 ->actions()
-                 .contains(g.h.item(QStringLiteral("Rubriquesdaide1"))));
-    g.h.key(QKeySequence(Qt::Key_F1));
-    QCOMPARE(g.h.fakes.shell.opened(), QStringList{help.fileName()});
-}
-
-void TestHelpWindow::helpTopicsWithoutTheFileSaysSo() {
-    Guided g;
-    const QString folder = g.h.dir.path() + QLatin1Char('/');
-    g.guidance->setProgramFolder(folder);
-    g.h.fakes.prompts.expect(GuidanceDialogs::MissingHelpFile.arg(
-                                 QDir::toNativeSeparators(folder + QStringLiteral("Vorlane.chm"))),
-                             Prompts::Answer::Ok);
-    g.h.key(QKeySequence(Qt::Key_F1));
-    QCOMPARE(g.h.fakes.prompts.asked().size(), 1);
+    g.h.open(g.h.writeGif(QStringLiteral("a.gif"), 2)); // fields are enabled with frames
+    QWidget* inWindow = g.h.find<QWidget>(focus);
+    if (!inWindow->isWindow()) {
+        g.h.window->show();
+        g.h.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(g.h.window.get()));
+        inWindow->setFocus();
+        g.h.key(QKeySequence(Qt::Key_F1));
+    } else {
+        // F1 inside a dialog that is up (modally, in the program) asks for its page.
+        g.answers[focus] = [](QDialog& d) {
+            // As the window system does for a modal dialog (offscreen does not).
+            QApplication::setActiveWindow(&d);
+            QTest::keyClick(&d, Qt::Key_F1);
+        };
+        QVERIFY(g.h.choose(focus == QLatin1String("Options") ? QStringLiteral("Voir1")
+                                                             : QStringLiteral("Help1"),
+                           focus == QLatin1String("Options")
+                               ? QStringLiteral("Options2")
+                               : QStringLiteral("Manueldepriseenmain1")));
+    }
+    vorlane::HelpWindow* help = g.guidance->helpWindow();
+    QVERIFY(help->isVisible());
+    QCOMPARE(help->windowTitle(), title);
+    QVERIFY(g.h.fakes.prompts.asked().isEmpty());
     QVERIFY(g.h.fakes.shell.opened().isEmpty());
 }
 
