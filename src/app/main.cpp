@@ -79,7 +79,7 @@ int main(int argc, char* argv[]) {
     });
     fileDialogs.setParent(&window);
     auto* guidance = new vorlane::GuidanceDialogs(window, platform);
-    vorlane::tellDesktopOfRecentFiles(window.document(), desktopRecent);
+    vorlane::tellDesktopOfRecentFiles(window.recentFiles(), desktopRecent);
     window.show();
     window.activateWindow(); // where no window manager gives it the focus
     window.repaint();

@@ -22,11 +22,15 @@ std::optional<int> Playback::showings(const GifImage& image) {
 }
 
 void Playback::load(const GifImage& image) {
+    load(image, showings(image));
+}
+
+void Playback::load(const GifImage& image, std::optional<int> showings) {
     m_delays.clear();
     m_delays.reserve(image.frameCount());
     for (const Frame& f : image.frames())
         m_delays.push_back(f.graphicControl() ? f.graphicControl()->delay : 0);
-    m_showings = showings(image);
+    m_showings = showings;
     restart();
 }
 

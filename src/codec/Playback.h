@@ -39,6 +39,9 @@ public:
     // Takes the frame count, the delays and the loop count from the image (the image is
     // not kept) and restarts at frame 0.
     void load(const GifImage& image);
+    // The same with the number of showings given (none for forever), for an image whose
+    // loop setting is kept apart from its frames.
+    void load(const GifImage& image, std::optional<int> showings);
     // Back to frame 0 of the first showing.
     void restart();
 

@@ -9,7 +9,9 @@
 #include "dialogs/About.h"
 #include "dialogs/OptionsBox.h"
 #include "dialogs/SmallTuto.h"
+#include "dialogs/Wizard.h"
 #include "dialogs/WelcomeActions.h"
+#include "editing/FrameCommands.h"
 #include "help/HelpPages.h"
 #include "help/HelpWindow.h"
 
@@ -22,13 +24,16 @@ GuidanceDialogs::GuidanceDialogs(TMainform& window, const Platform& platform, En
       m_about(new TAboutBox(platform.shell, std::move(endpoints), &window)),
       m_welcome(new Twelcome(platform.settings, &window)) {
     connect(m_welcome, &Twelcome::hintRequested, &window, &TMainform::startHintTimer);
-    connectItem(QStringLiteral("Rubriquesdaide1"), &GuidanceDialogs::Rubriquesdaide1Click);
-    connectItem(QStringLiteral("Manueldepriseenmain1"),
-                &GuidanceDialogs::Manueldepriseenmain1Click);
-    connectItem(QStringLiteral("Visiterlesiteweb1"), &GuidanceDialogs::Visiterlesiteweb1Click);
-    connectItem(QStringLiteral("Envoyerunemail1"), &GuidanceDialogs::Envoyerunemail1Click);
-    connectItem(QStringLiteral("HelpAboutItem"), &GuidanceDialogs::HelpAbout1Execute);
-    connectItem(QStringLiteral("Options2"), &GuidanceDialogs::Options2Click);
+    connectItem(Act::HelpTopics, &GuidanceDialogs::Rubriquesdaide1Click);
+    connectItem(Act::HowTo, &GuidanceDialogs::Manueldepriseenmain1Click);
+    connectItem(Act::HomePage, &GuidanceDialogs::Visiterlesiteweb1Click);
+    connectItem(Act::Mail, &GuidanceDialogs::Envoyerunemail1Click);
+    connectItem(Act::About, &GuidanceDialogs::HelpAbout1Execute);
+    connectItem(Act::Options, &GuidanceDialogs::Options2Click);
+    // The wizard is made once and kept; the window runs it from its menu.
+    auto* wizard = new Tassform(window.files(), window.animation(), platform,
+                                window.commands().pictureImport(), &window);
+    window.setWizardRunner([wizard] { wizard->exec(); });
     qApp->installEventFilter(this);
 }
 
@@ -58,8 +63,8 @@ bool GuidanceDialogs::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-void GuidanceDialogs::connectItem(const QString& name, void (GuidanceDialogs::*handler)()) {
-    if (QAction* item = m_window.action(name)) connect(item, &QAction::triggered, this, handler);
+void GuidanceDialogs::connectItem(Act act, void (GuidanceDialogs::*handler)()) {
+    connect(m_window.action(act), &QAction::triggered, this, handler);
 }
 
 StartupDialogs GuidanceDialogs::startupDialogs() {

@@ -81,7 +81,7 @@ protected:
 
 private:
     int runModal(QDialog& dialog);
-    void connectItem(const QString& name, void (GuidanceDialogs::*handler)());
+    void connectItem(Act act, void (GuidanceDialogs::*handler)());
 
     TMainform& m_window;
     Platform m_platform;

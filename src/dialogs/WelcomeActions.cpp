@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/FixedDialog.h"
-#include "document/Document.h"
+#include "document/RecentFiles.h"
 #include "platform/SettingsStore.h"
 
 namespace vorlane {
@@ -126,7 +126,7 @@ void Twelcome::FormShow() {
     m_list->addItem(OtherFiles);
     m_rowEntries.assign(1, 0);
     for (int entry = 1; entry <= 4; ++entry) {
-        const QString file = m_settings ? m_settings->readString(Document::RecentKey,
+        const QString file = m_settings ? m_settings->readString(RecentFiles::Key,
                                                                  QStringLiteral("F%1").arg(entry))
                                         : QString();
         if (file.isEmpty()) continue;

@@ -15,7 +15,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "document/Document.h"
+#include "document/AnimationModel.h"
+#include "document/DocumentFiles.h"
 #include "editing/NewAnimation.h"
 #include "formats/PictureImport.h"
 #include "platform/FileDialogs.h"
@@ -50,9 +51,9 @@ QWidget* newPage(const char* name) {
 
 } // namespace
 
-Tassform::Tassform(Document& document, const Platform& platform,
+Tassform::Tassform(DocumentFiles& files, AnimationModel& animation, const Platform& platform,
                    const formats::PictureImport& import, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_doc(document),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_files(files), m_animation(animation),
       m_platform(platform), m_import(import) {
     setObjectName(QStringLiteral("assform"));
     setWindowTitle(Caption);
@@ -365,7 +366,7 @@ bool Tassform::create() {
     request.loops = m_loops->value();
     request.delay = m_delay->value();
 
-    NewAnimation creation(m_doc, m_platform, m_import);
+    NewAnimation creation(m_files, m_animation, m_platform, m_import);
     creation.onFile = [this](int index) {
         if (index == 0) {
             m_progress->setRange(0, 3 * int(m_paths.size()));

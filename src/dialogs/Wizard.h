@@ -22,7 +22,8 @@ class QStackedWidget;
 
 namespace vorlane {
 
-class Document;
+class AnimationModel;
+class DocumentFiles;
 namespace formats {
 class PictureImport;
 }
@@ -37,7 +38,8 @@ public:
     static inline const QString CancelQuestion = QStringLiteral(
         "Are you sure you want to quit the wizard and cancel the creation of new animation?");
 
-    Tassform(Document& document, const Platform& platform, const formats::PictureImport& import,
+    Tassform(DocumentFiles& files, AnimationModel& animation, const Platform& platform,
+             const formats::PictureImport& import,
              QWidget* parent = nullptr);
 
     // The handlers of the buttons and lists.
@@ -68,7 +70,8 @@ private:
     // The creation run; returns whether the wizard may close.
     bool create();
 
-    Document& m_doc;
+    DocumentFiles& m_files;
+    AnimationModel& m_animation;
     Platform m_platform;
     const formats::PictureImport& m_import;
 

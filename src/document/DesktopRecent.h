@@ -6,10 +6,10 @@
 
 namespace vorlane {
 
-class Document;
+class RecentFiles;
 class RecentDocuments;
 
 // From now on, for as long as both live; the files are GIF data whatever their name.
-void tellDesktopOfRecentFiles(Document& document, RecentDocuments& desktop);
+void tellDesktopOfRecentFiles(RecentFiles& recent, RecentDocuments& desktop);
 
 } // namespace vorlane

@@ -359,6 +359,7 @@ void DocumentFiles::startNamed(const QString& name) {
     m_path.clear();
     m_hasFile = false;
     m_animation.startEmpty(name);
+    Q_EMIT loadingTimeChanged(QString());
 }
 
 bool DocumentFiles::mayClose() {

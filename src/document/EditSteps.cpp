@@ -220,15 +220,24 @@ bool SetControlsStep::mergeWith(const EditStep& next) {
 
 // ---- SetLoopStep, SetCommentStep -------------------------------------------------------
 
-SetLoopStep::SetLoopStep(QString text, LoopSetting loop) : EditStep(std::move(text)), m_new(loop) {}
+SetLoopStep::SetLoopStep(QString text, LoopSetting loop, int mergeId)
+    : EditStep(std::move(text)), m_new(loop), m_mergeId(mergeId) {}
 
 void SetLoopStep::redo(AnimationModel& model) {
-    m_old = model.loop();
+    if (!m_old) m_old = model.loop();
     setLoop(model, m_new);
 }
 
 void SetLoopStep::undo(AnimationModel& model) {
-    setLoop(model, m_old);
+    if (m_old) setLoop(model, *m_old);
+}
+
+bool SetLoopStep::mergeWith(const EditStep& next) {
+    const auto* later = dynamic_cast<const SetLoopStep*>(&next);
+    if (!later || m_mergeId < 0) return false;
+    m_new = later->m_new;
+    after = later->after;
+    return true;
 }
 
 SetCommentStep::SetCommentStep(QString text, QString comment, bool typing)

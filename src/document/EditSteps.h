@@ -174,15 +174,19 @@ private:
     std::vector<gif::GraphicControl> m_new;
 };
 
+// The loop setting; with a merge id, typing in the count field folds into one step.
 class SetLoopStep : public EditStep {
 public:
-    SetLoopStep(QString text, LoopSetting loop);
+    SetLoopStep(QString text, LoopSetting loop, int mergeId = -1);
     void redo(AnimationModel& model) override;
     void undo(AnimationModel& model) override;
+    int mergeId() const override { return m_mergeId; }
+    bool mergeWith(const EditStep& next) override;
 
 private:
     LoopSetting m_new;
-    LoopSetting m_old;
+    std::optional<LoopSetting> m_old; // taken on the first run
+    int m_mergeId;
 };
 
 // The comment as typed; consecutive typing in the comment box folds into one step until

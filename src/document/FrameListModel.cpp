@@ -97,6 +97,10 @@ QVariant FrameListModel::data(const QModelIndex& index, int role) const {
     }
 }
 
+QImage FrameListModel::picture(int row) const {
+    return row >= 0 && row < m_rows && m_animation.hasImage() ? m_animation.ownPicture(row) : QImage();
+}
+
 FrameListModel::Key FrameListModel::keyOf(int row, QSize size, qreal ratio) const {
     const gif::Frame& f = m_animation.frame(row);
     const gif::ColorTable& colors = m_animation.image()->activeColors(size_t(row));

@@ -40,6 +40,8 @@ public:
     // "#" + number + ": " + animation name.
     QString label(int row) const;
 
+    // The frame's own picture (shares the frame's pixels).
+    QImage picture(int row) const;
     // Frame `row` at `size` (nearest neighbour, so that pixels stay pixels), transparent
     // where the frame is, rendered at `devicePixelRatio` device pixels per pixel for
     // sharp screens. Made once and kept while the frame is unchanged.

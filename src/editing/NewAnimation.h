@@ -2,9 +2,9 @@
 #pragma once
 
 // Building a new animation from a list of picture files, as the new-animation wizard
-// asks: the document is emptied (after offering to save unsaved changes), each file
-// becomes a frame with the chosen delay, and the loop choice is written into the loop
-// record of the first frame.
+// asks: the animation is emptied (after offering to save unsaved changes), each file
+// becomes a frame with the chosen delay, and the loop choice is set, all as one step of
+// the new animation's history.
 
 #include <functional>
 
@@ -15,7 +15,9 @@
 
 namespace vorlane {
 
-class Document;
+class AnimationModel;
+class DocumentFiles;
+class MacroStep;
 namespace formats {
 class PictureImport;
 }
@@ -32,28 +34,28 @@ struct NewAnimationRequest {
 class NewAnimation {
 public:
     static inline const QString ImportFailed = QStringLiteral("Impossible to import the image ");
-    static inline const QString LoopFailed =
-        QStringLiteral("Impossible to add extension to animation");
+    static inline const QString StepName = QStringLiteral("New animation");
 
-    NewAnimation(Document& document, const Platform& platform,
+    NewAnimation(DocumentFiles& files, AnimationModel& animation, const Platform& platform,
                  const formats::PictureImport& import);
 
     // Called once before each file, with the file's index.
     std::function<void(int index)> onFile;
 
-    // Runs the creation. Returns false, with the document untouched, when unsaved changes
-    // were not dealt with (the save question was cancelled or its Save failed). A file
-    // that cannot be imported is reported and skipped. Afterwards frame 0 is current
-    // (none when no file could be added) and the document counts as modified.
+    // Runs the creation. Returns false, with the animation untouched, when unsaved
+    // changes were not dealt with (the save question was cancelled or its Save failed).
+    // A file that cannot be imported is reported and skipped. Afterwards frame 0 is
+    // current and the animation counts as modified; when no file could be added, the
+    // animation is as after New.
     bool run(const NewAnimationRequest& request);
 
-    // Appends the picture in `fileName` as a last frame with `delay`. Returns false when
-    // the file cannot be read, reduced or made into a frame; the document is then
-    // unchanged.
-    bool Adding(const QString& fileName, int delay);
-
 private:
-    Document& m_doc;
+    // Appends the picture in `fileName` as a last frame with `delay`, within `macro`.
+    // Returns false when the file cannot be read, reduced or made into a frame.
+    bool adding(MacroStep& macro, const QString& fileName, int delay);
+
+    DocumentFiles& m_files;
+    AnimationModel& m_animation;
     Platform m_platform;
     const formats::PictureImport& m_import;
 };

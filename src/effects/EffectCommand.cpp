@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "effects/EffectCommand.h"
 
+#include <memory>
+#include <vector>
+
 #include "codec/ColorReduction.h"
 #include "codec/GifImage.h"
-#include "document/Document.h"
-#include "editing/FrameEditor.h"
+#include "document/EditSteps.h"
+#include "editing/FrameCommands.h"
 
 namespace vorlane::effects {
 
@@ -44,27 +47,29 @@ EffectTexts effectTexts(Effect effect) {
     return {};
 }
 
-bool effectAvailable(const Document& document, Effect effect) {
-    const int p = document.currentFrame();
-    if (!document.hasImage() || p < 0 || p >= document.frameCount()) return false;
-    return effect == Effect::Scroll || p > 0;
+bool effectAvailable(const AnimationModel& animation, int current, Effect effect) {
+    if (!animation.hasImage() || current < 0 || current >= animation.frameCount()) return false;
+    return effect == Effect::Scroll || current > 0;
 }
 
-int runEffect(Document& document, Effect effect, const EffectSettings& settings) {
-    if (!effectAvailable(document, effect)) return 0;
-    gif::GifImage& gif = *document.image();
-    const int p = document.currentFrame();
+QString effectStepName(Effect effect) {
+    return effectTexts(effect).title;
+}
+
+int runEffect(AnimationModel& animation, const FrameSelection& selection, Effect effect,
+              const EffectSettings& settings) {
+    const int p = selection.current;
+    if (!effectAvailable(animation, p, effect)) return 0;
 
     TransitionInput input;
     input.count = settings.count;
     input.direction = settings.direction;
     input.wipeDirection = settings.wipeDirection;
     input.color = settings.color;
-    // Copies: the inserted frames move the current frame, and the own pictures are
-    // cached per frame.
+    // The own pictures share the frames' pixels; the inserted frames never change them.
     try {
-        input.current = gif.ownPicture(size_t(p)).copy();
-        if (p > 0) input.previous = gif.ownPicture(size_t(p - 1)).copy();
+        input.current = animation.ownPicture(p);
+        if (p > 0) input.previous = animation.ownPicture(p - 1);
     } catch (const gif::GifError&) {
         input.current = {};
     }
@@ -72,13 +77,18 @@ int runEffect(Document& document, Effect effect, const EffectSettings& settings)
     // Each picture is reduced and inserted as soon as it is made, so only one generated
     // picture lives at a time; one reducer serves them all.
     gif::ColorReducer reducer;
-    const auto firstRecords = FrameEditor::firstFrameRecords(gif);
+    auto macro = std::make_unique<MacroStep>(effectStepName(effect));
+    macro->before = selection;
     int inserted = 0;
     generate(effect, input, [&](const QImage& picture) {
         try {
             const QImage reduced = reducer.reduce(picture, gif::Dither::Nearest);
             if (reduced.isNull()) return false;
-            FrameEditor::InsertImage(gif, reduced, 0, p);
+            std::vector<gif::Frame> frames;
+            frames.push_back(FrameCommands::makeFrame(reduced, 0, animation.reduction()));
+            frames.back().graphicControl()->delay = 0;
+            macro->run(animation, std::make_unique<InsertFramesStep>(macro->text(), p,
+                                                                     std::move(frames)));
             ++inserted;
             return true;
         } catch (const gif::GifError&) {
@@ -87,15 +97,10 @@ int runEffect(Document& document, Effect effect, const EffectSettings& settings)
             return false;
         }
     });
-
-    // The scroll may have put new frames in front of frame 0: the loop record and the
-    // comments move to the new first frame (the comment is written there at Save).
-    FrameEditor::keepOnFirstFrame(gif, firstRecords);
-    // Also after a failure part-way: the first frame must not be left without the loop
-    // record that the old one carried.
-    if (effect == Effect::Scroll && inserted > 0) document.makeloopongif();
-    document.ren();
-    document.changed();
+    // After an effect no frame is current; the animation is modified even when the
+    // effect made no frame (an image count of 0).
+    macro->after = FrameSelection{};
+    animation.pushDone(std::move(macro));
     return inserted;
 }
 

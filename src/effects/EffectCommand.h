@@ -7,12 +7,10 @@
 
 #include <QString>
 
+#include "document/AnimationModel.h"
 #include "effects/Transitions.h"
 
 namespace vorlane {
-
-class Document;
-
 namespace effects {
 
 // What the effect settings dialog shows for an effect.
@@ -33,17 +31,21 @@ struct EffectSettings {
     QRgb color = qRgb(255, 255, 255);
 };
 
-// Whether the effect can run on the document's current frame: any current frame for the
+// Whether the effect can run on frame `current` of the animation: any frame for the
 // scroll, one after the first for the others.
-bool effectAvailable(const Document& document, Effect effect);
+bool effectAvailable(const AnimationModel& animation, int current, Effect effect);
 
-// Runs the effect after the dialog's OK. Every generated picture is inserted at the
-// current frame's position, so the animation shows them in reverse generation order,
-// followed by the former current frame. A failure stops the generation silently and
-// keeps what was inserted. Afterwards the frame list is rebuilt (no frame is current)
-// and the document is modified, even when nothing was inserted. Does nothing when the
-// effect is not available. Returns the number of frames inserted.
-int runEffect(Document& document, Effect effect, const EffectSettings& settings);
+// The name of the effect's step in the history ("Scroll effect").
+QString effectStepName(Effect effect);
+
+// Runs the effect after the dialog's OK, on the selection's current frame, as one step.
+// Every generated picture is inserted at the current frame's position, so the animation
+// shows them in reverse generation order, followed by the former current frame. A
+// failure stops the generation silently and keeps what was inserted. Afterwards no
+// frame is current, and the animation is modified, even when nothing was inserted. Does
+// nothing when the effect is not available. Returns the number of frames inserted.
+int runEffect(AnimationModel& animation, const FrameSelection& selection, Effect effect,
+              const EffectSettings& settings);
 
 } // namespace effects
 } // namespace vorlane

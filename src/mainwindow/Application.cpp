@@ -4,13 +4,13 @@
 #include <exception>
 #include <new>
 
-#include "document/Document.h"
+#include "document/DocumentFiles.h"
 
 namespace vorlane {
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
-    setApplicationName(Document::AppTitle);
-    setOrganizationName(Document::AppTitle);
+    setApplicationName(DocumentFiles::AppTitle);
+    setOrganizationName(DocumentFiles::AppTitle);
     // No application display name: the window system appends it to every top-level
     // window's caption ("Welcome — Vorlane Gif"); each caption names the program
     // where it should.

@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "editing/FrameEditor.h"
+#include "document/AnimationModel.h"
+#include "document/DocumentFiles.h"
+#include "editing/FrameCommands.h"
 #include "editing/NewAnimation.h"
 #include "mainwindow/MainWindow.h"
 
@@ -29,18 +31,18 @@ bool isPictureOfAnotherFormat(const QString& fileName) {
 void TMainform::openCommandLineFiles(const QStringList& files) {
     if (files.isEmpty()) return;
     if (files.size() == 1 && !isPictureOfAnotherFormat(files.first())) {
-        m_doc->FileOpen1Execute(Document::OpenOrigin::CommandLine, files.first());
+        m_files->open(DocumentFiles::OpenOrigin::CommandLine, files.first());
         return;
     }
     // As the wizard makes it with its defaults: each picture a frame of 0.6 s, repeated
     // indefinitely; the first Save asks for a name.
     NewAnimationRequest request;
-    request.name = Document::UntitledName;
+    request.name = AnimationModel::UntitledName;
     for (const QString& file : files) {
         request.files << QFileInfo(file).absoluteFilePath();
         request.names << QFileInfo(file).fileName();
     }
-    NewAnimation(*m_doc, m_platform, m_editor->pictureImport()).run(request);
+    NewAnimation(*m_files, *m_animation, m_platform, m_commands->pictureImport()).run(request);
 }
 
 } // namespace vorlane

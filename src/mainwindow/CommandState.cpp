@@ -3,26 +3,33 @@
 
 namespace vorlane {
 
-void CommandFlags::check(const QString& word, bool frameViewShown) {
-    if (word == QLatin1String("closed")) {
+void CommandFlags::check(ActionWord word, bool frameViewShown) {
+    switch (word) {
+    case ActionWord::Closed:
         cut = copy = paste = remove = play = stop = false;
-    } else if (word == QLatin1String("opened")) {
+        break;
+    case ActionWord::Opened:
         cut = copy = paste = remove = true;
-    } else if (word == QLatin1String("pasted")) {
+        break;
+    case ActionWord::Pasted:
         // While playing, pasting leaves every flag as it was.
         if (frameViewShown) {
             cut = copy = remove = play = true;
             stop = false;
         }
-    } else if (word == QLatin1String("played")) {
+        break;
+    case ActionWord::Played:
         cut = copy = remove = play = false;
         paste = stop = true;
-    } else if (word == QLatin1String("alsup")) {
+        break;
+    case ActionWord::Alsup:
         cut = copy = remove = play = stop = false;
         paste = true;
-    } else if (word == QLatin1String("selected")) {
+        break;
+    case ActionWord::Selected:
         cut = copy = paste = remove = play = true;
         stop = false;
+        break;
     }
     add = frameViewShown;
 }
@@ -51,6 +58,9 @@ FileMenuState fileMenuState(const WindowState& state) {
 
 EditMenuState editMenuState(const CommandFlags& flags, const WindowState& state) {
     EditMenuState s;
+    // Undo and Redo change the frames: not while the animation plays.
+    s.undo = state.canUndo && state.frameViewShown;
+    s.redo = state.canRedo && state.frameViewShown;
     s.cut = flags.cut;
     s.copy = flags.copy;
     s.remove = flags.remove;

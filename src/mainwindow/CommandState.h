@@ -6,13 +6,21 @@
 // menu items; keeping the rules here puts each command's enabled state in one function
 // that tests can check directly.
 
-#include <QString>
-
 namespace vorlane {
+
+// The named moments at which the command flags are set.
+enum class ActionWord {
+    Closed,   // the animation was emptied by New
+    Opened,   // a file was opened
+    Pasted,   // images were imported or pasted
+    Played,   // playback started; the wizard finished
+    Alsup,    // the last frame was cut or removed
+    Selected, // a frame became the current frame
+};
 
 // Flags set at named moments by action words. They are not recomputed from the document:
 // a flag keeps the value its last word gave it. The modified flag is not among them: it
-// lives in the document (Document::isModified) and the Save button follows it.
+// lives in the animation (AnimationModel::isModified) and the Save button follows it.
 struct CommandFlags {
     bool cut = true;
     bool copy = true;
@@ -22,10 +30,8 @@ struct CommandFlags {
     bool stop = false;
     bool add = true;
 
-    // Applies an action word ("closed", "opened", "pasted", "played", "alsup",
-    // "selected", compared exactly), then sets `add` to whether the frame view is shown.
-    // An unknown word only updates `add`.
-    void check(const QString& word, bool frameViewShown);
+    // Applies an action word, then sets `add` to whether the frame view is shown.
+    void check(ActionWord word, bool frameViewShown);
 
     friend bool operator==(const CommandFlags&, const CommandFlags&) = default;
 };
@@ -39,6 +45,9 @@ struct WindowState {
     bool hasFile = false;
     bool modified = false;
     bool clipboardHasBitmap = false;
+    int selected = 0; // selected frames (the current one among them)
+    bool canUndo = false;
+    bool canRedo = false;
 
     bool hasCurrent() const { return current >= 0 && current < entries; }
 };
@@ -68,6 +77,8 @@ struct FileMenuState {
 FileMenuState fileMenuState(const WindowState& state);
 
 struct EditMenuState {
+    bool undo = false;
+    bool redo = false;
     bool cut = false;
     bool copy = false;
     bool paste = false; // the paste submenu with both of its entries

@@ -7,13 +7,17 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QDrag>
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -23,15 +27,21 @@
 #include <QShortcut>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUndoStack>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "codec/GifImage.h"
-#include "dialogs/Wizard.h"
-#include "editing/FrameEditor.h"
+#include "document/EditSteps.h"
+#include "document/FrameListModel.h"
+#include "document/RecentFiles.h"
+#include "editing/FrameCommands.h"
 #include "editing/widgets/DisposalBox.h"
 #include "effects/EffectCommand.h"
 #include "effects/widgets/AnimationEffects.h"
@@ -59,10 +69,30 @@ constexpr qsizetype CommentBoxLimit = 256 * 1024;
 constexpr qsizetype LongCommentLine = 2000;
 // How long the status bar points at the notes on an opened file.
 constexpr int NoticeMessageMs = 10000;
+// Typing in the loop count folds into one step.
+constexpr int LoopTypingId = 3;
 
 QString key(const char* name) {
     return QLatin1String(name);
 }
+
+// The files a drop carries, in order.
+QStringList droppedFiles(const QMimeData* data) {
+    QStringList files;
+    if (!data) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) files << url.toLocalFile();
+    return files;
+}
+
+bool isGif(const QString& fileName) {
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) && file.read(4).startsWith("GIF8");
+}
+
+// The settings a View menu check mark is kept under.
+const Act KeptChecks[] = {Act::Toolbars, Act::SA,        Act::ShowFrames,
+                          Act::ShowVis,  Act::StatusBar, Act::ShowLoop};
 } // namespace
 
 // ======================================================================================
@@ -70,12 +100,17 @@ QString key(const char* name) {
 // ======================================================================================
 
 TMainform::TMainform(const Platform& platform, QWidget* parent)
-    : QMainWindow(parent), m_platform(platform), m_doc(std::make_unique<Document>(platform)),
-      m_editor(std::make_unique<FrameEditor>(*m_doc, platform)) {
+    : QMainWindow(parent), m_platform(platform),
+      m_animation(std::make_unique<AnimationModel>()),
+      m_recent(std::make_unique<RecentFiles>(platform.settings)),
+      m_files(std::make_unique<DocumentFiles>(*m_animation, *m_recent, platform)),
+      m_commands(std::make_unique<FrameCommands>(*m_animation, platform)),
+      m_frameList(std::make_unique<FrameListModel>(*m_animation)),
+      m_selection(std::make_unique<QItemSelectionModel>(m_frameList.get())) {
     icons::initResources();
     setObjectName(QStringLiteral("Mainform"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
-    setWindowTitle(Document::AppTitle);
+    setWindowTitle(DocumentFiles::AppTitle);
 
     buildMenus();
     buildToolRow();
@@ -84,20 +119,17 @@ TMainform::TMainform(const Platform& platform, QWidget* parent)
     auto* dispo = new TDispo(this);
     m_dispo = dispo;
     m_chooser = dispo;
-    auto* wizard = new Tassform(*m_doc, platform, m_editor->pictureImport(), this);
-    m_runWizard = [wizard] { wizard->exec(); };
-    m_defaultWizard = m_runWizard;
     auto* effectsDialog = new TEffects(this);
     m_effectsDialog = effectsDialog;
     m_effectDialog = effectsDialog;
     connectWidgets();
-    connectDocument();
+    connectAnimation();
 
     drawheads();
     applyFlags();
     EnableButtons();
     status();
-    setPanelText(0, m_doc->statusHint());
+    setPanelText(0, m_statusHint);
 
     m_hintTimer.setObjectName(QStringLiteral("Timer1"));
     m_hintTimer.setSingleShot(true);
@@ -110,17 +142,31 @@ TMainform::TMainform(const Platform& platform, QWidget* parent)
 }
 
 TMainform::~TMainform() {
-    // The document image calls back into the window while it animates; cut that first.
-    if (m_doc->image()) m_doc->image()->onAfterPaint = nullptr;
+    // The views hold the image; they let go before the animation goes.
     m_box->animationView()->setImage(nullptr);
+    m_selection.reset();
 }
 
-QAction* TMainform::addItem(QMenu* menu, const QString& name, const QString& caption,
-                            const QKeySequence& shortcut) {
-    auto* item = new QAction(caption, this);
-    item->setObjectName(name);
+QAction* TMainform::makeAction(Act act) {
+    const ActionInfo& info = actionInfo(act);
+    auto* item = new QAction(QLatin1String(info.caption), this);
+    item->setObjectName(QLatin1String(info.objectName));
+    m_actions[size_t(act)] = item;
+    return item;
+}
+
+QAction* TMainform::addItem(QMenu* menu, Act act) {
+    QAction* item = makeAction(act);
     menu->addAction(item);
-    if (!shortcut.isEmpty()) addShortcut(item, shortcut);
+    const ActionInfo& info = actionInfo(act);
+    if (*info.shortcut) addShortcut(item, QKeySequence(QLatin1String(info.shortcut)));
+    return item;
+}
+
+QAction* TMainform::addUnlistedItem(QMenu* menu, Act act) {
+    QAction* item = makeAction(act);
+    m_unlistedOwners[item] = menu;
+    addShortcut(item, QKeySequence(QLatin1String(actionInfo(act).shortcut)));
     return item;
 }
 
@@ -160,20 +206,11 @@ QMenu* TMainform::addSubmenu(QMenu* parent, const QString& name, const QString& 
     return menu;
 }
 
-QAction* TMainform::addUnlistedItem(QMenu* menu, const QString& name, const QString& caption,
-                                    const QKeySequence& shortcut) {
-    auto* item = new QAction(caption, this);
-    item->setObjectName(name);
-    m_unlistedOwners[item] = menu;
-    addShortcut(item, shortcut);
-    return item;
-}
-
 void TMainform::addShortcut(QAction* item, const QKeySequence& key) {
     // The item shows its key; the key itself is handled by the window, which first runs
     // the open handlers of the menus holding the item, so that the key obeys the same
     // enabled states as the item, also when the menu never opened or the item is hidden.
-    item->setShortcut(key);
+    if (item->shortcut().isEmpty()) item->setShortcut(key);
     item->setShortcutContext(Qt::WidgetShortcut);
     auto* shortcut = new QShortcut(key, this);
     shortcut->setObjectName(item->objectName() + QStringLiteral("Key"));
@@ -223,11 +260,6 @@ void TMainform::openMenu(int index) {
     button->menu()->setActiveAction(button->menu()->actions().value(0));
 }
 
-QAction* TMainform::action(const QString& name) const {
-    const QList<QAction*> all = findChildren<QAction*>(name);
-    return all.isEmpty() ? nullptr : all.first();
-}
-
 void TMainform::buildMenus() {
     m_menuBar = new QToolBar(QStringLiteral("Menu"), this);
     m_menuBar->setObjectName(QStringLiteral("MenuToolBar"));
@@ -246,120 +278,97 @@ void TMainform::buildMenus() {
     // ---- File ----
     QMenu* file = addMenu(QStringLiteral("FileButton"), QStringLiteral("File1"),
                           QStringLiteral("&File"), [this] { File1Click(); });
-    addItem(file, QStringLiteral("FileNewItem"), QStringLiteral("New"),
-            QKeySequence(QStringLiteral("Ctrl+N")));
-    addItem(file, QStringLiteral("FileOpenItem"), QStringLiteral("Open"),
-            QKeySequence(QStringLiteral("Ctrl+O")));
-    addItem(file, QStringLiteral("save1"), QStringLiteral("Save"),
-            QKeySequence(QStringLiteral("Ctrl+S")));
-    addItem(file, QStringLiteral("save2"), QStringLiteral("Save as..."));
-    addItem(file, QStringLiteral("eos"), QStringLiteral("Save optimized as..."));
-    addItem(file, QStringLiteral("retablir"), QStringLiteral("Revert"));
+    for (Act act : {Act::FileNew, Act::FileOpen, Act::Save, Act::SaveAs, Act::SaveOptimized,
+                    Act::Revert})
+        addItem(file, act);
     file->addSeparator();
-    addItem(file, QStringLiteral("ajouter"), QStringLiteral("Add image..."));
-    addItem(file, QStringLiteral("inserer"), QStringLiteral("Insert image..."));
-    addItem(file, QStringLiteral("enregistrercadre"), QStringLiteral("Save image as..."));
+    for (Act act : {Act::AddImageFile, Act::InsertImageFile, Act::SaveImage})
+        addItem(file, act);
     file->addSeparator();
-    addItem(file, QStringLiteral("Assistantnouvelleanimation1"),
-            QStringLiteral("New animation Wizard..."));
+    addItem(file, Act::Wizard);
     file->addSeparator();
-    for (int i = 1; i <= 4; ++i) {
-        QAction* recent = addItem(file, QStringLiteral("M%1").arg(i), QString());
-        recent->setVisible(false);
-    }
-    QAction* n4 = file->addSeparator();
-    n4->setObjectName(QStringLiteral("N4"));
-    n4->setVisible(false);
-    addItem(file, QStringLiteral("FileExitItem"), QStringLiteral("Quit"));
+    for (Act act : {Act::Recent1, Act::Recent2, Act::Recent3, Act::Recent4})
+        addItem(file, act)->setVisible(false);
+    m_recentSeparator = file->addSeparator();
+    m_recentSeparator->setObjectName(QStringLiteral("N4"));
+    m_recentSeparator->setVisible(false);
+    addItem(file, Act::Quit);
 
     // ---- Edit ----
     QMenu* edit = addMenu(QStringLiteral("EditButton"), QStringLiteral("Edit1"),
                           QStringLiteral("&Edit"), [this] { Edit1Click(); });
-    addUnlistedItem(edit, QStringLiteral("CutItem"), QStringLiteral("Cut"),
-                    QKeySequence(QStringLiteral("Ctrl+X")));
-    addItem(edit, QStringLiteral("CopyItem"), QStringLiteral("Copy"),
-            QKeySequence(QStringLiteral("Ctrl+C")));
-    QMenu* paste = addSubmenu(edit, QStringLiteral("Paste"), QStringLiteral("Past"));
-    addItem(paste, QStringLiteral("ins"), QStringLiteral("Insert"));
-    addItem(paste, QStringLiteral("Enajoutantlimage1"), QStringLiteral("Add at the end"),
-            QKeySequence(QStringLiteral("Ctrl+V")));
-    addItem(edit, QStringLiteral("Del"), QStringLiteral("Remove"));
+    addItem(edit, Act::Undo);
+    // Ctrl+Y is the other desktop convention for Redo.
+    addShortcut(addItem(edit, Act::Redo), QKeySequence(QStringLiteral("Ctrl+Y")));
+    edit->addSeparator();
+    addUnlistedItem(edit, Act::Cut);
+    addItem(edit, Act::Copy);
+    m_pasteMenu = addSubmenu(edit, QStringLiteral("Paste"), QStringLiteral("Past"));
+    addItem(m_pasteMenu, Act::PasteInsert);
+    addItem(m_pasteMenu, Act::PasteAdd);
+    addItem(edit, Act::Remove);
+    edit->addSeparator();
+    addItem(edit, Act::SelectAll);
 
     // ---- View ----
     QMenu* view = addMenu(QStringLiteral("ViewButton"), QStringLiteral("Voir1"),
                           QStringLiteral("&View"), [this] { Voir1Click(); });
-    const std::pair<const char*, const char*> toggles[] = {{"Tools", "Toolbars"},
-                                                           {"State", "Satus bar"},
-                                                           {"showloop", "Loop"},
-                                                           {"showrate", "Image delay"},
-                                                           {"showcomment", "Comments"}};
-    for (const auto& [name, caption] : toggles) {
-        QAction* item = addItem(view, QLatin1String(name), QLatin1String(caption));
+    for (Act act : {Act::Toolbars, Act::StatusBar, Act::ShowLoop, Act::ShowRate, Act::ShowComment}) {
+        QAction* item = addItem(view, act);
         item->setCheckable(true);
         item->setChecked(true);
-        if (QLatin1String(name) == QLatin1String("State")) view->addSeparator();
+        if (act == Act::StatusBar) view->addSeparator();
     }
     // Listed in the menu's definition but never shown; they change nothing.
-    const std::pair<const char*, const char*> unused[] = {{"Showframes", "&Iimages list"},
-                                                          {"ShowVis", "Visualizer"},
-                                                          {"showhelp", "Quick help"},
-                                                          {"SA", "SA"}};
-    for (const auto& [name, caption] : unused) {
-        QAction* item = addItem(view, QLatin1String(name), QLatin1String(caption));
+    for (Act act : {Act::ShowFrames, Act::ShowVis, Act::ShowHelp, Act::SA}) {
+        QAction* item = addItem(view, act);
         item->setCheckable(true);
         item->setVisible(false);
     }
     view->addSeparator();
-    addItem(view, QStringLiteral("Options2"), QStringLiteral("Options..."));
+    addItem(view, Act::Options);
 
     // ---- Image ----
     QMenu* image = addMenu(QStringLiteral("ImageButton"), QStringLiteral("Imagesdelanimations1"),
                            QStringLiteral("&Image"), [this] { Imagesdelanimations1Click(); });
-    addItem(image, QStringLiteral("add1"), QStringLiteral("Add..."), QKeySequence(Qt::Key_F2));
-    addItem(image, QStringLiteral("insert"), QStringLiteral("Insert..."), QKeySequence(Qt::Key_F3));
-    addItem(image, QStringLiteral("sup2"), QStringLiteral("Remove"), QKeySequence(Qt::Key_Delete));
-    QMenu* move = addSubmenu(image, QStringLiteral("moveitem"), QStringLiteral("Move"),
-                             [this] { moveitemClick(); });
-    addItem(move, QStringLiteral("arriere"), QStringLiteral("backward"),
-            QKeySequence(QStringLiteral("Ctrl+Alt+R")));
-    addItem(move, QStringLiteral("avant"), QStringLiteral("forward"),
-            QKeySequence(QStringLiteral("Ctrl+Alt+V")));
-    addItem(image, QStringLiteral("methode"), QStringLiteral("Disposal method..."));
-    addItem(image, QStringLiteral("Dup"), QStringLiteral("&Duplicate"));
+    addItem(image, Act::ImageAdd);
+    addItem(image, Act::ImageInsert);
+    addItem(image, Act::ImageRemove);
+    m_moveMenu = addSubmenu(image, QStringLiteral("moveitem"), QStringLiteral("Move"),
+                            [this] { moveitemClick(); });
+    addItem(m_moveMenu, Act::Backward);
+    addItem(m_moveMenu, Act::Forward);
+    addItem(image, Act::Disposal);
+    addItem(image, Act::Duplicate);
 
     // ---- Control ----
     QMenu* control = addMenu(QStringLiteral("ControlButton"), QStringLiteral("Afficher1"),
                              QStringLiteral("&Control"), [this] { Afficher1Click(); });
-    addItem(control, QStringLiteral("jouer"), QStringLiteral("Play"));
-    addItem(control, QStringLiteral("arreter"), QStringLiteral("Stop"));
-    addItem(control, QStringLiteral("next"), QStringLiteral("Next image"));
-    addItem(control, QStringLiteral("back"), QStringLiteral("Previous image"));
+    for (Act act : {Act::Play, Act::Stop, Act::Next, Act::Back})
+        addItem(control, act);
 
     // ---- Effects ----
     QMenu* effects = addMenu(QStringLiteral("EffectsButton"), QStringLiteral("Effets"),
                              QStringLiteral("Effec&ts"), [this] { EffetsClick(); });
-    addItem(effects, QStringLiteral("Defilement"), QStringLiteral("&Scroll"));
-    addItem(effects, QStringLiteral("Remplacement"), QStringLiteral("Replacement"));
-    addItem(effects, QStringLiteral("Essuyage"), QStringLiteral("Wipe"));
-    addItem(effects, QStringLiteral("Fondu"), QStringLiteral("Fade"));
-    QMenu* separation = addSubmenu(effects, QStringLiteral("sep"), QStringLiteral("&Separation"));
-    addItem(separation, QStringLiteral("SeparationV"), QStringLiteral("Vertical"));
-    addItem(separation, QStringLiteral("SeparationH"), QStringLiteral("Horizontal"));
+    for (Act act : {Act::Scroll, Act::Replacement, Act::Wipe, Act::Fade})
+        addItem(effects, act);
+    m_separationMenu = addSubmenu(effects, QStringLiteral("sep"), QStringLiteral("&Separation"));
+    addItem(m_separationMenu, Act::SeparationV);
+    addItem(m_separationMenu, Act::SeparationH);
 
     // ---- Help ----
     QMenu* help = addMenu(QStringLiteral("HelpButton"), QStringLiteral("Help1"),
                           QStringLiteral("&Help"), [] {});
     // "Help topics" opens the help window, which exists in every language: listed always.
-    addItem(help, QStringLiteral("Rubriquesdaide1"), QStringLiteral("Help topics"),
-            QKeySequence(Qt::Key_F1));
-    addItem(help, QStringLiteral("Manueldepriseenmain1"), QStringLiteral("&How to create gifs"));
+    addItem(help, Act::HelpTopics);
+    addItem(help, Act::HowTo);
     help->addSeparator();
-    addItem(help, QStringLiteral("Visiterlesiteweb1"), QStringLiteral("Vorlane Gif home page"));
+    addItem(help, Act::HomePage);
     QMenu* contact =
         addSubmenu(help, QStringLiteral("Contacterlauteur1"), QStringLiteral("Contact"));
-    addItem(contact, QStringLiteral("Envoyerunemail1"), QStringLiteral("by &e-mail"));
+    addItem(contact, Act::Mail);
     help->addSeparator();
-    addItem(help, QStringLiteral("HelpAboutItem"), QStringLiteral("&About Vorlane Gif"));
+    addItem(help, Act::About);
 }
 
 QToolButton* TMainform::addToolButton(QToolBar* bar, const QString& name, const QString& caption,
@@ -405,6 +414,13 @@ void TMainform::buildToolRow() {
                       QStringLiteral("Save current file"),
                       icons::themed(QStringLiteral("document-save"), QStringLiteral("save")));
     m_toolBar->addSeparator();
+    m_undoButton = addToolButton(
+        m_toolBar, QStringLiteral("undo"), QStringLiteral("Undo"), QStringLiteral("Undo"),
+        icons::themed(QStringLiteral("edit-undo"), QStringLiteral("undo")));
+    m_redoButton = addToolButton(
+        m_toolBar, QStringLiteral("redo"), QStringLiteral("Redo"), QStringLiteral("Redo"),
+        icons::themed(QStringLiteral("edit-redo"), QStringLiteral("redo")));
+    m_toolBar->addSeparator();
     m_playButton = addToolButton(
         m_toolBar, QStringLiteral("play"), QStringLiteral("Play"), QStringLiteral("Play animation"),
         icons::themed(QStringLiteral("media-playback-start"), QStringLiteral("play")));
@@ -429,6 +445,8 @@ void TMainform::buildToolRow() {
     connect(newButton, &QToolButton::clicked, this, &TMainform::FileNewItemClick);
     connect(openButton, &QToolButton::clicked, this, &TMainform::FileOpenClick);
     connect(m_saveButton, &QToolButton::clicked, this, &TMainform::FileSaveClick);
+    connect(m_undoButton, &QToolButton::clicked, this, &TMainform::undoClick);
+    connect(m_redoButton, &QToolButton::clicked, this, &TMainform::redoClick);
     connect(m_playButton, &QToolButton::clicked, this, &TMainform::playClick);
     connect(m_stopButton, &QToolButton::clicked, this, &TMainform::stopClick);
     connect(m_quitButton, &QToolButton::clicked, this, &QWidget::close);
@@ -507,31 +525,45 @@ void TMainform::buildStatusBar() {
 // ======================================================================================
 
 void TMainform::connectWidgets() {
-    auto on = [this](const char* name, auto handler) {
-        connect(action(QLatin1String(name)), &QAction::triggered, this, handler);
+    auto on = [this](Act act, auto handler) {
+        connect(action(act), &QAction::triggered, this, handler);
     };
-    on("FileNewItem", &TMainform::FileNewItemClick);
-    on("FileOpenItem", &TMainform::FileOpenClick);
-    on("save1", &TMainform::FileSaveClick);
-    on("save2", [this] { m_doc->save2Click(); });
-    on("eos", [this] { m_doc->eosClick(); });
-    on("retablir", [this] { m_doc->retablirClick(); });
-    on("enregistrercadre", [this] { m_doc->enregistrercadreClick(); });
-    for (int i = 1; i <= 4; ++i)
-        connect(action(QStringLiteral("M%1").arg(i)), &QAction::triggered, this,
-                [this, i] { recentClick(i); });
-    on("FileExitItem", [this] { close(); });
+    on(Act::FileNew, &TMainform::FileNewItemClick);
+    on(Act::FileOpen, &TMainform::FileOpenClick);
+    on(Act::Save, &TMainform::FileSaveClick);
+    on(Act::SaveAs, [this] { m_files->saveAs(); });
+    on(Act::SaveOptimized, [this] { m_files->saveOptimizedAs(); });
+    on(Act::Revert, [this] {
+        stopClick();
+        m_files->revert();
+    });
+    on(Act::SaveImage, [this] { m_files->saveFrameAsBitmap(currentFrame()); });
+    on(Act::Recent1, [this] { recentClick(1); });
+    on(Act::Recent2, [this] { recentClick(2); });
+    on(Act::Recent3, [this] { recentClick(3); });
+    on(Act::Recent4, [this] { recentClick(4); });
+    on(Act::Quit, [this] { close(); });
 
-    on("Tools", &TMainform::ToolsClick);
-    on("State", &TMainform::StateClick);
-    on("showloop", [this] { toggleSection(SidePanel::Loop); });
-    on("showrate", [this] { toggleSection(SidePanel::Rate); });
-    on("showcomment", [this] { toggleSection(SidePanel::Comments); });
+    on(Act::Undo, &TMainform::undoClick);
+    on(Act::Redo, &TMainform::redoClick);
+    on(Act::SelectAll, [this] {
+        FrameSelection all;
+        all.current = currentFrame() >= 0 ? currentFrame() : (m_animation->frameCount() > 0 ? 0 : -1);
+        for (int i = 0; i < m_animation->frameCount(); ++i)
+            all.rows.push_back(i);
+        setFrameSelection(all);
+    });
 
-    on("jouer", &TMainform::playClick);
-    on("arreter", &TMainform::stopClick);
-    on("next", &TMainform::nextClick);
-    on("back", &TMainform::backClick);
+    on(Act::Toolbars, &TMainform::ToolsClick);
+    on(Act::StatusBar, &TMainform::StateClick);
+    on(Act::ShowLoop, [this] { toggleSection(SidePanel::Loop); });
+    on(Act::ShowRate, [this] { toggleSection(SidePanel::Rate); });
+    on(Act::ShowComment, [this] { toggleSection(SidePanel::Comments); });
+
+    on(Act::Play, &TMainform::playClick);
+    on(Act::Stop, &TMainform::stopClick);
+    on(Act::Next, &TMainform::nextClick);
+    on(Act::Back, &TMainform::backClick);
 
     connect(m_side->playBtn(), &QToolButton::clicked, this, &TMainform::playClick);
     connect(m_side->stopBtn(), &QToolButton::clicked, this, &TMainform::stopClick);
@@ -551,15 +583,29 @@ void TMainform::connectWidgets() {
 
     connect(m_strip, &ThumbnailStrip::slotClicked, this, &TMainform::PClick);
     connect(m_strip->gauge(), &QScrollBar::valueChanged, this, &TMainform::ImageScrollChange);
+    connect(m_strip, &ThumbnailStrip::navigateRequested, this, &TMainform::extendSelection);
+    connect(m_strip, &ThumbnailStrip::selectAllRequested, this,
+            [this] { action(Act::SelectAll)->trigger(); });
+    connect(m_strip, &ThumbnailStrip::reduceRequested, this, [this] {
+        if (currentFrame() >= 0) setFrameSelection(FrameSelection{currentFrame(), {currentFrame()}});
+    });
+    connect(m_strip, &ThumbnailStrip::dragRequested, this, [this](int slot) {
+        // A drag from a frame outside the selection drags that frame alone.
+        const int frame = m_strip->position() + slot - 1;
+        if (!m_selection->isRowSelected(frame)) selectFrame(frame);
+        startFrameDrag();
+    });
+    connect(m_strip, &ThumbnailStrip::dropped, this, &TMainform::stripDrop);
+    connect(m_box, &PreviewBox::dropped, this, &TMainform::previewDrop);
 
     connect(m_side->infini(), &QRadioButton::clicked, this, [this] {
-        if (!m_reflecting) m_doc->infiniClick();
+        if (!m_reflecting) infiniClick();
     });
     connect(m_side->fini(), &QRadioButton::clicked, this, [this] {
-        if (!m_reflecting) m_doc->finiClick();
+        if (!m_reflecting) finiClick();
     });
     connect(m_side->numLoops(), &QSpinBox::valueChanged, this, [this](int value) {
-        if (!m_reflecting) m_doc->NumLoopsChange(value);
+        if (!m_reflecting) NumLoopsChange(value);
     });
     connect(m_side->comment(), &QPlainTextEdit::textChanged, this, [this] {
         if (m_reflecting) return;
@@ -570,100 +616,130 @@ void TMainform::connectWidgets() {
             m_commentHeld = false;
             m_side->comment()->setPlaceholderText(QString());
         }
-        m_doc->GifcommentChange(text);
+        GifcommentChange(text);
     });
 
     // ---- frame editing ----
-    FrameEditor* editor = m_editor.get();
-    const auto plus = [editor](const char* msg) {
-        return [editor, msg] { editor->Plus(QLatin1String(msg)); };
-    };
-    on("add1", plus("add"));
-    on("ajouter", plus("add"));
-    connect(m_strip->addButton(), &QToolButton::clicked, this, plus("add"));
-    on("insert", plus("ins"));
-    on("inserer", plus("ins"));
-    on("sup2", [editor] { editor->DelClick(); });
-    on("Del", [editor] { editor->DelClick(); });
-    connect(m_strip->removeButton(), &QToolButton::clicked, this, [editor] { editor->DelClick(); });
-    on("Dup", [editor] { editor->DupClick(); });
-    on("arriere", [editor] { editor->arriereClick(); });
-    on("avant", [editor] { editor->avantClick(); });
-    on("CopyItem", [editor] { editor->CopyItemClick(); });
-    on("CutItem", [editor] { editor->CutItemClick(); });
-    on("ins", [editor] { editor->insClick(); });
-    on("Enajoutantlimage1", [editor] { editor->PasteClick(); });
-    on("methode", &TMainform::methodeClick);
+    on(Act::ImageAdd, [this] { Plus(false); });
+    on(Act::AddImageFile, [this] { Plus(false); });
+    connect(m_strip->addButton(), &QToolButton::clicked, this, [this] { Plus(false); });
+    on(Act::ImageInsert, [this] { Plus(true); });
+    on(Act::InsertImageFile, [this] { Plus(true); });
+    on(Act::ImageRemove, &TMainform::DelClick);
+    on(Act::Remove, &TMainform::DelClick);
+    connect(m_strip->removeButton(), &QToolButton::clicked, this, &TMainform::DelClick);
+    on(Act::Duplicate, &TMainform::DupClick);
+    on(Act::Backward, &TMainform::arriereClick);
+    on(Act::Forward, &TMainform::avantClick);
+    on(Act::Copy, &TMainform::CopyItemClick);
+    on(Act::Cut, &TMainform::CutItemClick);
+    on(Act::PasteInsert, [this] { PasteClick(true); });
+    on(Act::PasteAdd, [this] { PasteClick(false); });
+    on(Act::Disposal, &TMainform::methodeClick);
 
-    on("Assistantnouvelleanimation1", &TMainform::ToolButton2Click);
+    on(Act::Wizard, &TMainform::ToolButton2Click);
 
     // ---- effects ----
     const auto effect = [this](effects::Effect e) { return [this, e] { runEffect(e); }; };
-    on("Defilement", effect(effects::Effect::Scroll));
-    on("Remplacement", effect(effects::Effect::Replacement));
-    on("Essuyage", effect(effects::Effect::Wipe));
-    on("Fondu", effect(effects::Effect::Fade));
-    on("SeparationV", effect(effects::Effect::SeparationV));
-    on("SeparationH", effect(effects::Effect::SeparationH));
+    on(Act::Scroll, effect(effects::Effect::Scroll));
+    on(Act::Replacement, effect(effects::Effect::Replacement));
+    on(Act::Wipe, effect(effects::Effect::Wipe));
+    on(Act::Fade, effect(effects::Effect::Fade));
+    on(Act::SeparationV, effect(effects::Effect::SeparationV));
+    on(Act::SeparationH, effect(effects::Effect::SeparationH));
     connect(m_side->period(), &QSpinBox::valueChanged, this, &TMainform::PeriodChange);
     // The field refuses text beyond its range as it is typed; only an emptied field can
     // be left holding no number, and that is checked once, when the user leaves it.
     m_side->period()->installEventFilter(this);
+    m_side->numLoops()->installEventFilter(this);
+    m_side->comment()->installEventFilter(this);
     m_box->frameView()->setMouseTracking(true);
     m_box->frameView()->installEventFilter(this);
+    m_box->animationView()->setAfterPaint([this] { After(); });
 }
 
-void TMainform::connectDocument() {
-    Document* doc = m_doc.get();
-    connect(doc, &Document::imageChanged, this, [this] {
-        m_box->animationView()->setImage(m_doc->image());
-        installAfterPaint();
-        if (!m_doc->hasImage()) m_box->frameView()->clearPicture();
+void TMainform::connectAnimation() {
+    AnimationModel* a = m_animation.get();
+    connect(a, &AnimationModel::reset, this, [this] {
+        framesRebuilt();
+        updateLoopChoice();
+        setCommentText(m_animation->comment());
+    });
+    connect(a, &AnimationModel::framesInserted, this, &TMainform::framesRebuilt);
+    connect(a, &AnimationModel::framesRemoved, this, &TMainform::framesRebuilt);
+    connect(a, &AnimationModel::framesMoved, this, &TMainform::framesRebuilt);
+    connect(a, &AnimationModel::imagePresenceChanged, this, [this] {
+        framesRebuilt();
+        if (!m_animation->hasImage()) m_box->frameView()->clearPicture();
+    });
+    connect(a, &AnimationModel::screenChanged, this, [this] {
         doscroll();
-    });
-    connect(doc, &Document::framesRebuilt, this, &TMainform::frameListRebuilt);
-    connect(doc, &Document::currentFrameChanged, this, &TMainform::framesChange);
-    connect(doc, &Document::modifiedChanged, this, [this] { applyFlags(); });
-    connect(doc, &Document::titleChanged, this, &QWidget::setWindowTitle);
-    connect(doc, &Document::viewChanged, this, &TMainform::updateViews);
-    connect(doc, &Document::fieldsChanged, this, &TMainform::updateFields);
-    connect(doc, &Document::loopChoiceChanged, this, &TMainform::updateLoopChoice);
-    connect(doc, &Document::commentTextChanged, this, &TMainform::setCommentText);
-    connect(doc, &Document::statusHintChanged, this,
-            [this](const QString& text) { setPanelText(0, text); });
-    connect(doc, &Document::loadingTimeChanged, this,
-            [this](const QString& text) { setPanelText(4, text); });
-    connect(doc, &Document::progressChanged, this, &TMainform::setProgress);
-    connect(doc, &Document::actionWord, this, [this](const QString& word) {
-        check(word);
-        if (word == QLatin1String("closed")) documentClosed();
-    });
-    connect(doc, &Document::refreshRequested, this, [this] {
-        EnableButtons();
         status();
     });
-    connect(doc, &Document::fileOpened, this, [this] {
-        PClick(1);
-        m_previewPanel->setFocus();
+    connect(a, &AnimationModel::framesChanged, this, [this](int first, int last) {
+        DrawFramesOnTool();
+        const int k = currentFrame();
+        if (k >= first && k <= last && frameViewShown()) {
+            showFramePicture(k);
+            if (!m_side->period()->hasFocus()) framesChange(k);
+        }
     });
-    connect(doc, &Document::fileNotices, this, [this](const QStringList& notices) {
-        m_notices->setNotices(notices);
-        if (notices.isEmpty())
-            m_statusBar->clearMessage();
-        else
-            m_statusBar->showMessage(notices.size() == 1
-                                         ? QStringLiteral("Note on this file above the picture")
-                                         : QStringLiteral("%1 notes on this file above the picture")
-                                               .arg(notices.size()),
-                                     NoticeMessageMs);
+    connect(a, &AnimationModel::loopChanged, this, [this] {
+        updateLoopChoice();
+        CheckNil();
     });
-    connect(doc, &Document::animationSwitched, this,
-            [this](bool on) { m_box->animationView()->setSwitch(on); });
+    connect(a, &AnimationModel::commentChanged, this,
+            [this] { setCommentText(m_animation->comment()); });
+    connect(a, &AnimationModel::modifiedChanged, this, [this] { applyFlags(); });
+    connect(a, &AnimationModel::selectionRestored, this, &TMainform::setFrameSelection);
+    connect(&a->undoStack(), &QUndoStack::undoTextChanged, this, [this](const QString& text) {
+        action(Act::Undo)->setText(text.isEmpty() ? QStringLiteral("Undo")
+                                                  : QStringLiteral("Undo ") + text);
+        m_undoButton->setToolTip(action(Act::Undo)->text());
+    });
+    connect(&a->undoStack(), &QUndoStack::redoTextChanged, this, [this](const QString& text) {
+        action(Act::Redo)->setText(text.isEmpty() ? QStringLiteral("Redo")
+                                                  : QStringLiteral("Redo ") + text);
+        m_redoButton->setToolTip(action(Act::Redo)->text());
+    });
+    connect(&a->undoStack(), &QUndoStack::canUndoChanged, this, [this] { applyFlags(); });
+    connect(&a->undoStack(), &QUndoStack::canRedoChanged, this, [this] { applyFlags(); });
 
-    updateViews(m_doc->view());
-    updateFields(m_doc->fields());
+    connect(m_selection.get(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                // Only a selection the window makes runs the selection routine; the
+                // selection model's own moves while frames come and go do not.
+                if (m_selecting) framesChange(current.row());
+            });
+    connect(m_selection.get(), &QItemSelectionModel::selectionChanged, this,
+            &TMainform::selectionChanged);
+
+    DocumentFiles* files = m_files.get();
+    connect(files, &DocumentFiles::titleChanged, this, &QWidget::setWindowTitle);
+    connect(files, &DocumentFiles::opening, this, [this] {
+        m_playing = false;
+        m_box->animationView()->setSwitch(false);
+        setView(View::None);
+    });
+    connect(files, &DocumentFiles::openFailed, this, [this] {
+        // The animation is as it was: so is its view.
+        setView(View::Frame);
+        setProgress(-1);
+        setStatusHint(HelpHint);
+        if (currentFrame() >= 0) framesChange(currentFrame());
+    });
+    connect(files, &DocumentFiles::opened, this, &TMainform::fileOpened);
+    connect(files, &DocumentFiles::cleared, this, &TMainform::documentClosed);
+    connect(files, &DocumentFiles::loadingTimeChanged, this, &TMainform::setLoadingTime);
+    connect(files, &DocumentFiles::progress, this, &TMainform::progress);
+    m_commands->onProgress = [this](gif::Stage stage, int percent, gif::ProgressMessage message) {
+        progress(stage, percent, message);
+    };
+
+    updateViews();
+    updateFields();
     updateLoopChoice();
-    setWindowTitle(m_doc->title());
+    setWindowTitle(m_files->title());
 }
 
 // ======================================================================================
@@ -728,29 +804,133 @@ void TMainform::Exec(const QString& target) {
 }
 
 // ======================================================================================
+// View state
+// ======================================================================================
+
+void TMainform::setView(View view) {
+    if (m_view == view) return;
+    m_view = view;
+    updateViews();
+    applyFlags();
+}
+
+void TMainform::updateViews() {
+    m_box->frameView()->setVisible(m_view == View::Frame);
+    m_box->animationView()->setVisible(m_view == View::Animation);
+}
+
+void TMainform::setFields(const Fields& fields) {
+    if (m_fields == fields) return;
+    m_fields = fields;
+    updateFields();
+}
+
+void TMainform::CheckNil() {
+    const bool any = m_animation->frameCount() > 0;
+    setFields({any, any && !m_animation->loop().infinite, any, any});
+}
+
+void TMainform::setStatusHint(const QString& text) {
+    if (m_statusHint == text) return;
+    m_statusHint = text;
+    setPanelText(0, text);
+}
+
+void TMainform::setLoadingTime(const QString& text) {
+    setPanelText(4, text);
+}
+
+void TMainform::progress(gif::Stage stage, int percent, gif::ProgressMessage message) {
+    if (stage == gif::Stage::Ending) {
+        setProgress(-1);
+        setStatusHint(HelpHint);
+        return;
+    }
+    setStatusHint(DocumentFiles::progressText(message));
+    setProgress(std::clamp(percent, 0, 100));
+}
+
+int TMainform::currentFrame() const {
+    const QModelIndex current = m_selection->currentIndex();
+    return current.isValid() && current.row() < m_animation->frameCount() ? current.row() : -1;
+}
+
+FrameSelection TMainform::frameSelection() const {
+    FrameSelection s;
+    s.current = currentFrame();
+    for (const QModelIndex& index : m_selection->selectedRows())
+        if (index.row() < m_animation->frameCount()) s.rows.push_back(index.row());
+    std::sort(s.rows.begin(), s.rows.end());
+    if (s.rows.empty() && s.current >= 0) s.rows.push_back(s.current);
+    return s;
+}
+
+void TMainform::selectFrame(int k) {
+    if (k < -1 || k >= m_animation->frameCount()) return;
+    const bool changed = k != currentFrame();
+    const bool wasSelecting = m_selecting;
+    m_selecting = false;
+    if (k < 0)
+        m_selection->clear();
+    else
+        m_selection->setCurrentIndex(m_frameList->index(k), QItemSelectionModel::ClearAndSelect);
+    m_selecting = wasSelecting;
+    // Like a list, selecting the entry that is already current raises no change.
+    if (changed && k >= 0) framesChange(k);
+}
+
+void TMainform::setFrameSelection(const FrameSelection& selection) {
+    const int n = m_animation->frameCount();
+    const bool wasSelecting = m_selecting;
+    m_selecting = false;
+    QItemSelection rows;
+    for (const int r : selection.rows)
+        if (r >= 0 && r < n) rows.select(m_frameList->index(r), m_frameList->index(r));
+    if (selection.current >= 0 && selection.current < n)
+        m_selection->setCurrentIndex(m_frameList->index(selection.current),
+                                     QItemSelectionModel::NoUpdate);
+    else
+        m_selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    m_selection->select(rows, QItemSelectionModel::ClearAndSelect);
+    m_selecting = wasSelecting;
+    if (n == 0) {
+        // Nothing left to show or play.
+        m_box->frameView()->clearPicture();
+        check(ActionWord::Alsup);
+    }
+    if (selection.current >= 0 && selection.current < n) framesChange(selection.current);
+    selectionChanged();
+    EnableButtons();
+    status();
+}
+
+// ======================================================================================
 // Command state and status bar
 // ======================================================================================
 
 WindowState TMainform::currentState() const {
     WindowState s;
-    s.frameViewShown = m_doc->frameViewShown();
-    s.entries = m_doc->entryCount();
-    s.current = m_doc->currentFrame();
-    s.hasImage = m_doc->hasImage();
-    s.hasFile = m_doc->hasFile();
-    s.modified = m_doc->isModified();
+    s.frameViewShown = frameViewShown();
+    s.entries = m_animation->frameCount();
+    s.current = currentFrame();
+    s.hasImage = m_animation->hasImage();
+    s.hasFile = m_files->hasFile();
+    s.modified = m_animation->isModified();
+    s.selected = int(frameSelection().rows.size());
+    s.canUndo = m_animation->undoStack().canUndo();
+    s.canRedo = m_animation->undoStack().canRedo();
     return s;
 }
 
-void TMainform::check(const QString& word) {
-    m_flags.check(word, m_doc->frameViewShown());
+void TMainform::check(ActionWord word) {
+    m_flags.check(word, frameViewShown());
     applyFlags();
     // The speed bar's Play and Stop follow the same flags as the tool row's.
     EnableButtons();
 }
 
 void TMainform::applyFlags() {
-    m_saveButton->setEnabled(m_doc->isModified());
+    m_saveButton->setEnabled(m_animation->isModified());
     m_cutButton->setEnabled(m_flags.cut);
     m_copyButton->setEnabled(m_flags.copy);
     m_pasteButton->setEnabled(m_flags.paste);
@@ -758,6 +938,9 @@ void TMainform::applyFlags() {
     m_playButton->setEnabled(m_flags.play);
     m_stopButton->setEnabled(m_flags.stop);
     m_strip->addButton()->setEnabled(m_flags.add);
+    const EditMenuState edit = editMenuState(m_flags, currentState());
+    m_undoButton->setEnabled(edit.undo);
+    m_redoButton->setEnabled(edit.redo);
 }
 
 void TMainform::EnableButtons() {
@@ -770,9 +953,23 @@ void TMainform::EnableButtons() {
     m_side->forwardBtn()->setEnabled(s.forward);
 }
 
+QString TMainform::framesStatusText() const {
+    if (!m_animation->hasImage()) return QStringLiteral("Aucune image");
+    QString text = QString::number(m_animation->frameCount()) + QStringLiteral(" image(s)");
+    const int selected = int(frameSelection().rows.size());
+    if (selected > 1) text += QStringLiteral(", %1 selected").arg(selected);
+    return text;
+}
+
+QString TMainform::sizeStatusText() const {
+    if (!m_animation->hasImage()) return {};
+    const QSize screen = m_animation->screen();
+    return QStringLiteral("Animation %1x%2").arg(screen.width()).arg(screen.height());
+}
+
 void TMainform::status() {
-    setPanelText(2, m_doc->framesStatusText());
-    setPanelText(3, m_doc->sizeStatusText());
+    setPanelText(2, framesStatusText());
+    setPanelText(3, sizeStatusText());
 }
 
 void TMainform::setPanelText(int panel, const QString& text) {
@@ -784,13 +981,12 @@ void TMainform::setPanelText(int panel, const QString& text) {
         label->setMinimumWidth(
             std::max(PanelWidths[panel],
                      label->fontMetrics().horizontalAdvance(text) + 2 * label->frameWidth() + 8));
-    if (panel == 0 && m_doc->progress() >= 0) paintProgressNow();
+    if (panel == 0 && m_progressPercent >= 0) paintProgressNow();
 }
 
 void TMainform::paintProgressNow() {
     // Long work blocks the event loop, so the status bar is painted at once; at most
-    // every 40 ms, so that a burst of short operations (each frame's first picture
-    // reports its rendering) costs no painting of its own.
+    // every 40 ms, so that a burst of short operations costs no painting of its own.
     if (m_progressPainted.isValid() && m_progressPainted.elapsed() < 40) return;
     if (!m_statusBar->isVisible()) return;
     m_statusBar->repaint();
@@ -798,6 +994,7 @@ void TMainform::paintProgressNow() {
 }
 
 void TMainform::setProgress(int percent) {
+    m_progressPercent = percent;
     if (percent < 0) {
         m_progress->setValue(0);
         m_progress->hide();
@@ -821,24 +1018,26 @@ bool TMainform::event(QEvent* event) {
 // Thumbnail strip and selection
 // ======================================================================================
 
-void TMainform::selectFrame(int k) {
-    m_doc->selectFrame(k);
-}
-
 void TMainform::framesChange(int k) {
-    if (k < 0 || k >= m_doc->frameCount()) return;
+    if (k < 0 || k >= m_animation->frameCount()) return;
     showFramePicture(k);
-    m_doc->setView(Document::View::Frame);
-    updateViews(Document::View::Frame);
+    setView(View::Frame);
     m_flags.play = true;
     m_flags.stop = false;
-    check(QStringLiteral("selected"));
+    check(ActionWord::Selected);
     m_side->slider()->setValue(k);
     EnableButtons();
     doscroll();
-    if (m_doc->currentFrame() >= 0) {
+    if (currentFrame() >= 0) {
+        // The delay of the selected frames: their common value, or nothing when they
+        // differ.
+        const FrameSelection selection = frameSelection();
+        const int delay = m_animation->delay(k);
+        m_periodMixed = std::any_of(selection.rows.begin(), selection.rows.end(),
+                                    [&](int r) { return m_animation->delay(r) != delay; });
         m_writingPeriod = true;
-        m_side->period()->setValue(m_doc->getdelay(QStringLiteral("1"), k));
+        m_side->period()->setValue(delay);
+        if (m_periodMixed) m_side->period()->showBlank();
         m_writingPeriod = false;
     }
 
@@ -860,11 +1059,18 @@ void TMainform::framesChange(int k) {
     }
 }
 
+void TMainform::selectionChanged() {
+    QSet<int> rows;
+    for (const int r : frameSelection().rows)
+        rows.insert(r);
+    m_strip->markSelected(rows);
+    status();
+}
+
 void TMainform::showFramePicture(int k) {
-    const gif::GifImage* image = m_doc->image();
-    QImage picture = image->ownPicture(size_t(k));
+    QImage picture = m_animation->ownPicture(k);
     // The frame view lets the background through exactly where the frame is transparent.
-    const gif::GraphicControl* control = image->frame(size_t(k)).graphicControl();
+    const gif::GraphicControl* control = m_animation->frame(k).graphicControl();
     if (control && control->transparent && control->transparentIndex < picture.colorCount()) {
         QList<QRgb> colors = picture.colorTable();
         colors[control->transparentIndex] = 0;
@@ -874,9 +1080,7 @@ void TMainform::showFramePicture(int k) {
 }
 
 void TMainform::DrawFramesOnTool() {
-    // The frame list decides how many slots show: New empties the list before it
-    // removes the image.
-    m_strip->drawFrames(m_doc->image(), m_doc->entryCount());
+    m_strip->drawFrames(m_frameList.get(), m_animation->frameCount());
 }
 
 void TMainform::ClearFramesOnTool() {
@@ -893,39 +1097,123 @@ void TMainform::ImageScrollChange(int p) {
     m_strip->setScrolling(wasScrolling);
 }
 
-void TMainform::PClick(int slot) {
+void TMainform::PClick(int slot, Qt::KeyboardModifiers modifiers) {
     if (m_strip->slotHidden(slot)) return;
     stopClick();
-    selectFrame(m_strip->position() + slot - 1);
+    const int frame = m_strip->position() + slot - 1;
+    if (modifiers & Qt::ControlModifier) {
+        // The frame joins or leaves the selection and becomes current.
+        FrameSelection s = frameSelection();
+        const auto at = std::find(s.rows.begin(), s.rows.end(), frame);
+        if (at != s.rows.end() && s.rows.size() > 1)
+            s.rows.erase(at);
+        else if (at == s.rows.end())
+            s.rows.push_back(frame);
+        std::sort(s.rows.begin(), s.rows.end());
+        s.current = frame;
+        setFrameSelection(s);
+    } else if ((modifiers & Qt::ShiftModifier) && currentFrame() >= 0) {
+        const int anchor = currentFrame();
+        FrameSelection s;
+        for (int i = std::min(anchor, frame); i <= std::max(anchor, frame); ++i)
+            s.rows.push_back(i);
+        s.current = frame;
+        setFrameSelection(s);
+    } else {
+        selectFrame(frame);
+    }
     PBClick(slot);
+}
+
+void TMainform::extendSelection(int step, bool extend) {
+    const int n = m_animation->frameCount();
+    const int k = currentFrame();
+    if (n == 0) return;
+    const int next = std::clamp(k < 0 ? 0 : k + step, 0, n - 1);
+    if (!extend) {
+        stopClick();
+        selectFrame(next);
+        return;
+    }
+    // Shift and an arrow grow or shrink the selection from its far end.
+    FrameSelection s = frameSelection();
+    if (std::find(s.rows.begin(), s.rows.end(), next) == s.rows.end())
+        s.rows.push_back(next);
+    else if (next != k)
+        s.rows.erase(std::find(s.rows.begin(), s.rows.end(), k));
+    std::sort(s.rows.begin(), s.rows.end());
+    s.current = next;
+    setFrameSelection(s);
 }
 
 void TMainform::PBClick(int slot) {
     m_strip->highlight(slot);
 }
 
-void TMainform::frameListRebuilt() {
-    const int n = m_doc->entryCount();
+void TMainform::framesRebuilt() {
+    const int n = m_animation->frameCount();
     m_strip->setFrameCount(n);
     DrawFramesOnTool();
-    m_side->slider()->setRange(0, std::max(0, m_doc->entryCount() - 1));
-    m_box->animationView()->setImage(m_doc->image());
-    installAfterPaint();
+    m_side->slider()->setRange(0, std::max(0, n - 1));
+    const LoopSetting loop = m_animation->loop();
+    m_box->animationView()->setImage(m_animation->image(),
+                                     loop.infinite ? std::nullopt : std::optional<int>(loop.count + 1));
+    CheckNil();
     EnableButtons();
     status();
+    doscroll();
     if (n == 0) m_box->frameView()->clearPicture();
+}
+
+void TMainform::fileOpened(const QStringList& notices, bool empty) {
+    m_notices->setNotices(notices);
+    if (notices.isEmpty())
+        m_statusBar->clearMessage();
+    else
+        m_statusBar->showMessage(notices.size() == 1
+                                     ? QStringLiteral("Note on this file above the picture")
+                                     : QStringLiteral("%1 notes on this file above the picture")
+                                           .arg(notices.size()),
+                                 NoticeMessageMs);
+    m_playing = false;
+    m_box->animationView()->setSwitch(false);
+    if (empty) {
+        // A file without images opens as an empty animation does after New: nothing to
+        // play or remove, pictures can be added; its loop choice and comment are shown.
+        setView(View::Frame);
+        m_selection->clear();
+        check(ActionWord::Alsup);
+    } else {
+        setView(View::Animation);
+        m_selection->clear();
+        selectFrame(0);
+        PClick(1);
+        check(ActionWord::Opened);
+    }
+    m_side->slider()->setRange(0, std::max(0, m_animation->frameCount() - 1));
+    EnableButtons();
+    status();
+    CheckNil();
+    m_previewPanel->setFocus();
 }
 
 void TMainform::documentClosed() {
     // New: the strip is emptied and its gauge returns to 0, disabled.
+    m_notices->setNotices({});
+    m_statusBar->clearMessage();
+    m_playing = false;
+    m_box->animationView()->setSwitch(false);
+    m_selection->clear();
     ClearFramesOnTool();
     m_strip->setFrameCount(0);
     m_side->slider()->setRange(0, 0);
     m_box->frameView()->clearPicture();
-    updateViews(m_doc->view());
+    setView(View::Frame);
+    check(ActionWord::Closed);
     doscroll();
     EnableButtons();
     status();
+    CheckNil();
 }
 
 // ======================================================================================
@@ -933,42 +1221,54 @@ void TMainform::documentClosed() {
 // ======================================================================================
 
 void TMainform::playClick() {
-    if (!m_doc->hasImage() || m_doc->frameCount() == 0) return;
-    m_box->animationView()->setImage(m_doc->image());
+    if (!m_animation->hasImage() || m_animation->frameCount() == 0) return;
+    const LoopSetting loop = m_animation->loop();
+    m_box->animationView()->setImage(m_animation->image(),
+                                     loop.infinite ? std::nullopt : std::optional<int>(loop.count + 1));
     BoxResize();
-    m_doc->play();
-    updateViews(m_doc->view());
-    check(QStringLiteral("played"));
-    EnableButtons();
+    setView(View::Animation);
     if (isVisible()) repaint();
+    check(ActionWord::Played);
+    EnableButtons();
+    setFields({});
+    // Off, then on: the animation starts again from its first frame.
+    m_playing = true;
+    m_box->animationView()->setSwitch(false);
+    m_box->animationView()->setSwitch(true);
 }
 
 void TMainform::stopClick() {
-    m_doc->stop();
-    if (m_doc->currentFrame() >= 0) m_side->slider()->setValue(m_doc->currentFrame());
+    m_playing = false;
+    m_box->animationView()->setSwitch(false);
+    if (currentFrame() < 0 && m_animation->frameCount() > 0) selectFrame(0);
+    if (currentFrame() >= 0) {
+        framesChange(currentFrame());
+        m_side->slider()->setValue(currentFrame());
+    }
     EnableButtons();
+    setFields({true, true, true, true});
 }
 
 void TMainform::nextClick() {
-    const int n = m_doc->entryCount();
+    const int n = m_animation->frameCount();
     if (n == 0) return;
-    const int k = m_doc->currentFrame();
+    const int k = currentFrame();
     selectFrame(k < n - 1 ? k + 1 : 0);
 }
 
 void TMainform::backClick() {
-    const int n = m_doc->entryCount();
+    const int n = m_animation->frameCount();
     if (n == 0) return;
-    const int k = m_doc->currentFrame();
+    const int k = currentFrame();
     selectFrame(k > 0 ? k - 1 : n - 1);
 }
 
 void TMainform::RewindbtnClick() {
-    if (m_doc->entryCount() > 0) selectFrame(0);
+    if (m_animation->frameCount() > 0) selectFrame(0);
 }
 
 void TMainform::ForwardbtnClick() {
-    if (m_doc->entryCount() > 0) selectFrame(m_doc->entryCount() - 1);
+    if (m_animation->frameCount() > 0) selectFrame(m_animation->frameCount() - 1);
 }
 
 void TMainform::BoxResize() {
@@ -976,8 +1276,7 @@ void TMainform::BoxResize() {
 }
 
 void TMainform::doscroll() {
-    const gif::GifImage* image = m_doc->image();
-    m_box->setMarker(image ? QSize(image->screenWidth, image->screenHeight) : QSize(0, 0));
+    m_box->setMarker(m_animation->hasImage() ? m_animation->screen() : QSize(0, 0));
 }
 
 void TMainform::After() {
@@ -988,34 +1287,26 @@ int TMainform::actived() const {
     return m_box->animationView()->actived();
 }
 
-void TMainform::installAfterPaint() {
-    if (gif::GifImage* image = m_doc->image()) image->onAfterPaint = [this] { After(); };
-}
-
-void TMainform::updateViews(Document::View view) {
-    m_box->frameView()->setVisible(view == Document::View::Frame);
-    m_box->animationView()->setVisible(view == Document::View::Animation);
-}
-
 // ======================================================================================
 // Menus' open handlers
 // ======================================================================================
 
 void TMainform::File1Click() {
     const FileMenuState s = fileMenuState(currentState());
-    action(QStringLiteral("save1"))->setEnabled(s.save);
-    action(QStringLiteral("save2"))->setEnabled(s.saveAs);
-    action(QStringLiteral("eos"))->setEnabled(s.saveOptimized);
-    action(QStringLiteral("retablir"))->setEnabled(s.revert);
-    action(QStringLiteral("ajouter"))->setEnabled(s.addImage);
-    action(QStringLiteral("inserer"))->setEnabled(s.insertImage);
-    action(QStringLiteral("enregistrercadre"))->setEnabled(s.saveImage);
+    action(Act::Save)->setEnabled(s.save);
+    action(Act::SaveAs)->setEnabled(s.saveAs);
+    action(Act::SaveOptimized)->setEnabled(s.saveOptimized);
+    action(Act::Revert)->setEnabled(s.revert);
+    action(Act::AddImageFile)->setEnabled(s.addImage);
+    action(Act::InsertImageFile)->setEnabled(s.insertImage);
+    action(Act::SaveImage)->setEnabled(s.saveImage);
     // Recent entry i always stands in slot i: an empty F1 with a filled F2 hides the
     // first item and shows the second.
-    const QStringList recent = m_doc->recentFiles();
+    const QStringList recent = m_recent->files();
     bool any = false;
+    const Act slots[] = {Act::Recent1, Act::Recent2, Act::Recent3, Act::Recent4};
     for (int i = 1; i <= 4; ++i) {
-        QAction* item = action(QStringLiteral("M%1").arg(i));
+        QAction* item = action(slots[i - 1]);
         const QString name = i <= recent.size() ? QFileInfo(recent[i - 1]).fileName() : QString();
         // "&" in a file name is doubled so that it is shown, not taken as an access key.
         item->setText(QStringLiteral("&%1 ").arg(i) +
@@ -1023,7 +1314,7 @@ void TMainform::File1Click() {
         item->setVisible(!name.isEmpty());
         any = any || !name.isEmpty();
     }
-    action(QStringLiteral("N4"))->setVisible(any);
+    m_recentSeparator->setVisible(any);
 }
 
 void TMainform::Edit1Click() {
@@ -1032,51 +1323,65 @@ void TMainform::Edit1Click() {
     WindowState state = currentState();
     state.clipboardHasBitmap = m_platform.clipboard && m_platform.clipboard->hasBitmap();
     const EditMenuState s = editMenuState(m_flags, state);
-    action(QStringLiteral("CutItem"))->setEnabled(s.cut);
-    action(QStringLiteral("CopyItem"))->setEnabled(s.copy);
-    action(QStringLiteral("Del"))->setEnabled(s.remove);
-    action(QStringLiteral("Paste"))->setEnabled(s.paste);
+    action(Act::Undo)->setEnabled(s.undo);
+    action(Act::Redo)->setEnabled(s.redo);
+    action(Act::Cut)->setEnabled(s.cut);
+    action(Act::Copy)->setEnabled(s.copy);
+    action(Act::Remove)->setEnabled(s.remove);
+    m_pasteMenu->menuAction()->setEnabled(s.paste);
+    action(Act::SelectAll)->setEnabled(state.entries > 0 && state.frameViewShown);
 }
 
 void TMainform::Voir1Click() {
-    action(QStringLiteral("State"))->setChecked(!m_statusBar->isHidden());
-    action(QStringLiteral("Tools"))->setChecked(!m_toolBar->isHidden());
-    action(QStringLiteral("showloop"))->setChecked(m_stateButtons[0]->isChecked());
-    action(QStringLiteral("showrate"))->setChecked(m_stateButtons[1]->isChecked());
-    action(QStringLiteral("showcomment"))->setChecked(m_stateButtons[2]->isChecked());
+    action(Act::StatusBar)->setChecked(!m_statusBar->isHidden());
+    action(Act::Toolbars)->setChecked(!m_toolBar->isHidden());
+    action(Act::ShowLoop)->setChecked(m_stateButtons[0]->isChecked());
+    action(Act::ShowRate)->setChecked(m_stateButtons[1]->isChecked());
+    action(Act::ShowComment)->setChecked(m_stateButtons[2]->isChecked());
 }
 
 void TMainform::Imagesdelanimations1Click() {
     const ImageMenuState s = imageMenuState(currentState());
-    action(QStringLiteral("add1"))->setEnabled(s.add);
-    action(QStringLiteral("insert"))->setEnabled(s.insert);
-    action(QStringLiteral("sup2"))->setEnabled(s.remove);
-    action(QStringLiteral("moveitem"))->setEnabled(s.move);
-    action(QStringLiteral("methode"))->setEnabled(s.disposal);
-    action(QStringLiteral("Dup"))->setEnabled(s.duplicate);
+    action(Act::ImageAdd)->setEnabled(s.add);
+    action(Act::ImageInsert)->setEnabled(s.insert);
+    action(Act::ImageRemove)->setEnabled(s.remove);
+    m_moveMenu->menuAction()->setEnabled(s.move);
+    action(Act::Disposal)->setEnabled(s.disposal);
+    action(Act::Duplicate)->setEnabled(s.duplicate);
 }
 
 void TMainform::moveitemClick() {
     const ImageMenuState s = imageMenuState(currentState());
-    action(QStringLiteral("arriere"))->setEnabled(s.backward);
-    action(QStringLiteral("avant"))->setEnabled(s.forward);
+    // With several frames selected, a move is possible while any of them can move.
+    const FrameSelection selection = frameSelection();
+    const int n = m_animation->frameCount();
+    const bool onFrame = s.move;
+    action(Act::Backward)->setEnabled(
+        onFrame && std::any_of(selection.rows.begin(), selection.rows.end(), [&](int r) {
+            return r > 0 && !std::binary_search(selection.rows.begin(), selection.rows.end(), r - 1);
+        }));
+    action(Act::Forward)->setEnabled(
+        onFrame && std::any_of(selection.rows.begin(), selection.rows.end(), [&](int r) {
+            return r < n - 1 &&
+                   !std::binary_search(selection.rows.begin(), selection.rows.end(), r + 1);
+        }));
 }
 
 void TMainform::Afficher1Click() {
     const ControlMenuState s = controlMenuState(m_flags, currentState());
-    action(QStringLiteral("jouer"))->setEnabled(s.play);
-    action(QStringLiteral("arreter"))->setEnabled(s.stop);
-    action(QStringLiteral("next"))->setEnabled(s.next);
-    action(QStringLiteral("back"))->setEnabled(s.back);
+    action(Act::Play)->setEnabled(s.play);
+    action(Act::Stop)->setEnabled(s.stop);
+    action(Act::Next)->setEnabled(s.next);
+    action(Act::Back)->setEnabled(s.back);
 }
 
 void TMainform::EffetsClick() {
     const EffectsMenuState s = effectsMenuState(currentState());
-    action(QStringLiteral("Defilement"))->setEnabled(s.scroll);
-    action(QStringLiteral("Remplacement"))->setEnabled(s.replacement);
-    action(QStringLiteral("Essuyage"))->setEnabled(s.wipe);
-    action(QStringLiteral("Fondu"))->setEnabled(s.fade);
-    action(QStringLiteral("sep"))->setEnabled(s.separation);
+    action(Act::Scroll)->setEnabled(s.scroll);
+    action(Act::Replacement)->setEnabled(s.replacement);
+    action(Act::Wipe)->setEnabled(s.wipe);
+    action(Act::Fade)->setEnabled(s.fade);
+    m_separationMenu->menuAction()->setEnabled(s.separation);
 }
 
 // ======================================================================================
@@ -1090,6 +1395,11 @@ void TMainform::drawheads() {
     for (HeaderBar* header : m_side->headers())
         header->setPicture(picture);
     m_strip->header()->setPicture(picture);
+}
+
+void TMainform::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && m_side) drawheads();
 }
 
 void TMainform::expandSection(int section) {
@@ -1112,32 +1422,68 @@ void TMainform::toggleSection(int section) {
 
 void TMainform::ToolsClick() {
     // The menu item's check mark was flipped by the click.
-    m_toolBar->setVisible(action(QStringLiteral("Tools"))->isChecked());
+    m_toolBar->setVisible(action(Act::Toolbars)->isChecked());
 }
 
 void TMainform::StateClick() {
-    m_statusBar->setVisible(action(QStringLiteral("State"))->isChecked());
+    m_statusBar->setVisible(action(Act::StatusBar)->isChecked());
 }
 
-// ======================================================================================
-// Document side panel fields
-// ======================================================================================
-
-void TMainform::updateFields(const Document::Fields& fields) {
-    m_side->infini()->setEnabled(fields.loopChoices);
-    m_side->fini()->setEnabled(fields.loopChoices);
-    m_side->numLoops()->setEnabled(fields.numLoops);
-    m_side->period()->setEnabled(fields.period);
-    m_side->comment()->setEnabled(fields.comment);
+void TMainform::updateFields() {
+    m_side->infini()->setEnabled(m_fields.loopChoices);
+    m_side->fini()->setEnabled(m_fields.loopChoices);
+    m_side->numLoops()->setEnabled(m_fields.numLoops);
+    m_side->period()->setEnabled(m_fields.period);
+    m_side->comment()->setEnabled(m_fields.comment);
 }
 
 void TMainform::updateLoopChoice() {
     const bool wasReflecting = m_reflecting;
     m_reflecting = true;
-    m_side->infini()->setChecked(m_doc->loopInfinite());
-    m_side->fini()->setChecked(!m_doc->loopInfinite());
-    m_side->numLoops()->setValue(m_doc->numLoops());
+    const LoopSetting loop = m_animation->loop();
+    m_side->infini()->setChecked(loop.infinite);
+    m_side->fini()->setChecked(!loop.infinite);
+    m_side->numLoops()->setValue(loop.count);
     m_reflecting = wasReflecting;
+    const LoopSetting shown = loop;
+    if (m_animation->hasImage())
+        m_box->animationView()->setImage(
+            m_animation->image(), shown.infinite ? std::nullopt : std::optional<int>(shown.count + 1));
+}
+
+void TMainform::pushLoop(const LoopSetting& loop, bool typing) {
+    // The loop writer does nothing without frames.
+    if (m_animation->frameCount() == 0) return;
+    auto step = std::make_unique<SetLoopStep>(QStringLiteral("Loop"), loop, typing ? LoopTypingId : -1);
+    step->before = step->after = frameSelection();
+    m_animation->push(std::move(step));
+}
+
+void TMainform::infiniClick() {
+    pushLoop({true, m_animation->loop().count});
+    CheckNil();
+    m_box->animationView()->setSwitch(false);
+}
+
+void TMainform::finiClick() {
+    pushLoop({false, m_animation->loop().count});
+    CheckNil();
+    m_box->animationView()->setSwitch(false);
+}
+
+void TMainform::NumLoopsChange(int value) {
+    // The count field of the record holds 16 bits; the field's range is 1..65535 so that
+    // what the user sees is what the file says.
+    pushLoop({m_animation->loop().infinite, std::clamp(value, 1, 0xFFFF)}, true);
+}
+
+void TMainform::GifcommentChange(const QString& text) {
+    // The box echoes the texts the animation puts into it; those are no edits. The
+    // comment is part of the animation as soon as there are frames to carry it.
+    if (text == m_animation->comment() || m_animation->frameCount() == 0) return;
+    auto step = std::make_unique<SetCommentStep>(QStringLiteral("Comment"), text, true);
+    step->before = step->after = frameSelection();
+    m_animation->push(std::move(step));
 }
 
 void TMainform::setCommentText(const QString& text) {
@@ -1184,39 +1530,170 @@ void TMainform::setDisposalChooser(DisposalChooser* chooser) {
 }
 
 void TMainform::ToolButton2Click() {
-    m_runWizard();
+    if (m_runWizard) m_runWizard();
 }
 
 void TMainform::setWizardRunner(std::function<void()> run) {
-    m_runWizard = run ? std::move(run) : m_defaultWizard;
+    m_runWizard = std::move(run);
 }
 
 void TMainform::setEffectDialog(effects::EffectDialog* dialog) {
     m_effectDialog = dialog ? dialog : m_effectsDialog;
 }
 
+void TMainform::Plus(bool insert) {
+    if (m_commands->addFiles(insert, frameSelection())) check(ActionWord::Pasted);
+    EnableButtons();
+    status();
+}
+
+void TMainform::DelClick() {
+    m_commands->remove(frameSelection());
+}
+
+void TMainform::DupClick() {
+    m_commands->duplicate(frameSelection());
+}
+
+void TMainform::arriereClick() {
+    m_commands->move(frameSelection(), -1);
+}
+
+void TMainform::avantClick() {
+    m_commands->move(frameSelection(), +1);
+}
+
+void TMainform::CopyItemClick() {
+    m_commands->copy(frameSelection());
+}
+
+void TMainform::CutItemClick() {
+    m_commands->cut(frameSelection());
+}
+
+void TMainform::PasteClick(bool insertVariant) {
+    if (m_commands->paste(insertVariant, frameSelection())) check(ActionWord::Pasted);
+    status();
+}
+
 void TMainform::runEffect(effects::Effect effect) {
-    if (!effects::effectAvailable(*m_doc, effect)) return;
+    if (!effects::effectAvailable(*m_animation, currentFrame(), effect)) return;
     const std::optional<effects::EffectSettings> settings = m_effectDialog->ask(effect);
     if (!settings) return;
-    effects::runEffect(*m_doc, effect, *settings);
+    effects::runEffect(*m_animation, frameSelection(), effect, *settings);
+    EnableButtons();
+    status();
 }
 
 void TMainform::methodeClick() {
-    m_editor->methodeClick(*m_chooser);
+    m_commands->chooseDisposal(frameSelection(), *m_chooser);
 }
 
 void TMainform::PeriodChange(int value) {
-    m_editor->PeriodChange(QString::number(value), !m_writingPeriod);
+    if (m_writingPeriod) return;
+    m_periodMixed = false;
+    m_commands->setDelay(QString::number(value), frameSelection());
 }
 
 void TMainform::periodTextRejected(const QString& text) {
-    m_editor->PeriodChange(text, true);
+    m_commands->setDelay(text, frameSelection());
 }
 
 void TMainform::ImageMouseMove() {
-    setPanelText(0, QStringLiteral("To get help, press F1"));
+    setPanelText(0, HelpHint);
 }
+
+void TMainform::undoClick() {
+    if (!frameViewShown() || !m_animation->undoStack().canUndo()) return;
+    m_animation->closeMerging();
+    m_animation->undoStack().undo();
+}
+
+void TMainform::redoClick() {
+    if (!frameViewShown() || !m_animation->undoStack().canRedo()) return;
+    m_animation->undoStack().redo();
+}
+
+// ======================================================================================
+// Drag and drop
+// ======================================================================================
+
+QMimeData* TMainform::dragData() {
+    const FrameSelection selection = frameSelection();
+    auto* data = new QMimeData;
+    QByteArray rows;
+    for (const int r : selection.rows)
+        rows += QByteArray::number(r) + ' ';
+    data->setData(ThumbnailStrip::FrameDragType, rows.trimmed());
+    // For a file manager: each frame as a PNG file, transparent where the frame is.
+    static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/vorlane-gif-drag-XXXXXX"));
+    QList<QUrl> urls;
+    const QString stem = QFileInfo(m_animation->name()).completeBaseName();
+    for (const int r : selection.rows) {
+        const QString file = folder.filePath(QStringLiteral("%1-%2.png").arg(stem).arg(r + 1, 3, 10, QLatin1Char('0')));
+        if (m_commands->clipboardPicture(r).save(file, "PNG")) urls << QUrl::fromLocalFile(file);
+    }
+    data->setUrls(urls);
+    return data;
+}
+
+void TMainform::startFrameDrag() {
+    if (!frameViewShown() || m_animation->frameCount() == 0) return;
+    auto* drag = new QDrag(m_strip);
+    drag->setMimeData(dragData());
+    const int k = currentFrame();
+    if (k >= 0) {
+        const QImage thumb = m_frameList->thumbnail(k, QSize(64, 48), devicePixelRatioF());
+        if (!thumb.isNull()) drag->setPixmap(QPixmap::fromImage(thumb));
+    }
+    drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);
+}
+
+void TMainform::stripDrop(const QMimeData* data, int index, bool copy) {
+    if (!data || !frameViewShown()) return;
+    if (data->hasFormat(ThumbnailStrip::FrameDragType)) {
+        // Frames of this window: moved there (copied with Ctrl).
+        FrameSelection s;
+        for (const QByteArray& row : data->data(ThumbnailStrip::FrameDragType).split(' '))
+            if (!row.isEmpty()) s.rows.push_back(row.toInt());
+        std::sort(s.rows.begin(), s.rows.end());
+        if (s.rows.empty()) return;
+        s.current = currentFrame() >= 0 ? currentFrame() : s.rows.front();
+        if (copy) {
+            m_commands->copy(s);
+            FrameSelection at{std::clamp(index, 0, m_animation->frameCount()), {}};
+            if (index >= m_animation->frameCount())
+                m_commands->paste(false, at);
+            else
+                m_commands->paste(true, at);
+        } else {
+            m_commands->moveTo(s, index);
+        }
+        return;
+    }
+    const QStringList files = droppedFiles(data);
+    if (files.isEmpty()) return;
+    if (m_commands->insertFiles(files, index, frameSelection())) check(ActionWord::Pasted);
+    status();
+}
+
+void TMainform::previewDrop(const QMimeData* data, bool open) {
+    const QStringList files = droppedFiles(data);
+    if (files.isEmpty()) return;
+    // A GIF dropped on an empty window, or with Ctrl, opens as a file.
+    if (files.size() == 1 && isGif(files.front()) && (open || m_animation->frameCount() == 0)) {
+        m_files->open(DocumentFiles::OpenOrigin::CommandLine, files.front());
+        return;
+    }
+    if (!frameViewShown()) return;
+    if (m_commands->insertFiles(files, m_animation->frameCount(), frameSelection()))
+        check(ActionWord::Pasted);
+    status();
+}
+
+// ======================================================================================
+// Events
+// ======================================================================================
 
 bool TMainform::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
@@ -1239,7 +1716,8 @@ bool TMainform::eventFilter(QObject* watched, QEvent* event) {
     }
     if (m_box && watched == m_box->frameView() && event->type() == QEvent::MouseMove) {
         ImageMouseMove();
-    } else if (m_side && watched == m_side->period()) {
+    } else if (m_side && (watched == m_side->period() || watched == m_side->numLoops() ||
+                          watched == m_side->comment())) {
         // Leaving the field for another control; a menu or another window taking the
         // focus for a moment is no end of the edit.
         const bool leaving =
@@ -1249,13 +1727,15 @@ bool TMainform::eventFilter(QObject* watched, QEvent* event) {
         const bool entered = event->type() == QEvent::KeyPress &&
                              (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
                               static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter);
-        if (leaving || entered) {
+        // One edit of a field is one step of the history.
+        if (leaving || (entered && watched != m_side->comment())) m_animation->closeMerging();
+        if (watched == m_side->period() && (leaving || entered)) {
             // Seen before the field puts its last number back in place of the text.
             const QString text = m_side->period()->cleanText();
             bool number = false;
             text.trimmed().toInt(&number);
-            // Reported after the field has finished with the event, not from inside it.
-            if (!number)
+            // Frames of different delays leave the field empty until the user types.
+            if (!number && !(m_periodMixed && text.isEmpty()))
                 QMetaObject::invokeMethod(
                     this, [this, text] { periodTextRejected(text); }, Qt::QueuedConnection);
         }
@@ -1268,22 +1748,22 @@ bool TMainform::eventFilter(QObject* watched, QEvent* event) {
 // ======================================================================================
 
 void TMainform::FileNewItemClick() {
-    m_doc->FileNewItemClick();
+    m_files->newAnimation();
 }
 
 void TMainform::FileOpenClick() {
-    m_doc->FileOpen1Execute(Document::OpenOrigin::Dialog);
+    m_files->open(DocumentFiles::OpenOrigin::Dialog);
 }
 
 void TMainform::recentClick(int slot) {
-    static constexpr Document::OpenOrigin origins[] = {
-        Document::OpenOrigin::Recent1, Document::OpenOrigin::Recent2, Document::OpenOrigin::Recent3,
-        Document::OpenOrigin::Recent4};
-    if (slot >= 1 && slot <= 4) m_doc->FileOpen1Execute(origins[slot - 1]);
+    static constexpr DocumentFiles::OpenOrigin origins[] = {
+        DocumentFiles::OpenOrigin::Recent1, DocumentFiles::OpenOrigin::Recent2,
+        DocumentFiles::OpenOrigin::Recent3, DocumentFiles::OpenOrigin::Recent4};
+    if (slot >= 1 && slot <= 4) m_files->open(origins[slot - 1]);
 }
 
 void TMainform::FileSaveClick() {
-    m_doc->FileSave1Execute();
+    m_files->save();
 }
 
 // ======================================================================================
@@ -1300,7 +1780,7 @@ void TMainform::showEvent(QShowEvent* event) {
 }
 
 void TMainform::closeEvent(QCloseEvent* event) {
-    if (!m_doc->FormCloseQuery()) {
+    if (!m_files->mayClose()) {
         event->ignore();
         return;
     }
@@ -1334,13 +1814,12 @@ void TMainform::readSettings() {
     } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
     }
-    auto restoreCheck = [&](const char* name) {
-        const QString property = QLatin1String(name) + QStringLiteral(".Checked");
+    for (const Act act : KeptChecks) {
+        const QString property =
+            QLatin1String(actionInfo(act).objectName) + QStringLiteral(".Checked");
         if (store->contains(SettingsKey, property))
-            action(QLatin1String(name))->setChecked(store->readInt(SettingsKey, property) != 0);
-    };
-    for (const char* name : {"Tools", "SA", "Showframes", "ShowVis", "State", "showloop"})
-        restoreCheck(name);
+            action(act)->setChecked(store->readInt(SettingsKey, property) != 0);
+    }
     if (store->contains(SettingsKey, key("StatusBar.Visible")))
         m_statusBar->setVisible(store->readInt(SettingsKey, key("StatusBar.Visible")) != 0);
     m_hintCounter = store->readInt(SettingsKey, key("addbtn.Tag"), 0);
@@ -1357,9 +1836,10 @@ void TMainform::writeSettings() {
     store->writeInt(SettingsKey, key("Width"), placement.width());
     store->writeInt(SettingsKey, key("Height"), placement.height());
     store->writeInt(SettingsKey, key("Maximized"), isMaximized() ? 1 : 0);
-    for (const char* name : {"Tools", "SA", "Showframes", "ShowVis", "State", "showloop"})
-        store->writeInt(SettingsKey, QLatin1String(name) + QStringLiteral(".Checked"),
-                        action(QLatin1String(name))->isChecked() ? 1 : 0);
+    for (const Act act : KeptChecks)
+        store->writeInt(SettingsKey,
+                        QLatin1String(actionInfo(act).objectName) + QStringLiteral(".Checked"),
+                        action(act)->isChecked() ? 1 : 0);
     store->writeInt(SettingsKey, key("StatusBar.Visible"), m_statusBar->isHidden() ? 0 : 1);
     store->writeInt(SettingsKey, key("addbtn.Tag"), m_hintCounter);
     store->sync();

@@ -3,8 +3,10 @@
 
 // The main window `TMainform`: the menu row (a tool bar of menu buttons), the tool-button
 // row, the preview area, the thumbnail strip, the side panel and the status bar. It owns
-// the document and turns the document's signals into widgets; its handlers are thin:
-// they gather input, call the document, and refresh the command state.
+// the animation (model and history), its file workflows, the frame commands, the frame
+// list with the one selection of frames, and the view state: which view is shown, the
+// enabled fields, the command flags and the status texts. Its handlers are thin: they
+// gather input, call a workflow or a command, and bring the views in line.
 
 #include <array>
 #include <functional>
@@ -17,13 +19,17 @@
 #include <QMainWindow>
 #include <QTimer>
 
-#include "document/Document.h"
+#include "document/AnimationModel.h"
+#include "document/DocumentFiles.h"
+#include "mainwindow/Actions.h"
 #include "mainwindow/CommandState.h"
 #include "platform/Platform.h"
 
 class QAction;
+class QItemSelectionModel;
 class QLabel;
 class QMenu;
+class QMimeData;
 class QPlainTextEdit;
 class QProgressBar;
 class QRadioButton;
@@ -37,10 +43,12 @@ namespace vorlane {
 
 class BalloonHint;
 class DisposalChooser;
-class FrameEditor;
+class FrameCommands;
+class FrameListModel;
 class NoticeBar;
 class PictureView;
 class PreviewBox;
+class RecentFiles;
 class SidePanel;
 class ThumbnailStrip;
 namespace effects {
@@ -78,14 +86,31 @@ public:
         QStringLiteral("Software\\Vorlane Gif\\Mainform Settings");
     static inline const QString LanguageCode = QStringLiteral("en");
     static inline const QString HintText = QStringLiteral("Click this button to add images");
+    static inline const QString HelpHint = QStringLiteral("To get help, press F1");
     static constexpr int HintDelayMs = 1500;
     static constexpr int HintShownMs = 8000;
+
+    // Which of the two views of the preview area is shown.
+    enum class View { Frame, Animation, None };
+    // Enabled states of the side panel's fields.
+    struct Fields {
+        bool loopChoices = false; // `infini` and `fini`
+        bool numLoops = false;    // `NumLoops`
+        bool period = false;      // `Period`
+        bool comment = false;     // `Gifcomment`
+        friend bool operator==(const Fields&, const Fields&) = default;
+    };
 
     explicit TMainform(const Platform& platform, QWidget* parent = nullptr);
     ~TMainform() override;
 
-    Document& document() { return *m_doc; }
-    FrameEditor& editor() { return *m_editor; }
+    AnimationModel& animation() { return *m_animation; }
+    DocumentFiles& files() { return *m_files; }
+    FrameCommands& commands() { return *m_commands; }
+    FrameListModel& frameList() { return *m_frameList; }
+    QItemSelectionModel& selection() { return *m_selection; }
+    RecentFiles& recentFiles() { return *m_recent; }
+
     // The disposal choice `methode` asks; the window's own dialog unless replaced (tests
     // answer through a fake). nullptr restores the dialog.
     void setDisposalChooser(DisposalChooser* chooser);
@@ -93,15 +118,14 @@ public:
     // replaced (tests answer through a fake). nullptr restores the dialog.
     void setEffectDialog(effects::EffectDialog* dialog);
     // The new-animation wizard (File > "New animation Wizard...", the hidden
-    // `ToolButton2`, the welcome dialog's choice).
+    // `ToolButton2`, the welcome dialog's choice): the dialogs layer puts it here.
     void ToolButton2Click();
-    // What ToolButton2Click runs; the window's own wizard unless replaced (tests). An
-    // empty function restores the wizard.
     void setWizardRunner(std::function<void()> run);
     const CommandFlags& flags() const { return m_flags; }
+    QAction* action(Act act) const { return m_actions[size_t(act)]; }
 
     // ---- start-up (steps after the window is shown) ----
-    // New, the command-line file, the welcome dialog's choice, the how-to dialog, then
+    // New, the command-line files, the welcome dialog's choice, the how-to dialog, then
     // the hint timer.
     void startUp(const QStringList& arguments, const StartupDialogs& dialogs = {});
     // The files named on the command line: one GIF opens; several files, or one picture
@@ -119,21 +143,38 @@ public:
     // Hands the target whole to the desktop shell's "open" action.
     void Exec(const QString& target);
 
+    // ---- view state ----
+    View view() const { return m_view; }
+    bool frameViewShown() const { return m_view == View::Frame; }
+    Fields fields() const { return m_fields; }
+    // The current frame, -1 for none; the selected frames (the current one among them).
+    int currentFrame() const;
+    FrameSelection frameSelection() const;
+    // Makes frame k current and the only one selected (-1: none).
+    void selectFrame(int k);
+    void setFrameSelection(const FrameSelection& selection);
+
     // ---- command state and status bar ----
-    void check(const QString& word);
+    void check(ActionWord word);
     void EnableButtons();
     void status();
     void shapeit() { status(); }
     // The state the enabling rules read (all but the clipboard).
     WindowState currentState() const;
+    // Panel 2: "Aucune image" without an image, else "<frames> image(s)", with the count
+    // of selected frames when there are several.
+    QString framesStatusText() const;
+    // Panel 3: "" without an image, else "Animation <width>x<height>".
+    QString sizeStatusText() const;
 
     // ---- thumbnail strip and selection ----
     void framesChange(int k);
     void DrawFramesOnTool();
     void ClearFramesOnTool();
     void ImageScrollChange(int p);
-    // Picks slot i (1..4) / highlights it.
-    void PClick(int slot);
+    // Picks slot i (1..4) / highlights it. With Ctrl the slot's frame joins or leaves the
+    // selection; with Shift the selection runs from the current frame to it.
+    void PClick(int slot, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     void PBClick(int slot);
 
     // ---- playback and preview ----
@@ -164,8 +205,20 @@ public:
     void toggleSection(int section);   // LoopsbClick, ratebClick, combClick
     void ToolsClick();
     void StateClick();
+    void infiniClick();
+    void finiClick();
+    void NumLoopsChange(int value);
+    void GifcommentChange(const QString& text);
 
     // ---- frame editing ----
+    void Plus(bool insert); // Add ("add") or Insert ("ins") of picture files
+    void DelClick();
+    void DupClick();
+    void arriereClick();
+    void avantClick();
+    void CopyItemClick();
+    void CutItemClick();
+    void PasteClick(bool insertVariant = false);
     void methodeClick();
     // DefilementClick, RemplacementClick, EssuyageClick, FonduClick, SeparationVClick,
     // SeparationHClick: the dialog, then the effect on the current frame.
@@ -176,6 +229,18 @@ public:
     void periodTextRejected(const QString& text);
     // The mouse moves over the frame view.
     void ImageMouseMove();
+    void undoClick();
+    void redoClick();
+
+    // ---- drag and drop ----
+    // Files or frames dropped in front of frame `index` of the strip.
+    void stripDrop(const QMimeData* data, int index, bool copy);
+    // Files dropped on the preview: added at the end, or opened (a GIF on an empty window,
+    // or with Ctrl).
+    void previewDrop(const QMimeData* data, bool open);
+    // The data a drag of the selected frames carries: their rows for the strip, and PNG
+    // files of them for a file manager.
+    QMimeData* dragData();
 
     // ---- File menu commands ----
     void FileNewItemClick();
@@ -183,17 +248,16 @@ public:
     void recentClick(int slot); // M1Click..M4Click (1..4)
     void FileSaveClick();
 
-    // Opens the menu of the menu row's button `index` (0: File), as its access key does.
-    void openMenu(int index);
-    // The action with this objectName (menu items), nullptr when there is none.
-    QAction* action(const QString& name) const;
     // Runs the menus that hold the action (top down) and triggers it when it and they
     // are enabled, as its shortcut does.
     bool triggerAsShortcut(QAction* action);
+    // Opens the menu of the menu row's button `index` (0: File), as its access key does.
+    void openMenu(int index);
 
     PreviewBox* box() const { return m_box; }
     ThumbnailStrip* strip() const { return m_strip; }
     SidePanel* sidePanel() const { return m_side; }
+    NoticeBar* noticeBar() const { return m_notices; }
     // Status panel i (0..4).
     QLabel* statusPanel(int i) const { return m_panels.at(size_t(i)); }
     QProgressBar* progressBar() const { return m_progress; }
@@ -206,22 +270,22 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildMenus();
     void buildToolRow();
     void buildCentre();
     void buildStatusBar();
-    void connectDocument();
+    void connectAnimation();
     void connectWidgets();
 
-    QAction* addItem(QMenu* menu, const QString& name, const QString& caption,
-                     const QKeySequence& shortcut = {});
+    QAction* addItem(QMenu* menu, Act act);
     // An item of `menu` that the menu does not list; its shortcut still works, under the
     // menu's enabling. (A QAction that is merely hidden is always disabled, which would
     // lose the enabled state that its key obeys.)
-    QAction* addUnlistedItem(QMenu* menu, const QString& name, const QString& caption,
-                             const QKeySequence& shortcut);
+    QAction* addUnlistedItem(QMenu* menu, Act act);
+    QAction* makeAction(Act act);
     QMenu* addMenu(const QString& buttonName, const QString& menuName, const QString& caption,
                    std::function<void()> onOpen);
     QMenu* addSubmenu(QMenu* parent, const QString& name, const QString& caption,
@@ -231,47 +295,79 @@ private:
                                const QString& hint, const QIcon& icon);
     QToolButton* addHiddenButton(QToolBar* bar, const QString& name, bool checkable = false);
 
-    void applyFlags();
-    void updateViews(Document::View view);
-    void updateFields(const Document::Fields& fields);
-    void updateLoopChoice();
-    void setCommentText(const QString& text);
+    // ---- view state ----
+    void setView(View view);
+    void setFields(const Fields& fields);
+    // Enables the side panel's fields by frame count (`CheckNil`).
+    void CheckNil();
+    void setStatusHint(const QString& text);
+    void setLoadingTime(const QString& text);
+    void progress(gif::Stage stage, int percent, gif::ProgressMessage message);
     void setProgress(int percent);
     void paintProgressNow();
     void setPanelText(int panel, const QString& text);
+
+    void applyFlags();
+    void updateViews();
+    void updateFields();
+    void updateLoopChoice();
+    void setCommentText(const QString& text);
     void showFramePicture(int k);
-    void installAfterPaint();
-    void frameListRebuilt();
+    void showAnimation();
+    // After frames came, went or moved: the strip's range and slots, the slider's range,
+    // the player buttons, the fields and the status.
+    void framesRebuilt();
+    void selectionChanged();
+    void fileOpened(const QStringList& notices, bool empty);
     void documentClosed();
-    void selectFrame(int k);
+    void pushLoop(const LoopSetting& loop, bool typing = false);
+    // The frames of the step's selection after a command that made them current.
+    void afterEdit();
+    void extendSelection(int step, bool extend);
+    void startFrameDrag();
 
     void readSettings();
     void writeSettings();
 
     Platform m_platform;
-    std::unique_ptr<Document> m_doc;
-    std::unique_ptr<FrameEditor> m_editor;
+    std::unique_ptr<AnimationModel> m_animation;
+    std::unique_ptr<RecentFiles> m_recent;
+    std::unique_ptr<DocumentFiles> m_files;
+    std::unique_ptr<FrameCommands> m_commands;
+    std::unique_ptr<FrameListModel> m_frameList;
+    std::unique_ptr<QItemSelectionModel> m_selection;
     CommandFlags m_flags;
+    View m_view = View::Frame;
+    Fields m_fields;
+    QString m_statusHint = HelpHint;
+    int m_progressPercent = -1;
+    bool m_playing = false;
+
     // The disposal dialog, made once; the chooser in use (the dialog or a test's fake).
     DisposalChooser* m_dispo = nullptr;
     DisposalChooser* m_chooser = nullptr;
     // The effect settings dialog, made once so its settings last; the one in use.
     effects::EffectDialog* m_effectsDialog = nullptr;
     effects::EffectDialog* m_effectDialog = nullptr;
-    // Shows the wizard made once at start-up, or a test's stand-in.
     std::function<void()> m_runWizard;
-    std::function<void()> m_defaultWizard;
 
     // Menus: the menu row's buttons and the open handler of every menu and submenu.
     QToolBar* m_menuBar = nullptr;
     QToolBar* m_toolBar = nullptr;
+    std::array<QAction*, size_t(Act::Count)> m_actions{};
     std::map<QMenu*, std::function<void()>> m_openHandlers;
-    std::vector<QToolButton*> m_menuButtons; // the menu row, left to right
     std::map<QAction*, QMenu*> m_unlistedOwners;
+    std::vector<QToolButton*> m_menuButtons; // the menu row, left to right
+    QMenu* m_pasteMenu = nullptr;
+    QMenu* m_moveMenu = nullptr;
+    QMenu* m_separationMenu = nullptr;
+    QAction* m_recentSeparator = nullptr;
 
     QToolButton* m_saveButton = nullptr;
     QToolButton* m_playButton = nullptr;
     QToolButton* m_stopButton = nullptr;
+    QToolButton* m_undoButton = nullptr;
+    QToolButton* m_redoButton = nullptr;
     QToolButton* m_cutButton = nullptr;
     QToolButton* m_copyButton = nullptr;
     QToolButton* m_pasteButton = nullptr;
@@ -293,8 +389,10 @@ private:
     int m_hintCounter = 0;
     bool m_settingsRead = false;
     bool m_writingPeriod = false;
-    bool m_reflecting = false; // the program is setting the loop or comment controls
-    bool m_commentHeld = false; // the comment is too long for the box, which shows none
+    bool m_periodMixed = false;  // the selected frames' delays differ: the field is empty
+    bool m_reflecting = false;   // the program is setting the loop or comment controls
+    bool m_commentHeld = false;  // the comment is too long for the box, which shows none
+    bool m_selecting = false;    // the window itself changes the selection
 };
 
 } // namespace vorlane

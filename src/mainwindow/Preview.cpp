@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow/Preview.h"
 
+#include <QDragEnterEvent>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -35,8 +37,9 @@ void AnimationView::setClock(std::function<long long()> now) {
 
 AnimationView::~AnimationView() = default;
 
-void AnimationView::setImage(gif::GifImage* image) {
+void AnimationView::setImage(const gif::GifImage* image, std::optional<int> showings) {
     m_image = image;
+    m_showings = showings;
     m_compositor.reset();
     m_canvas = QImage();
     m_canvasData = nullptr;
@@ -48,7 +51,7 @@ void AnimationView::setImage(gif::GifImage* image) {
         return;
     }
     // The compositor and its canvas are made when the animation is first painted.
-    m_playback.load(*image);
+    m_playback.load(*image, showings);
     resize(image->screenWidth, image->screenHeight);
     if (m_on) schedule(true);
     update();
@@ -64,7 +67,7 @@ void AnimationView::setSwitch(bool on) {
         m_canvasData = nullptr;
         return;
     }
-    if (m_image) m_playback.load(*m_image); // delays and loop count as they are now, frame 0
+    if (m_image) m_playback.load(*m_image, m_showings); // delays and loop as they are, frame 0
     m_notified = -1;
     schedule(true);
     update();
@@ -121,7 +124,7 @@ void AnimationView::paintEvent(QPaintEvent*) {
     }
     if (m_notified != (long long)frame) {
         m_notified = (long long)frame;
-        if (m_image->onAfterPaint) m_image->onAfterPaint();
+        if (m_afterPaint) m_afterPaint();
     }
 }
 
@@ -145,6 +148,7 @@ PreviewBox::PreviewBox(QWidget* parent)
     m_marker->resize(0, 0);
     m_marker->move(0, 0);
     setWidget(m_canvas);
+    setAcceptDrops(true);
     horizontalScrollBar()->setTracking(true);
     verticalScrollBar()->setTracking(true);
     layoutCanvas();
@@ -168,6 +172,20 @@ bool PreviewBox::viewportEvent(QEvent* event) {
         BoxResize();
     }
     return QScrollArea::viewportEvent(event);
+}
+
+void PreviewBox::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void PreviewBox::dragMoveEvent(QDragMoveEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void PreviewBox::dropEvent(QDropEvent* event) {
+    if (!event->mimeData()->hasUrls()) return;
+    event->acceptProposedAction();
+    Q_EMIT dropped(event->mimeData(), event->modifiers() & Qt::ControlModifier);
 }
 
 void PreviewBox::layoutCanvas() {

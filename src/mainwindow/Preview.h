@@ -8,9 +8,12 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <QImage>
 #include <QScrollArea>
+
+class QMimeData;
 #include <QTimer>
 
 #include "codec/Playback.h"
@@ -34,9 +37,10 @@ public:
     explicit AnimationView(QWidget* parent = nullptr);
     ~AnimationView() override;
 
-    // The image to play (nullptr for none); the view takes the image's screen size. Call
-    // again after the image's frames or screen changed.
-    void setImage(gif::GifImage* image);
+    // The image to play (nullptr for none) and how many times it is shown (none for
+    // forever); the view takes the image's screen size. Call again after the image's
+    // frames, screen or loop setting changed.
+    void setImage(const gif::GifImage* image, std::optional<int> showings = std::nullopt);
     // Switch on: restart at frame 0 and run. Switch off: stop where it is.
     void setSwitch(bool on);
     bool switchedOn() const { return m_on; }
@@ -53,6 +57,8 @@ public:
     int scheduledMs() const { return m_timer.isActive() ? m_timer.interval() : -1; }
     // What the timer does when it fires: the next frame, timed from the run's timeline.
     void tick();
+    // Called after each frame the running animation has painted.
+    void setAfterPaint(std::function<void()> notify) { m_afterPaint = std::move(notify); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -62,7 +68,8 @@ private:
     // starts now (a new run, or frames that changed under a running one).
     void schedule(bool fresh = false);
 
-    gif::GifImage* m_image = nullptr;
+    const gif::GifImage* m_image = nullptr;
+    std::optional<int> m_showings;
     std::unique_ptr<gif::Compositor> m_compositor;
     gif::Playback m_playback;
     QTimer m_timer;
@@ -72,11 +79,16 @@ private:
     const uint32_t* m_canvasData = nullptr;
     long long m_notified = -1; // frame whose painting was last notified
     std::function<long long()> m_now;
+    std::function<void()> m_afterPaint;
     long long m_runStart = 0; // clock reading at the start of the timeline
 };
 
 class PreviewBox : public QScrollArea {
     Q_OBJECT
+Q_SIGNALS:
+    // Files were dropped on the preview; `open`: Ctrl was held (open, rather than add).
+    void dropped(const QMimeData* data, bool open);
+
 public:
     static constexpr QRgb Background = 0xFFC0C0C0; // silver
 
@@ -94,6 +106,9 @@ public:
 
 protected:
     bool viewportEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void layoutCanvas();

@@ -19,6 +19,8 @@ class QToolButton;
 
 namespace vorlane {
 
+class ClampingSpinBox;
+
 class HeaderBar;
 
 class Section : public QWidget {
@@ -58,7 +60,7 @@ public:
     QRadioButton* infini() const { return m_infini; }
     QRadioButton* fini() const { return m_fini; }
     QSpinBox* numLoops() const { return m_numLoops; }
-    QSpinBox* period() const { return m_period; }
+    ClampingSpinBox* period() const { return m_period; }
     QPlainTextEdit* comment() const { return m_comment; }
     QToolButton* playBtn() const { return m_playBtn; }
     QToolButton* stopBtn() const { return m_stopBtn; }
@@ -79,7 +81,7 @@ private:
     QRadioButton* m_infini = nullptr;
     QRadioButton* m_fini = nullptr;
     QSpinBox* m_numLoops = nullptr;
-    QSpinBox* m_period = nullptr;
+    ClampingSpinBox* m_period = nullptr;
     QPlainTextEdit* m_comment = nullptr;
     QToolButton* m_playBtn = nullptr;
     QToolButton* m_stopBtn = nullptr;

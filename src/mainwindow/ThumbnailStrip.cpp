@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow/ThumbnailStrip.h"
 
+#include <QApplication>
+#include <QDragEnterEvent>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWheelEvent>
 
-#include "codec/GifImage.h"
+#include "document/FrameListModel.h"
 #include "mainwindow/HeaderBar.h"
 #include "mainwindow/Icons.h"
 #include "mainwindow/ViewMath.h"
@@ -96,10 +101,23 @@ ThumbnailStrip::ThumbnailStrip(QWidget* parent)
         slot.badgeLabel->setFont(small);
         placeBadge(slot);
 
-        connect(slot.area, &ClickPanel::clicked, this, [this, i] { Q_EMIT slotClicked(i + 1); });
-        connect(slot.picture, &PictureView::clicked, this,
-                [this, i] { Q_EMIT slotClicked(i + 1); });
+        const auto clicked = [this, i] {
+            setFocus(Qt::MouseFocusReason);
+            Q_EMIT slotClicked(i + 1, QGuiApplication::keyboardModifiers());
+        };
+        connect(slot.area, &ClickPanel::clicked, this, clicked);
+        connect(slot.picture, &PictureView::clicked, this, clicked);
+        slot.area->installEventFilter(this);
+        slot.picture->installEventFilter(this);
     }
+    setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);
+    m_dropMarker = new QWidget(m_row);
+    m_dropMarker->setObjectName(QStringLiteral("DropMarker"));
+    m_dropMarker->setAutoFillBackground(true);
+    m_dropMarker->hide();
+    m_dragScroll.setInterval(250);
+    connect(&m_dragScroll, &QTimer::timeout, this, &ThumbnailStrip::dragScroll);
 
     highlight(0); // the badges' colours
 
@@ -145,8 +163,9 @@ void ThumbnailStrip::setPosition(int p) {
     m_gauge->setValue(p);
 }
 
-void ThumbnailStrip::drawFrames(const gif::GifImage* image, int frames) {
-    const int n = image ? std::min(frames, int(image->frameCount())) : 0;
+void ThumbnailStrip::drawFrames(const FrameListModel* list, int frames) {
+    const int n = list ? std::min(frames, list->rowCount()) : 0;
+    m_frames = n;
     const int p = position();
     for (int i = 0; i < Slots; ++i) {
         Slot& slot = m_slots[size_t(i)];
@@ -163,10 +182,33 @@ void ThumbnailStrip::drawFrames(const gif::GifImage* image, int frames) {
         slot.picture->raise();
         slot.badge->show();
         slot.badge->raise();
-        const QImage& own = image->ownPicture(size_t(frame));
-        slot.picture->setPicture(own, thumbnailScale(own.size(), slot.picture->size()));
+        const QImage own = list->picture(frame);
+        const float scale = thumbnailScale(own.size(), slot.picture->size());
+        // At zoom 1 the view shows the picture pixel for pixel; a zoomed one at the
+        // screen's device pixels.
+        const qreal ratio = scale == 1.0f ? 1.0 : slot.picture->devicePixelRatioF();
+        slot.picture->setPicture(own, scale,
+                                 list->thumbnail(frame, scaledSize(own.size(), scale), ratio));
         ++m_slotDraws;
     }
+    applyMarks();
+}
+
+void ThumbnailStrip::markSelected(const QSet<int>& frames) {
+    m_selected = frames;
+    applyMarks();
+}
+
+void ThumbnailStrip::applyMarks() {
+    const QColor mark = palette().color(QPalette::Highlight);
+    for (int i = 0; i < Slots; ++i) {
+        const bool on = i < m_frames - position() && m_selected.contains(position() + i);
+        m_slots[size_t(i)].area->setMark(on ? mark : QColor());
+    }
+}
+
+bool ThumbnailStrip::slotMarked(int slot) const {
+    return slot >= 1 && slot <= Slots && m_slots[size_t(slot - 1)].area->mark().isValid();
 }
 
 void ThumbnailStrip::clearFrames() {
@@ -225,6 +267,133 @@ void ThumbnailStrip::centreRow() {
 void ThumbnailStrip::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     centreRow();
+}
+
+void ThumbnailStrip::keyPressEvent(QKeyEvent* event) {
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) {
+        Q_EMIT navigateRequested(event->key() == Qt::Key_Left ? -1 : 1, shift);
+    } else if (event->matches(QKeySequence::SelectAll)) {
+        Q_EMIT selectAllRequested();
+    } else if (event->key() == Qt::Key_Escape) {
+        Q_EMIT reduceRequested();
+    } else {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+bool ThumbnailStrip::eventFilter(QObject* watched, QEvent* event) {
+    // A press on a slot that moves far enough becomes a drag of the slot's frame; the
+    // release then picks nothing.
+    int slot = 0;
+    for (int i = 0; i < Slots; ++i)
+        if (watched == m_slots[size_t(i)].area || watched == m_slots[size_t(i)].picture)
+            slot = i + 1;
+    if (slot == 0) return QWidget::eventFilter(watched, event);
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        if (mouse->button() == Qt::LeftButton) {
+            m_pressedSlot = slot;
+            m_pressedAt = mouse->globalPosition().toPoint();
+            m_dragging = false;
+        }
+        break;
+    case QEvent::MouseMove:
+        if (m_pressedSlot == slot && (mouse->buttons() & Qt::LeftButton) && !m_dragging &&
+            (mouse->globalPosition().toPoint() - m_pressedAt).manhattanLength() >=
+                QApplication::startDragDistance()) {
+            m_dragging = true;
+            Q_EMIT dragRequested(slot);
+            m_pressedSlot = 0;
+            return true;
+        }
+        break;
+    case QEvent::MouseButtonRelease:
+        m_pressedSlot = 0;
+        if (m_dragging) {
+            m_dragging = false;
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+int ThumbnailStrip::dropIndex(QPoint pos, int frames) const {
+    const QPoint inRow = m_row->mapFrom(this, pos);
+    const int p = position();
+    for (int i = 0; i < Slots && p + i < frames; ++i) {
+        const QRect area = m_slots[size_t(i)].area->geometry();
+        if (inRow.x() < area.center().x()) return p + i;
+        if (inRow.x() <= area.right()) return p + i + 1;
+    }
+    return std::min(frames, p + Slots);
+}
+
+void ThumbnailStrip::showDropMarker(int index) {
+    m_dropIndex = index;
+    if (index < 0) {
+        m_dropMarker->hide();
+        return;
+    }
+    // A bar in the gap in front of the slot the drop goes before.
+    const int slot = std::clamp(index - position(), 0, Slots);
+    const int x = slot < Slots ? m_slots[size_t(slot)].area->geometry().left() - 4
+                               : m_slots[Slots - 1].area->geometry().right() + 2;
+    QPalette colors = m_dropMarker->palette();
+    colors.setColor(QPalette::Window, palette().color(QPalette::Highlight));
+    m_dropMarker->setPalette(colors);
+    m_dropMarker->setGeometry(std::max(0, x), SlotTop, 3, AreaHeight);
+    m_dropMarker->show();
+    m_dropMarker->raise();
+}
+
+void ThumbnailStrip::dragEnterEvent(QDragEnterEvent* event) {
+    if (!event->mimeData()->hasUrls() && !event->mimeData()->hasFormat(FrameDragType)) return;
+    event->acceptProposedAction();
+    showDropMarker(dropIndex(event->position().toPoint(), m_frames));
+}
+
+void ThumbnailStrip::dragMoveEvent(QDragMoveEvent* event) {
+    event->acceptProposedAction();
+    const QPoint pos = event->position().toPoint();
+    showDropMarker(dropIndex(pos, m_frames));
+    // Near an end of the row the strip scrolls, so that a frame can be dragged to a
+    // place out of sight.
+    const QPoint inRow = m_row->mapFrom(this, pos);
+    constexpr int Edge = 24;
+    m_dragScrollStep = inRow.x() < Edge ? -1 : inRow.x() > m_row->width() - Edge ? 1 : 0;
+    if (m_dragScrollStep != 0 && !m_dragScroll.isActive()) m_dragScroll.start();
+    if (m_dragScrollStep == 0) m_dragScroll.stop();
+}
+
+void ThumbnailStrip::dragScroll() {
+    if (m_dragScrollStep == 0 || m_dropIndex < 0) {
+        m_dragScroll.stop();
+        return;
+    }
+    m_gauge->setValue(m_gauge->value() + m_dragScrollStep);
+    showDropMarker(std::clamp(m_dropIndex + m_dragScrollStep, 0, m_frames));
+}
+
+void ThumbnailStrip::dragLeaveEvent(QDragLeaveEvent*) {
+    m_dragScroll.stop();
+    showDropMarker(-1);
+}
+
+void ThumbnailStrip::dropEvent(QDropEvent* event) {
+    m_dragScroll.stop();
+    const int index = m_dropIndex >= 0 ? m_dropIndex
+                                       : dropIndex(event->position().toPoint(), m_frames);
+    showDropMarker(-1);
+    const bool copy = event->modifiers() & Qt::ControlModifier;
+    event->acceptProposedAction();
+    Q_EMIT dropped(event->mimeData(), index, copy);
 }
 
 void ThumbnailStrip::wheelEvent(QWheelEvent* event) {

@@ -9,20 +9,21 @@
 
 #include <array>
 
+#include <QPoint>
+#include <QSet>
+#include <QTimer>
 #include <QWidget>
 
 class QLabel;
+class QMimeData;
 class QScrollBar;
 class QToolBar;
 class QToolButton;
 
 namespace vorlane {
 
-namespace gif {
-class GifImage;
-}
-
 class ClickPanel;
+class FrameListModel;
 class HeaderBar;
 class PictureView;
 
@@ -32,6 +33,8 @@ public:
     // Under a light palette; a dark one has its own (barColours).
     static constexpr QRgb HighlightColor = 0xFFBFDBFF; // RGB(191, 219, 255)
     static constexpr int Slots = 4;
+    // The type under which frames dragged in the strip travel (their rows).
+    static inline const QString FrameDragType = QStringLiteral("application/x-vorlane-frame-rows");
 
     explicit ThumbnailStrip(QWidget* parent = nullptr);
 
@@ -52,9 +55,13 @@ public:
     void setPosition(int p);
 
     // Redraws the four slots from the gauge position for the first `frames` frames of
-    // the image: slots beyond the last frame are hidden, the others show the frame's own
-    // picture fitted to the slot.
-    void drawFrames(const gif::GifImage* image, int frames);
+    // the list: slots beyond the last frame are hidden, the others show the frame's
+    // thumbnail fitted to the slot.
+    void drawFrames(const FrameListModel* list, int frames);
+    // Marks the slots that show these frames as selected (a frame around the slot, apart
+    // from the highlight of the current frame's slot).
+    void markSelected(const QSet<int>& frames);
+    bool slotMarked(int slot) const;
     // Hides all four slots.
     void clearFrames();
     // Badge texts p + 1 .. p + 4.
@@ -82,15 +89,36 @@ public:
     // Centres the row (and the tool bar with it) in the strip's width.
     void centreRow();
 
+    // The frame a drop at `pos` (strip coordinates) goes in front of: the frame of the
+    // slot under it, or the one after when the drop is on the slot's right half.
+    int dropIndex(QPoint pos, int frames) const;
+    // Where the insertion marker stands, -1 when none (a drag is not over the strip).
+    int dropMarker() const { return m_dropIndex; }
+
 Q_SIGNALS:
-    // A slot's click area or picture was clicked (1..4).
-    void slotClicked(int slot);
+    // A slot's click area or picture was clicked (1..4), with the keys held then.
+    void slotClicked(int slot, Qt::KeyboardModifiers modifiers);
+    // A slot's frame is being dragged away.
+    void dragRequested(int slot);
+    // Something was dropped in front of frame `index`; `copy`: Ctrl was held.
+    void dropped(const QMimeData* data, int index, bool copy);
+    // Keys while the strip has the focus: Left or Right (by `step`), extending the
+    // selection with Shift; Ctrl+A; Esc.
+    void navigateRequested(int step, bool extend);
+    void selectAllRequested();
+    void reduceRequested();
 
 protected:
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     // The wheel over the slots scrolls the strip one frame a notch, as over the gauge.
     void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     struct Slot {
@@ -100,6 +128,10 @@ private:
         QLabel* badgeLabel = nullptr;
     };
     void placeBadge(Slot& slot);
+    void applyMarks();
+    void showDropMarker(int index);
+    // While a drag is near an end of the row, the strip scrolls that way.
+    void dragScroll();
 
     HeaderBar* m_header;
     QToolBar* m_toolBar;
@@ -112,6 +144,16 @@ private:
     int m_highlighted = 0;
     bool m_scrolling = false;
     int m_slotDraws = 0;
+    int m_frames = 0; // frames the slots were last drawn for
+    QSet<int> m_selected;
+    // A press on a slot that may become a drag.
+    int m_pressedSlot = 0;
+    QPoint m_pressedAt;
+    bool m_dragging = false;
+    int m_dropIndex = -1;
+    QWidget* m_dropMarker;
+    QTimer m_dragScroll;
+    int m_dragScrollStep = 0;
 };
 
 } // namespace vorlane

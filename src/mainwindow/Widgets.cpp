@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -47,9 +48,22 @@ void ClickPanel::setColor(const QColor& color) {
     update();
 }
 
+void ClickPanel::setMark(const QColor& color) {
+    if (color == m_mark) return;
+    m_mark = color;
+    update();
+}
+
 void ClickPanel::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(rect(), m_color);
+    if (m_mark.isValid()) {
+        constexpr int Width = 3;
+        QPen pen(m_mark, Width);
+        pen.setJoinStyle(Qt::MiterJoin);
+        painter.setPen(pen);
+        painter.drawRect(QRectF(rect()).adjusted(Width / 2.0, Width / 2.0, -Width / 2.0, -Width / 2.0));
+    }
     painter.end();
     QFrame::paintEvent(event);
 }
@@ -60,6 +74,10 @@ void ClickPanel::mousePressEvent(QMouseEvent* event) {
 
 void ClickPanel::mouseReleaseEvent(QMouseEvent* event) {
     if (takeClick(this, event)) Q_EMIT clicked();
+}
+
+void ClampingSpinBox::showBlank() {
+    lineEdit()->clear();
 }
 
 QValidator::State ClampingSpinBox::validate(QString& input, int& pos) const {
@@ -136,6 +154,15 @@ void PictureView::setPicture(const QImage& picture, float scale) {
     m_source = picture;
     m_scale = scale;
     render();
+    update();
+}
+
+void PictureView::setPicture(const QImage& picture, float scale, const QImage& prepared) {
+    if (prepared.isNull() || prepared.devicePixelRatio() != (scale == 1.0f ? 1.0 : devicePixelRatioF()))
+        return setPicture(picture, scale);
+    m_source = picture;
+    m_scale = scale;
+    m_shown = prepared;
     update();
 }
 

@@ -36,6 +36,9 @@ public:
     explicit ClickPanel(QWidget* parent = nullptr);
     void setColor(const QColor& color);
     QColor color() const { return m_color; }
+    // A frame of this colour around the panel, inside its edge (none when invalid).
+    void setMark(const QColor& color);
+    QColor mark() const { return m_mark; }
 Q_SIGNALS:
     void clicked();
 
@@ -46,6 +49,7 @@ protected:
 
 private:
     QColor m_color;
+    QColor m_mark;
 };
 
 // Shows a picture centred at a zoom factor with nearest-neighbour resampling over a
@@ -59,6 +63,9 @@ public:
     explicit PictureView(QWidget* parent = nullptr);
 
     void setPicture(const QImage& picture, float scale = 1.0f);
+    // The same with the picture already made at the zoom and the screen's device pixels
+    // (a cached thumbnail), which is shown as it is.
+    void setPicture(const QImage& picture, float scale, const QImage& prepared);
     void clearPicture();
     bool hasPicture() const { return !m_source.isNull(); }
     // The picture as given (before scaling).
@@ -94,6 +101,8 @@ class ClampingSpinBox : public QSpinBox {
     Q_OBJECT
 public:
     explicit ClampingSpinBox(QWidget* parent = nullptr) : QSpinBox(parent) {}
+    // Shows no number (the value stays): several values stand behind the field.
+    void showBlank();
 
 protected:
     QValidator::State validate(QString& input, int& pos) const override;

@@ -7,10 +7,12 @@
 
 #include "mainwindow/CommandState.h"
 
+using vorlane::ActionWord;
 using vorlane::CommandFlags;
 using vorlane::WindowState;
 
 Q_DECLARE_METATYPE(vorlane::CommandFlags)
+Q_DECLARE_METATYPE(vorlane::ActionWord)
 
 namespace {
 // Flags from a string of seven letters in the order cut copy paste remove play stop add,
@@ -48,33 +50,30 @@ private Q_SLOTS:
 
 void TestCommandState::actionWords_data() {
     QTest::addColumn<CommandFlags>("before");
-    QTest::addColumn<QString>("word");
+    QTest::addColumn<ActionWord>("word");
     QTest::addColumn<bool>("frameViewShown");
     QTest::addColumn<CommandFlags>("after");
 
     const CommandFlags allOn = flagsFrom("CCPRPSA");
     const CommandFlags allOff = flagsFrom("ccprpsa");
     QTest::newRow("closed clears everything but add")
-        << allOn << "closed" << true << flagsFrom("ccprpsA");
+        << allOn << ActionWord::Closed << true << flagsFrom("ccprpsA");
     QTest::newRow("opened leaves play and stop")
-        << allOff << "opened" << true << flagsFrom("CCPRpsA");
+        << allOff << ActionWord::Opened << true << flagsFrom("CCPRpsA");
     QTest::newRow("opened keeps a set stop")
-        << flagsFrom("ccprPSa") << "opened" << true << flagsFrom("CCPRPSA");
-    QTest::newRow("pasted in the frame view") << allOff << "pasted" << true << flagsFrom("CCpRPsA");
+        << flagsFrom("ccprPSa") << ActionWord::Opened << true << flagsFrom("CCPRPSA");
+    QTest::newRow("pasted in the frame view") << allOff << ActionWord::Pasted << true << flagsFrom("CCpRPsA");
     QTest::newRow("pasted while playing changes no flag, add goes off")
-        << flagsFrom("ccPrpSA") << "pasted" << false << flagsFrom("ccPrpSa");
-    QTest::newRow("played") << allOn << "played" << false << flagsFrom("ccPrpSa");
+        << flagsFrom("ccPrpSA") << ActionWord::Pasted << false << flagsFrom("ccPrpSa");
+    QTest::newRow("played") << allOn << ActionWord::Played << false << flagsFrom("ccPrpSa");
     QTest::newRow("alsup turns play and stop off, paste on")
-        << flagsFrom("CCpRPSA") << "alsup" << true << flagsFrom("ccPrpsA");
-    QTest::newRow("selected") << flagsFrom("ccprpSa") << "selected" << true << flagsFrom("CCPRPsA");
-    QTest::newRow("unknown word only sets add")
-        << allOff << "resized" << true << flagsFrom("ccprpsA");
-    QTest::newRow("words compare exactly") << allOn << "Closed" << false << flagsFrom("CCPRPSa");
+        << flagsFrom("CCpRPSA") << ActionWord::Alsup << true << flagsFrom("ccPrpsA");
+    QTest::newRow("selected") << flagsFrom("ccprpSa") << ActionWord::Selected << true << flagsFrom("CCPRPsA");
 }
 
 void TestCommandState::actionWords() {
     QFETCH(CommandFlags, before);
-    QFETCH(QString, word);
+    QFETCH(ActionWord, word);
     QFETCH(bool, frameViewShown);
     QFETCH(CommandFlags, after);
     before.check(word, frameViewShown);
@@ -175,7 +174,7 @@ void TestCommandState::controlMenu() {
     QVERIFY(m.play && !m.stop && m.next && m.back);
     QVERIFY(!vorlane::controlMenuState(flags, frames(1, 0)).next);
     QVERIFY(!vorlane::controlMenuState(flags, frames(5, -1)).back);
-    flags.check(QStringLiteral("played"), false);
+    flags.check(ActionWord::Played, false);
     m = vorlane::controlMenuState(flags, frames(5, 4, false));
     QVERIFY(!m.play && m.stop && !m.next && !m.back);
 }
