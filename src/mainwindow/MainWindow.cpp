@@ -142,6 +142,10 @@ TMainform::TMainform(const Platform& platform, QWidget* parent)
 }
 
 TMainform::~TMainform() {
+    // The animation's last signals (its history emptied as it goes) find no window.
+    m_animation->undoStack().disconnect(this);
+    m_animation->disconnect(this);
+    m_files->disconnect(this);
     // The views hold the image; they let go before the animation goes.
     m_box->animationView()->setImage(nullptr);
     m_selection.reset();
@@ -662,6 +666,7 @@ void TMainform::connectAnimation() {
     AnimationModel* a = m_animation.get();
     connect(a, &AnimationModel::reset, this, [this] {
         framesRebuilt();
+        CheckNil();
         updateLoopChoice();
         setCommentText(m_animation->comment());
     });
@@ -1036,8 +1041,9 @@ void TMainform::framesChange(int k) {
         m_periodMixed = std::any_of(selection.rows.begin(), selection.rows.end(),
                                     [&](int r) { return m_animation->delay(r) != delay; });
         m_writingPeriod = true;
+        m_side->period()->setBlank(false);
         m_side->period()->setValue(delay);
-        if (m_periodMixed) m_side->period()->showBlank();
+        m_side->period()->setBlank(m_periodMixed);
         m_writingPeriod = false;
     }
 
@@ -1101,7 +1107,12 @@ void TMainform::PClick(int slot, Qt::KeyboardModifiers modifiers) {
     if (m_strip->slotHidden(slot)) return;
     stopClick();
     const int frame = m_strip->position() + slot - 1;
-    if (modifiers & Qt::ControlModifier) {
+    if (m_strip->scrolling()) {
+        // The strip scrolled under its highlight: the frame now shown there becomes
+        // current. Re-picking the current frame changes nothing, so a selection of
+        // several frames survives the strip following its current frame.
+        if (frame != currentFrame()) selectFrame(frame);
+    } else if (modifiers & Qt::ControlModifier) {
         // The frame joins or leaves the selection and becomes current.
         FrameSelection s = frameSelection();
         const auto at = std::find(s.rows.begin(), s.rows.end(), frame);
@@ -1113,7 +1124,9 @@ void TMainform::PClick(int slot, Qt::KeyboardModifiers modifiers) {
         s.current = frame;
         setFrameSelection(s);
     } else if ((modifiers & Qt::ShiftModifier) && currentFrame() >= 0) {
-        const int anchor = currentFrame();
+        // From the frame last picked, which scrolling the strip does not move.
+        const int anchor = m_anchor >= 0 && m_anchor < m_animation->frameCount() ? m_anchor
+                                                                                : currentFrame();
         FrameSelection s;
         for (int i = std::min(anchor, frame); i <= std::max(anchor, frame); ++i)
             s.rows.push_back(i);
@@ -1121,6 +1134,7 @@ void TMainform::PClick(int slot, Qt::KeyboardModifiers modifiers) {
         setFrameSelection(s);
     } else {
         selectFrame(frame);
+        m_anchor = frame;
     }
     PBClick(slot);
 }
@@ -1133,6 +1147,7 @@ void TMainform::extendSelection(int step, bool extend) {
     if (!extend) {
         stopClick();
         selectFrame(next);
+        m_anchor = next;
         return;
     }
     // Shift and an arrow grow or shrink the selection from its far end.
@@ -1152,13 +1167,16 @@ void TMainform::PBClick(int slot) {
 
 void TMainform::framesRebuilt() {
     const int n = m_animation->frameCount();
+    // The fields follow whether there are frames at all; an edit that keeps some leaves
+    // them as they were, so that undoing it gives back the window as it was.
+    const bool hadFrames = m_fields.period;
     m_strip->setFrameCount(n);
     DrawFramesOnTool();
     m_side->slider()->setRange(0, std::max(0, n - 1));
     const LoopSetting loop = m_animation->loop();
     m_box->animationView()->setImage(m_animation->image(),
                                      loop.infinite ? std::nullopt : std::optional<int>(loop.count + 1));
-    CheckNil();
+    if (hadFrames != (n > 0) || !m_fields.loopChoices) CheckNil();
     EnableButtons();
     status();
     doscroll();

@@ -393,6 +393,7 @@ private:
     bool m_reflecting = false;   // the program is setting the loop or comment controls
     bool m_commentHeld = false;  // the comment is too long for the box, which shows none
     bool m_selecting = false;    // the window itself changes the selection
+    int m_anchor = -1;           // where Shift and a click select from
 };
 
 } // namespace vorlane

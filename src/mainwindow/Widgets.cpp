@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -76,8 +77,28 @@ void ClickPanel::mouseReleaseEvent(QMouseEvent* event) {
     if (takeClick(this, event)) Q_EMIT clicked();
 }
 
-void ClampingSpinBox::showBlank() {
-    lineEdit()->clear();
+void ClampingSpinBox::setBlank(bool blank) {
+    if (m_blank == blank) return;
+    m_blank = blank;
+    if (blank)
+        lineEdit()->clear();
+    else
+        lineEdit()->setText(textFromValue(value()));
+}
+
+QString ClampingSpinBox::textFromValue(int value) const {
+    return m_blank ? QString() : QSpinBox::textFromValue(value);
+}
+
+void ClampingSpinBox::keyPressEvent(QKeyEvent* event) {
+    // Typing a number ends the blank: the field holds what is typed.
+    if (m_blank && !event->text().isEmpty() && event->text().at(0).isDigit()) m_blank = false;
+    QSpinBox::keyPressEvent(event);
+}
+
+void ClampingSpinBox::stepBy(int steps) {
+    setBlank(false);
+    QSpinBox::stepBy(steps);
 }
 
 QValidator::State ClampingSpinBox::validate(QString& input, int& pos) const {

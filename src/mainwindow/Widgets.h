@@ -101,11 +101,19 @@ class ClampingSpinBox : public QSpinBox {
     Q_OBJECT
 public:
     explicit ClampingSpinBox(QWidget* parent = nullptr) : QSpinBox(parent) {}
-    // Shows no number (the value stays): several values stand behind the field.
-    void showBlank();
+    // Shows no number (the value stays) until the user types or steps: several values
+    // stand behind the field.
+    void setBlank(bool blank);
+    bool blank() const { return m_blank; }
 
 protected:
     QValidator::State validate(QString& input, int& pos) const override;
+    QString textFromValue(int value) const override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void stepBy(int steps) override;
+
+private:
+    bool m_blank = false;
 };
 
 // A radio button whose caption holds a run of blanks where another control stands (the

@@ -18,12 +18,12 @@ WindowHarness::WindowHarness() {
 
 WindowHarness::~WindowHarness() {
     // Closing at the end of a test must not ask anything.
-    if (window) window->document().setModified(false);
+    if (window) window->animation().markSaved();
 }
 
 void WindowHarness::restart() {
     if (window) {
-        window->document().setModified(false);
+        window->animation().markSaved();
         window->close();
     }
     window.reset();

@@ -43,7 +43,8 @@ struct WindowHarness {
     template <typename T = QWidget> T* find(const QString& name) const {
         return window->findChild<T*>(name);
     }
-    QAction* item(const QString& name) const { return window->action(name); }
+    QAction* item(const QString& name) const { return window->findChild<QAction*>(name); }
+    AnimationModel& model() const { return window->animation(); }
     QAbstractButton* button(const QString& name) const { return find<QAbstractButton>(name); }
     // Clicks a button (it must be enabled, as for a user).
     bool click(const QString& name);
@@ -58,7 +59,7 @@ struct WindowHarness {
     // ---- what the user sees ----
     QString panel(int i) const;
     QString title() const { return window->windowTitle(); }
-    int current() const { return window->document().currentFrame(); }
+    int current() const { return window->currentFrame(); }
     int gauge() const;
     bool gaugeEnabled() const;
     int gaugeMaximum() const;

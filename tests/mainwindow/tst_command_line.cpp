@@ -142,19 +142,19 @@ void TestCommandLine::filesAtStartUp() {
     h.window->startUp(paths);
     QCOMPARE(h.fakes.prompts.texts(), messages);
     QCOMPARE(h.title(), title);
-    vorlane::Document& doc = h.window->document();
+    vorlane::AnimationModel& doc = h.model();
     QCOMPARE(doc.frameCount(), frames);
     if (title.startsWith(QLatin1String("Untitled")) && frames > 0) {
         // A new animation as the wizard makes it: 0.6 s a frame, repeated forever, the
         // pictures in the order given, unsaved, the first frame shown.
         QVERIFY(doc.isModified());
-        QVERIFY(doc.loopInfinite());
-        QCOMPARE(doc.currentFrame(), 0);
+        QVERIFY(doc.loop().infinite);
+        QCOMPARE(h.current(), 0);
         int k = 0;
         for (const QString& name : files) {
             if (!colours.count(name)) continue;
-            QCOMPARE(doc.image()->frame(size_t(k)).graphicControl()->delay, 60);
-            const QImage own = doc.image()->ownPicture(size_t(k));
+            QCOMPARE(doc.frame(k).graphicControl()->delay, 60);
+            const QImage own = doc.ownPicture(k);
             QCOMPARE(own.pixel(0, 0), colours.at(name));
             ++k;
         }

@@ -17,10 +17,10 @@
 #include <QTest>
 
 #include "WindowHarness.h"
-#include "editing/FrameEditor.h"
+#include "editing/FrameCommands.h"
 #include "mainwindow/Widgets.h"
 
-using vorlane::FrameEditor;
+using vorlane::FrameCommands;
 using vorlane::Prompts;
 using vorlane::test::WindowHarness;
 
@@ -70,11 +70,11 @@ void TestEditingWindow::addAndInsertShowTheNewFrames() {
     // Insert (Image menu) puts the file in front of the current frame.
     h.fakes.dialogs.chooseMany({picture(h, QStringLiteral("c.png"), {5, 5}, 0xFF0000FF)});
     QVERIFY(h.choose(QStringLiteral("Imagesdelanimations1"), QStringLiteral("insert")));
-    QCOMPARE(h.window->document().frameCount(), 3);
+    QCOMPARE(h.model().frameCount(), 3);
     QCOMPARE(h.current(), 1);
-    QCOMPARE(h.window->document().image()->ownPicture(1).pixel(0, 0), QRgb(0xFF0000FF));
+    QCOMPARE(h.model().ownPicture(1).pixel(0, 0), QRgb(0xFF0000FF));
     // The dialog offers the registered formats.
-    QCOMPARE(h.fakes.dialogs.requests().last().filter, h.window->editor().dialogFilter());
+    QCOMPARE(h.fakes.dialogs.requests().last().filter, h.window->commands().dialogFilter());
     QVERIFY(h.fakes.dialogs.requests().last().filter.contains(QLatin1String("*.png")));
 }
 
@@ -83,11 +83,11 @@ void TestEditingWindow::removeAsksAndFollowsTheStrip() {
     h.open(h.writeGif(QStringLiteral("five.gif"), 5));
     QVERIFY(h.click(QStringLiteral("Forwardbtn")));
     QCOMPARE(h.gauge(), 1);
-    h.fakes.prompts.expect(FrameEditor::RemoveQuestion, Prompts::Answer::No);
+    h.fakes.prompts.expect(FrameCommands::RemoveQuestion, Prompts::Answer::No);
     QVERIFY(h.click(QStringLiteral("sup")));
-    QCOMPARE(h.window->document().frameCount(), 5);
+    QCOMPARE(h.model().frameCount(), 5);
 
-    h.fakes.prompts.expect(FrameEditor::RemoveQuestion, Prompts::Answer::Yes);
+    h.fakes.prompts.expect(FrameCommands::RemoveQuestion, Prompts::Answer::Yes);
     QVERIFY(h.choose(QStringLiteral("Edit1"), QStringLiteral("Del")));
     QCOMPARE(h.current(), 3);
     QCOMPARE(h.gauge(), 0);
@@ -128,13 +128,13 @@ void TestEditingWindow::deleteKeyObeysTheImageMenuAndTextFields() {
     period->setFocus();
     QTest::keyClick(period, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(h.fakes.clipboard.bitmap().size(), QSize(1, 1));
-    QCOMPARE(h.window->document().frameCount(), 3);
+    QCOMPARE(h.model().frameCount(), 3);
     // In the delay field the key edits the text (an unscripted question would fail).
     period->setFocus();
     period->selectAll();
     QTest::keyClick(period, Qt::Key_Delete);
     QCOMPARE(period->cleanText(), QString());
-    QCOMPARE(h.window->document().frameCount(), 3);
+    QCOMPARE(h.model().frameCount(), 3);
     h.fakes.prompts.expect(QStringLiteral("'' is not a valid integer value"), Prompts::Answer::Ok);
     h.find<QWidget>(QStringLiteral("Panel2"))->setFocus();
     QTRY_COMPARE(h.fakes.prompts.asked().size(), 1);
@@ -142,11 +142,11 @@ void TestEditingWindow::deleteKeyObeysTheImageMenuAndTextFields() {
     // During playback the Image menu is off, and so is its key.
     QVERIFY(h.click(QStringLiteral("play")));
     h.key(QKeySequence(Qt::Key_Delete));
-    QCOMPARE(h.window->document().frameCount(), 3);
+    QCOMPARE(h.model().frameCount(), 3);
     QVERIFY(h.click(QStringLiteral("StopBtn")));
-    h.fakes.prompts.expect(FrameEditor::RemoveQuestion, Prompts::Answer::Yes);
+    h.fakes.prompts.expect(FrameCommands::RemoveQuestion, Prompts::Answer::Yes);
     h.key(QKeySequence(Qt::Key_Delete));
-    QCOMPARE(h.window->document().frameCount(), 2);
+    QCOMPARE(h.model().frameCount(), 2);
 }
 
 void TestEditingWindow::clipboardThroughTheEditMenu() {
@@ -155,7 +155,7 @@ void TestEditingWindow::clipboardThroughTheEditMenu() {
     h.open(h.writeGif(QStringLiteral("two.gif"), 2));
     QVERIFY(!h.enabledIn(QStringLiteral("Edit1"), QStringLiteral("Paste")));
     h.key(QKeySequence(QStringLiteral("Ctrl+V")));
-    QCOMPARE(h.window->document().frameCount(), 2);
+    QCOMPARE(h.model().frameCount(), 2);
 
     h.key(QKeySequence(QStringLiteral("Ctrl+C")));
     QVERIFY(h.fakes.clipboard.hasBitmap());
@@ -165,10 +165,10 @@ void TestEditingWindow::clipboardThroughTheEditMenu() {
     QCOMPARE(h.current(), 2);
     QVERIFY(h.choose(QStringLiteral("Edit1"), QStringLiteral("ins")));
     QCOMPARE(h.current(), 2);
-    QCOMPARE(h.window->document().frameCount(), 4);
+    QCOMPARE(h.model().frameCount(), 4);
     QVERIFY(h.choose(QStringLiteral("Imagesdelanimations1"), QStringLiteral("Dup")));
     QCOMPARE(h.current(), 3);
-    QCOMPARE(h.window->document().frameCount(), 5);
+    QCOMPARE(h.model().frameCount(), 5);
     QVERIFY(h.gaugeEnabled());
 }
 
@@ -180,7 +180,7 @@ void TestEditingWindow::delayField() {
     QCOMPARE(period->value(), 10);
     QVERIFY(!h.enabled(QStringLiteral("save")));
     period->stepUp();
-    QCOMPARE(h.window->document().image()->frame(0).graphicControl()->delay, uint16_t(20));
+    QCOMPARE(h.model().frame(0).graphicControl()->delay, uint16_t(20));
     QVERIFY(h.enabled(QStringLiteral("save")));
 
     period->setFocus();
@@ -197,7 +197,7 @@ void TestEditingWindow::delayField() {
     h.find<QWidget>(QStringLiteral("Panel2"))->setFocus();
     QTest::qWait(0);
     QCOMPARE(h.fakes.prompts.asked().size(), 1);
-    QCOMPARE(h.window->document().image()->frame(0).graphicControl()->delay, uint16_t(7000));
+    QCOMPARE(h.model().frame(0).graphicControl()->delay, uint16_t(7000));
 
     QVERIFY(h.click(QStringLiteral("Nextbtn")));
     QCOMPARE(period->value(), 20);
@@ -224,7 +224,7 @@ void TestEditingWindow::disposalDialog() {
     chooser.answer(2);
     QVERIFY(h.choose(QStringLiteral("Imagesdelanimations1"), QStringLiteral("methode")));
     QCOMPARE(chooser.shown(), QList<int>{0}); // disposal 1 shows "No disposal"
-    QCOMPARE(h.window->document().image()->frame(0).graphicControl()->disposal, uint8_t(3));
+    QCOMPARE(h.model().frame(0).graphicControl()->disposal, uint8_t(3));
     QVERIFY(h.enabled(QStringLiteral("save")));
     h.window->setDisposalChooser(nullptr);
 }

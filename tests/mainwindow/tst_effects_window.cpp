@@ -143,20 +143,20 @@ void TestEffectsWindow::effectCommandsInTheWindow() {
     QVERIFY(dialog.asked.isEmpty());
 
     // Cancel in the dialog changes nothing.
-    h.window->document().selectFrame(2);
+    h.window->selectFrame(2);
     QVERIFY(h.choose(QStringLiteral("Effets"), QStringLiteral("Fondu")));
     QCOMPARE(dialog.asked, QList<Effect>{Effect::Fade});
-    QCOMPARE(h.window->document().frameCount(), 3);
-    QVERIFY(!h.window->document().isModified());
+    QCOMPARE(h.model().frameCount(), 3);
+    QVERIFY(!h.model().isModified());
 
     // OK: three separation pictures in front of the current frame, none current after.
     EffectSettings settings;
     settings.count = 3;
     dialog.answer = settings;
     QVERIFY(h.choose(QStringLiteral("Effets"), QStringLiteral("SeparationV")));
-    QCOMPARE(h.window->document().frameCount(), 6);
+    QCOMPARE(h.model().frameCount(), 6);
     QCOMPARE(h.current(), -1);
-    QVERIFY(h.window->document().isModified());
+    QVERIFY(h.model().isModified());
     QCOMPARE(h.panel(2), QStringLiteral("6 image(s)"));
     QVERIFY(h.enabled(QStringLiteral("save")));
     // With no current frame no effect is offered.

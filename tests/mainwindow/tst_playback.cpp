@@ -166,7 +166,7 @@ void TestPlayback::selectingByAnotherRouteShowsTheStill() {
     QVERIFY(h.click(QStringLiteral("play")));
     // An edit command selecting a frame: the still shows, Play on, Stop off, while the
     // fields stay disabled until Stop runs.
-    h.window->document().selectFrame(2);
+    h.window->selectFrame(2);
     QVERIFY(h.frameViewShown());
     QVERIFY(!h.animationViewShown());
     QVERIFY(h.enabled(QStringLiteral("play")));
@@ -183,10 +183,10 @@ void TestPlayback::loopChoiceTurnsTheSwitchOff() {
     QVERIFY(fini->isChecked());
     QCOMPARE(numLoops->value(), 3);
     QVERIFY(numLoops->isEnabled());
-    QVERIFY(!h.window->document().isModified());
+    QVERIFY(!h.model().isModified());
 
     QTest::mouseClick(h.find<QRadioButton>(QStringLiteral("infini")), Qt::LeftButton);
-    QVERIFY(h.window->document().loopInfinite());
+    QVERIFY(h.model().loop().infinite);
     QVERIFY(!numLoops->isEnabled());
     QVERIFY(h.enabled(QStringLiteral("save")));
     QVERIFY(!h.find<vorlane::AnimationView>(QStringLiteral("gif"))->switchedOn());
@@ -194,8 +194,8 @@ void TestPlayback::loopChoiceTurnsTheSwitchOff() {
     QTest::mouseClick(fini, Qt::LeftButton);
     QVERIFY(numLoops->isEnabled());
     numLoops->setValue(7);
-    QCOMPARE(h.window->document().numLoops(), 7);
-    QCOMPARE(h.window->document().image()->frame(0).extensions.front()->loopCount(),
+    QCOMPARE(h.model().loop().count, 7);
+    QCOMPARE(h.model().imageForSaving({}).frame(0).extensions.front()->loopCount(),
              std::optional<uint16_t>(7));
 }
 

@@ -136,7 +136,7 @@ void TestStrip::selectionFillsFrameViewDelayAndSlider() {
     QCOMPARE(period->value(), 30);
     QCOMPARE(h.slider(), 2);
     // Filling the delay field is no edit.
-    QVERIFY(!h.window->document().isModified());
+    QVERIFY(!h.model().isModified());
     QVERIFY(!h.enabled(QStringLiteral("save")));
     // The frame view shows frame 2's own picture: blue.
     const auto* image = h.find<vorlane::PictureView>(QStringLiteral("Image"));
@@ -177,12 +177,10 @@ void TestStrip::rebuildWithFewerFramesResetsTheGauge() {
     WindowHarness h;
     h.open(h.writeGif(QStringLiteral("five.gif"), 5));
     h.window->strip()->gauge()->setValue(1);
-    // What removing the last frame does: the frame leaves, the list is rebuilt, the
-    // following frame (here the new last one) is selected.
-    vorlane::Document& doc = h.window->document();
-    doc.image()->deleteFrame(4);
-    doc.ren();
-    doc.selectFrame(3);
+    // Removing the last frame: it leaves, and the new last one is current.
+    h.window->selectFrame(4);
+    h.fakes.prompts.answer(vorlane::Prompts::Answer::Yes);
+    QVERIFY(h.click(QStringLiteral("sup")));
     QCOMPARE(h.gauge(), 0);
     QVERIFY(!h.gaugeEnabled());
     QCOMPARE(h.badges(), QStringLiteral("1 2 3 4"));

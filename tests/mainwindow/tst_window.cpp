@@ -165,8 +165,9 @@ void TestWindow::progressBarDuringLoading() {
     QProgressBar* bar = h.window->progressBar();
     QList<int> shown;
     QStringList texts;
-    connect(&h.window->document(), &vorlane::Document::progressChanged, bar, [&](int percent) {
-        if (percent >= 0) {
+    connect(&h.window->files(), &vorlane::DocumentFiles::progress, bar,
+            [&](vorlane::gif::Stage stage, int percent) {
+        if (stage != vorlane::gif::Stage::Ending && percent >= 0) {
             QVERIFY(!bar->isHidden());
             shown << bar->value();
             texts << h.panel(0);
@@ -466,8 +467,8 @@ void TestWindow::quitQuestion() {
         h.window->close();
     QCOMPARE(h.window->isVisible(), !closes);
     QCOMPARE(h.fakes.prompts.asked().size(), 1);
-    QCOMPARE(h.window->document().frameCount(), 3);
-    QCOMPARE(h.window->document().isModified(), true);
+    QCOMPARE(h.model().frameCount(), 3);
+    QCOMPARE(h.model().isModified(), true);
 }
 
 // Every answer to the question before New and quitting, a failed save included, is
@@ -541,7 +542,7 @@ void TestWindow::shortcutsHonourEnabledStates() {
     QVERIFY(h.click(QStringLiteral("StopBtn")));
     QTest::mouseClick(h.find<QRadioButton>(QStringLiteral("fini")), Qt::LeftButton);
     h.key(QKeySequence(QStringLiteral("Ctrl+S")));
-    QVERIFY(!h.window->document().isModified());
+    QVERIFY(!h.model().isModified());
     QVERIFY(!h.enabled(QStringLiteral("save")));
 }
 
@@ -549,12 +550,12 @@ void TestWindow::commentBoxAndSaveButton() {
     WindowHarness h;
     // A new animation's comment is an edit too (it was lost at Quit before any file had
     // been opened).
-    h.window->document().setImage(vorlane::test::makeAnimation(2));
-    h.window->document().ren();
-    h.window->document().CheckNil();
+    h.fakes.dialogs.choose(h.writeGif(QStringLiteral("pic.gif"), 1));
+    QVERIFY(h.click(QStringLiteral("addbtn"))); // Add to a new animation
+    h.model().markSaved();
     QTest::keyClicks(h.find<QPlainTextEdit>(QStringLiteral("Gifcomment")), QStringLiteral("x"));
     QVERIFY(h.enabled(QStringLiteral("save")));
-    h.window->document().setModified(false);
+    h.model().markSaved();
 
     h.open(h.writeGif(QStringLiteral("anim.gif"), 2, 8, 6, 0, "first"));
     auto* comment = h.find<QPlainTextEdit>(QStringLiteral("Gifcomment"));
@@ -627,12 +628,12 @@ void TestWindow::longCommentsOpenQuickly() {
 
     const QString path = h.writeGif(QStringLiteral("huge.gif"), 2, 8, 6, 0, std::string(3 << 20, 'y'));
     h.open(path);
-    vorlane::Document& doc = h.window->document();
-    QCOMPARE(doc.commentText().size(), 3 << 20);
+    vorlane::AnimationModel& doc = h.model();
+    QCOMPARE(doc.comment().size(), 3 << 20);
     QVERIFY(box->toPlainText().isEmpty());
     QVERIFY(box->placeholderText().contains(QStringLiteral("too long to show")));
     QVERIFY(!doc.isModified());
-    doc.changed();
+    doc.pushUnchanged(QStringLiteral("Edit"));
     QVERIFY(h.click(QStringLiteral("save")));
     vorlane::gif::GifImage saved;
     saved.load(path);
@@ -643,7 +644,7 @@ void TestWindow::longCommentsOpenQuickly() {
 
     box->setFocus();
     QTest::keyClicks(box, QStringLiteral("short"));
-    QCOMPARE(doc.commentText(), QStringLiteral("short"));
+    QCOMPARE(doc.comment(), QStringLiteral("short"));
     QVERIFY(doc.isModified());
     // A later file with a comment of ordinary length shows it again.
     h.fakes.prompts.answer(Prompts::Answer::No);
@@ -678,11 +679,11 @@ void TestWindow::numberFieldsTakeEveryDigit() {
     spin->selectAll();
     QTest::keyClicks(spin, typed);
     QCOMPARE(spin->text(), QString::number(stored));
-    vorlane::Document& doc = h.window->document();
+    vorlane::AnimationModel& doc = h.model();
     if (field == QLatin1String("Period"))
-        QCOMPARE(int(doc.image()->frame(0).graphicControl()->delay), stored);
+        QCOMPARE(int(doc.frame(0).graphicControl()->delay), stored);
     else
-        QCOMPARE(int(*doc.loopext()->loopCount()), stored);
+        QCOMPARE(doc.loop().count, stored);
 
     // Five digits fit in the count field, which keeps clear of the caption's words.
     auto* count = h.find<QSpinBox>(QStringLiteral("NumLoops"));

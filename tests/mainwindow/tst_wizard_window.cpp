@@ -13,7 +13,7 @@
 
 #include "WindowHarness.h"
 #include "dialogs/Wizard.h"
-#include "editing/FrameEditor.h"
+#include "editing/FrameCommands.h"
 
 using vorlane::Prompts;
 using vorlane::Tassform;
@@ -22,8 +22,8 @@ using vorlane::test::WindowHarness;
 namespace {
 
 struct WizardHarness : WindowHarness {
-    Tassform wizard{window->document(), fakes.platform(), window->editor().pictureImport(),
-                    window.get()};
+    Tassform wizard{window->files(), window->animation(), fakes.platform(),
+                    window->commands().pictureImport(), window.get()};
 
     template <typename T = QPushButton> T* w(const char* name) {
         return wizard.findChild<T*>(QLatin1String(name));
@@ -160,7 +160,7 @@ void TestWizardWindow::cancelAsksAndReopeningStartsAfresh() {
     QVERIFY(h.w("Suiv")->isEnabled());
     QCOMPARE(h.next(), QStringLiteral("Next >"));
     QCOMPARE(h.w<QSpinBox>("period")->value(), 25); // kept from the last use
-    QCOMPARE(h.window->document().frameCount(), 0);
+    QCOMPARE(h.model().frameCount(), 0);
 }
 
 void TestWizardWindow::finishedRunShowsTheAnimation() {
