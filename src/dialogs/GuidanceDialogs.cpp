@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
+#include <QSpinBox>
 
 #include "dialogs/About.h"
 #include "dialogs/OptionsBox.h"
@@ -132,8 +133,11 @@ void GuidanceDialogs::HelpAbout1Execute() {
 
 void GuidanceDialogs::Options2Click() {
     m_options->welc()->setChecked(m_welcome->checkstart()->isChecked());
-    if (runModal(*m_options) == QDialog::Accepted)
+    m_options->undoMemory()->setValue(m_window.historyLimitMB());
+    if (runModal(*m_options) == QDialog::Accepted) {
         m_welcome->checkstart()->setChecked(m_options->welc()->isChecked());
+        m_window.setHistoryLimitMB(m_options->undoMemory()->value());
+    }
     m_welcome->writeSettings();
 }
 

@@ -3,7 +3,9 @@
 
 #include <QCheckBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -22,8 +24,23 @@ TOptions::TOptions(QWidget* parent) : QDialog(parent) {
     preferences->setObjectName(QStringLiteral("TabSheet1"));
     m_welc = new QCheckBox(QStringLiteral("Don't show the welcome box at startup"), preferences);
     m_welc->setObjectName(QStringLiteral("welc"));
+    auto* memoryRow = new QHBoxLayout;
+    auto* memoryLabel = new QLabel(QStringLiteral("Memory for undo:"), preferences);
+    m_undoMemory = new QSpinBox(preferences);
+    m_undoMemory->setObjectName(QStringLiteral("undoMemory"));
+    m_undoMemory->setRange(16, 65536);
+    m_undoMemory->setSingleStep(64);
+    m_undoMemory->setSuffix(QStringLiteral(" MB"));
+    m_undoMemory->setToolTip(QStringLiteral(
+        "How much memory the undo history may keep for pictures no longer in the animation; "
+        "beyond it the oldest steps are forgotten."));
+    memoryLabel->setBuddy(m_undoMemory);
+    memoryRow->addWidget(memoryLabel);
+    memoryRow->addWidget(m_undoMemory);
+    memoryRow->addStretch(1);
     auto* page = new QVBoxLayout(preferences);
     page->addWidget(m_welc);
+    page->addLayout(memoryRow);
     page->addStretch(1);
     pages->addTab(preferences, QStringLiteral("Preferences"));
 

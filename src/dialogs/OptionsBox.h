@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The options dialog `TOptions` ("Options"): one page "Preferences" with the one
-// preference, whether the welcome dialog shows at start-up.
+// The options dialog `TOptions` ("Options"): one page "Preferences" with whether the
+// welcome dialog shows at start-up and how much memory the undo history may hold.
 
 #include <QDialog>
 
 class QCheckBox;
+class QSpinBox;
 
 namespace vorlane {
 
@@ -16,9 +17,13 @@ public:
     explicit TOptions(QWidget* parent = nullptr);
 
     QCheckBox* welc() const { return m_welc; }
+    // Megabytes of pictures the undo history may keep of frames no longer in the
+    // animation; beyond it the oldest steps are dropped.
+    QSpinBox* undoMemory() const { return m_undoMemory; }
 
 private:
     QCheckBox* m_welc;
+    QSpinBox* m_undoMemory;
 };
 
 } // namespace vorlane

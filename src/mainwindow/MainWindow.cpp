@@ -1555,6 +1555,18 @@ void TMainform::setWizardRunner(std::function<void()> run) {
     m_runWizard = std::move(run);
 }
 
+int TMainform::historyLimitMB() const {
+    return int(m_animation->historyLimit() >> 20);
+}
+
+void TMainform::setHistoryLimitMB(int megabytes) {
+    m_animation->setHistoryLimit(qint64(std::max(1, megabytes)) << 20);
+    if (m_platform.settings) {
+        m_platform.settings->writeInt(SettingsKey, key("UndoMemory"), historyLimitMB());
+        m_platform.settings->sync();
+    }
+}
+
 void TMainform::setEffectDialog(effects::EffectDialog* dialog) {
     m_effectDialog = dialog ? dialog : m_effectsDialog;
 }
@@ -1841,6 +1853,9 @@ void TMainform::readSettings() {
     if (store->contains(SettingsKey, key("StatusBar.Visible")))
         m_statusBar->setVisible(store->readInt(SettingsKey, key("StatusBar.Visible")) != 0);
     m_hintCounter = store->readInt(SettingsKey, key("addbtn.Tag"), 0);
+    if (store->contains(SettingsKey, key("UndoMemory")))
+        m_animation->setHistoryLimit(qint64(std::max(1, store->readInt(SettingsKey, key("UndoMemory"))))
+                                     << 20);
 }
 
 void TMainform::writeSettings() {

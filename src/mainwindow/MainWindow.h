@@ -122,6 +122,10 @@ public:
     void ToolButton2Click();
     void setWizardRunner(std::function<void()> run);
     const CommandFlags& flags() const { return m_flags; }
+    // The undo history's memory for pictures no longer in the animation, in MB; kept in
+    // the settings ("Undo memory").
+    int historyLimitMB() const;
+    void setHistoryLimitMB(int megabytes);
     QAction* action(Act act) const { return m_actions[size_t(act)]; }
 
     // ---- start-up (steps after the window is shown) ----

@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
 
 #include "WindowHarness.h"
@@ -178,15 +179,20 @@ void TestHelpWindow::optionsSetTheWelcomePreference() {
         auto* welc = d.findChild<QCheckBox*>(QStringLiteral("welc"));
         offered = welc->isChecked();
         welc->setChecked(!before);
+        auto* memory = d.findChild<QSpinBox*>(QStringLiteral("undoMemory"));
+        QCOMPARE(memory->value(), 1024); // the default, a gigabyte
+        memory->setValue(256);
         click(d, ok ? "Button1" : "Button2");
     };
     g.h.fakes.settings.clearWrites();
     QVERIFY(g.h.choose(QStringLiteral("Voir1"), QStringLiteral("Options2")));
     QCOMPARE(offered, before);
     QCOMPARE(g.guidance->welcome()->checkstart()->isChecked(), after);
-    // Saved whichever button closed it.
-    QCOMPARE(g.h.fakes.settings.writes(),
-             QStringList{WelcomeKey + QStringLiteral("|Checkstart.Checked=%1").arg(int(after))});
+    QCOMPARE(g.h.model().historyLimit(), qint64(ok ? 256 : 1024) << 20);
+    // The welcome preference is saved whichever button closed it; the undo memory on OK.
+    QStringList writes{WelcomeKey + QStringLiteral("|Checkstart.Checked=%1").arg(int(after))};
+    if (ok) writes.prepend(vorlane::TMainform::SettingsKey + QStringLiteral("|UndoMemory=256"));
+    QCOMPARE(g.h.fakes.settings.writes(), writes);
 }
 
 void TestHelpWindow::startUpShowsWelcomeAndHowTo() {
