@@ -26,7 +26,7 @@ class FrameListModel : public QAbstractListModel {
 public:
     enum Role { DelayRole = Qt::UserRole + 1 };
     // Thumbnails kept at most, in bytes of their pixels; the least recently used go.
-    static constexpr qint64 ThumbnailBudget = qint64(48) << 20;
+    static constexpr qint64 ThumbnailBudget = qint64(16) << 20;
 
     explicit FrameListModel(AnimationModel& animation, QObject* parent = nullptr);
 
