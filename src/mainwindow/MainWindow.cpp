@@ -1098,8 +1098,15 @@ void TMainform::ImageScrollChange(int p) {
     const bool wasScrolling = m_strip->scrolling();
     m_strip->setScrolling(true);
     m_strip->setBadges(p);
-    const int h = m_strip->highlighted();
-    if (h >= 1 && h <= ThumbnailStrip::Slots) PClick(h);
+    if (frameSelection().rows.size() > 1) {
+        // Several frames are selected: scrolling to reach others keeps them, and the
+        // highlight marks the current frame where it is in view.
+        const int k = currentFrame();
+        PBClick(k >= p && k < p + ThumbnailStrip::Slots ? k - p + 1 : 0);
+    } else {
+        const int h = m_strip->highlighted();
+        if (h >= 1 && h <= ThumbnailStrip::Slots) PClick(h);
+    }
     m_strip->setScrolling(wasScrolling);
 }
 

@@ -180,6 +180,11 @@ void TestUndoWindow::dragToTheFrontSetDelayAndUndoToTheFile() {
     h.window->strip()->setPosition(3);
     click(h, 4, Qt::ShiftModifier);
     QCOMPARE(selected(h), (std::vector<int>{2, 3, 4, 5, 6}));
+    // Scrolling back to the front keeps the selection (with one frame selected it picks
+    // the frame under the highlight, as it always has).
+    h.window->strip()->setPosition(0);
+    QCOMPARE(selected(h), (std::vector<int>{2, 3, 4, 5, 6}));
+    QCOMPARE(h.highlightedSlot(), 0);
     std::unique_ptr<QMimeData> dragged(h.window->dragData());
     h.window->stripDrop(dragged.get(), 0, false);
     QCOMPARE(frames(h.model()).mid(0, 5), opened.mid(2, 5));
