@@ -257,6 +257,11 @@ void AnimationModel::takeAnimationRecords(gif::ExtensionList& records) {
             // Other programs put XMP or records of their own first; the first loop
             // record anywhere in the first frame is the animation's.
             m_loopRecord = record;
+        } else if (record->isLoop()) {
+            // A further loop record says another count; written beside the one the user
+            // sets, it would make readers that take the last record play the file
+            // differently. The first one counts, as when reading.
+            continue;
         } else if (record->isComment()) {
             // Every comment of the first frame is the animation's, one after the other.
             m_commentRecords.push_back(record);

@@ -14,56 +14,13 @@
 #include "document/AnimationModel.h"
 #include "document/EditSteps.h"
 #include "document/FrameListModel.h"
+#include "support/AnimationSnapshot.h"
 
 using namespace vorlane;
 
 namespace {
 
-// Everything a user could tell apart, compared by value (pixels, records, order).
-struct Snapshot {
-    bool hasImage = false;
-    QSize screen;
-    std::vector<std::string> frames; // one line per frame
-    LoopSetting loop;
-    QString comment;
-    QString name;
-    bool operator==(const Snapshot&) const = default;
-
-    static std::string describe(const gif::Frame& f) {
-        std::string s = std::to_string(f.left) + "," + std::to_string(f.top) + " " +
-                        std::to_string(f.width()) + "x" + std::to_string(f.height()) +
-                        (f.interlaced ? " i" : "") + " px";
-        for (uint8_t p : f.pixels())
-            s += char('a' + p % 26);
-        s += " colors";
-        for (const gif::Rgb& c : f.localColors())
-            s += " " + std::to_string(c.r) + "." + std::to_string(c.g) + "." + std::to_string(c.b);
-        for (const auto& r : f.extensions) {
-            s += " [" + std::to_string(r->label());
-            if (r->isGraphicControl()) {
-                const gif::GraphicControl& c = r->control();
-                s += " d" + std::to_string(c.delay) + " m" + std::to_string(c.disposal) +
-                     (c.transparent ? " t" + std::to_string(c.transparentIndex) : "");
-                s += r == f.graphicControlRecord ? " own" : "";
-            }
-            for (const gif::Bytes& b : r->blocks())
-                s += " " + std::string(b.begin(), b.end());
-            s += "]";
-        }
-        return s;
-    }
-    static Snapshot of(const AnimationModel& m) {
-        Snapshot s;
-        s.hasImage = m.hasImage();
-        s.screen = m.screen();
-        for (int i = 0; i < m.frameCount(); ++i)
-            s.frames.push_back(describe(m.frame(i)));
-        s.loop = m.loop();
-        s.comment = m.comment();
-        s.name = m.name();
-        return s;
-    }
-};
+using Snapshot = test::AnimationSnapshot;
 
 gif::Frame randomFrame(std::mt19937& random, int tag) {
     gif::Frame f;
