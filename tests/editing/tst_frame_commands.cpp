@@ -138,6 +138,7 @@ private Q_SLOTS:
     void ownFramesComeBackExactly();
     void framesFromOtherProgramsArePasted();
     void pasteOfAPhotoKeepsItsTransparentIndexInTheTable();
+    void makingFramesReportsProgress();
     void delayField_data();
     void delayField();
     void delayTypingIsOneStep();
@@ -623,6 +624,36 @@ void TestFrameCommands::pasteOfAPhotoKeepsItsTransparentIndexInTheTable() {
     const QImage own = f.animation.ownPicture(0);
     QVERIFY(own.colorCount() > 200 && own.colorCount() <= 256);
     QCOMPARE(int(f.frame(0).graphicControl()->transparentIndex), own.pixelIndex(0, 127));
+}
+
+// Making a frame from a picture is reported as the codec reports it ("Converting"), from
+// start to end, so that the status bar shows it and the bar goes away afterwards.
+void TestFrameCommands::makingFramesReportsProgress() {
+    Fixture f;
+    QStringList reports;
+    f.commands.onProgress = [&](gif::Stage stage, int, gif::ProgressMessage message) {
+        reports << QStringLiteral("%1 %2").arg(int(stage)).arg(int(message));
+    };
+    const QString starting = QStringLiteral("%1 %2").arg(int(gif::Stage::Starting))
+                                 .arg(int(gif::ProgressMessage::Converting));
+    const QString ending = QStringLiteral("%1 %2").arg(int(gif::Stage::Ending))
+                               .arg(int(gif::ProgressMessage::Converting));
+    const QString file = f.picture(QStringLiteral("a.png"), {4, 4}, Red);
+    f.fakes.dialogs.chooseMany({file});
+    QVERIFY(f.commands.addFiles(false, {}));
+    QCOMPARE(reports.value(0), starting);
+    QCOMPARE(reports.value(reports.size() - 1), ending);
+    reports.clear();
+    QVERIFY(f.commands.insertFiles({file}, 0, {0, {0}}));
+    QCOMPARE(reports.value(0), starting);
+    QCOMPARE(reports.value(reports.size() - 1), ending);
+    reports.clear();
+    QImage picture(5, 5, QImage::Format_RGB32);
+    picture.fill(Blue);
+    f.fakes.clipboard.setBitmap(picture);
+    QVERIFY(f.commands.paste(false, {0, {0}}));
+    QCOMPARE(reports.value(0), starting);
+    QCOMPARE(reports.value(reports.size() - 1), ending);
 }
 
 void TestFrameCommands::delayField_data() {
