@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include <QRegularExpression>
+#include <QSignalBlocker>
 #include <QStringDecoder>
 #include <QUndoStack>
 
@@ -53,7 +54,10 @@ AnimationModel::AnimationModel(QObject* parent)
 }
 
 AnimationModel::~AnimationModel() {
-    // The commands call back into the model as they go; they go first.
+    // The commands call back into the model as they go; they go first. Clearing a stack
+    // that is not clean announces it clean: nobody is told, as the listeners may be
+    // partly gone already (a window destroying its members).
+    const QSignalBlocker quiet(this);
     m_stack->clear();
 }
 

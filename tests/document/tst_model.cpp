@@ -186,6 +186,20 @@ private Q_SLOTS:
         QCOMPARE(f.list.thumbnail(0, {4, 3}).pixel(1, 1), qRgb(0, 255, 0));
     }
 
+    // Regression: an animation destroyed with unsaved edits announced that it was
+    // unmodified from its destructor, and the window's handler then used parts of the
+    // window already gone (closing without saving crashed).
+    void destroyedWithoutAWord() {
+        auto m = std::make_unique<AnimationModel>();
+        m->load(std::move(*makeAnimation(2)), QStringLiteral("a.gif"));
+        m->pushUnchanged(QStringLiteral("Edit"));
+        QVERIFY(m->isModified());
+        bool heard = false;
+        QObject::connect(m.get(), &AnimationModel::modifiedChanged, m.get(), [&] { heard = true; });
+        m.reset();
+        QVERIFY(!heard);
+    }
+
     // ---- graphic control records ----
 
     void loadingGivesMissingControlRecordsOnly() {
