@@ -146,7 +146,8 @@ private Q_SLOTS:
             std::vector<gif::Frame> frames{f.animation.frame(4), f.animation.frame(4)};
             step = std::make_unique<InsertFramesStep>(QStringLiteral("Add"), 0, std::move(frames));
         } else if (edit == QLatin1String("remove")) {
-            step = std::make_unique<RemoveFramesStep>(QStringLiteral("Remove"), std::vector<int>{0});
+            step =
+                std::make_unique<RemoveFramesStep>(QStringLiteral("Remove"), std::vector<int>{0});
         } else if (edit == QLatin1String("move")) {
             step = std::make_unique<MoveFramesStep>(QStringLiteral("Move"),
                                                     MoveFramesStep::moveRowsBefore(5, {2, 3}, 0));
@@ -181,8 +182,8 @@ private Q_SLOTS:
         f.animation.undoStack().undo();
         QCOMPARE(f.list.thumbnail(0, {4, 3}).pixel(1, 1), qRgb(255, 0, 0));
         // A removed frame's thumbnail is not shown for the frame that takes its row.
-        f.animation.push(std::make_unique<RemoveFramesStep>(QStringLiteral("Remove"),
-                                                            std::vector<int>{0}));
+        f.animation.push(
+            std::make_unique<RemoveFramesStep>(QStringLiteral("Remove"), std::vector<int>{0}));
         QCOMPARE(f.list.thumbnail(0, {4, 3}).pixel(1, 1), qRgb(0, 255, 0));
     }
 
@@ -314,10 +315,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text"); // written; "=" for the text as read
         QTest::addColumn<QByteArrayList>("written");
         const QByteArrayList several{"one\r\n", "two"};
-        QTest::newRow("several, unchanged") << several << "one\ntwo" << "=" << several;
-        QTest::newRow("several, other line breaks") << several << "one\ntwo" << "one\r\ntwo" << several;
-        QTest::newRow("several, edited")
-            << several << "one\ntwo" << "one\ntwo\nthree" << QByteArrayList{"one\ntwo\nthree"};
+        QTest::newRow("several, unchanged") << several << "one\ntwo"
+                                            << "=" << several;
+        QTest::newRow("several, other line breaks") << several << "one\ntwo"
+                                                    << "one\r\ntwo" << several;
+        QTest::newRow("several, edited") << several << "one\ntwo"
+                                         << "one\ntwo\nthree" << QByteArrayList{"one\ntwo\nthree"};
         QTest::newRow("UTF-8") << QByteArrayList{"caf\xc3\xa9", "x\r\ny\r\n"}
                                << QString::fromUtf8("caf\xc3\xa9\nx\ny") << "="
                                << QByteArrayList{"caf\xc3\xa9", "x\r\ny\r\n"};
@@ -327,9 +330,12 @@ private Q_SLOTS:
         QTest::newRow("Latin-1 edited, written as UTF-8")
             << QByteArrayList{"caf\xe9"} << QString::fromUtf8("caf\xc3\xa9")
             << QString::fromUtf8("caf\xc3\xa9!") << QByteArrayList{"caf\xc3\xa9!"};
-        QTest::newRow("emptied") << QByteArrayList{"x"} << "x" << "" << QByteArrayList{};
-        QTest::newRow("none, typed") << QByteArrayList{} << "" << "a\nb" << QByteArrayList{"a\nb"};
-        QTest::newRow("none, empty") << QByteArrayList{} << "" << "" << QByteArrayList{};
+        QTest::newRow("emptied") << QByteArrayList{"x"} << "x"
+                                 << "" << QByteArrayList{};
+        QTest::newRow("none, typed") << QByteArrayList{} << ""
+                                     << "a\nb" << QByteArrayList{"a\nb"};
+        QTest::newRow("none, empty") << QByteArrayList{} << ""
+                                     << "" << QByteArrayList{};
     }
     void commentRecordsAsReadAndWritten() {
         QFETCH(QByteArrayList, records);

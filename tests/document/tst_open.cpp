@@ -51,8 +51,9 @@ struct Snapshot {
     int steps;
 
     static Snapshot of(const DocumentFixture& f) {
-        return {AnimationSnapshot::of(f.animation), f.files.title(), f.files.path(),
-                f.animation.isModified(), f.files.hasFile(), f.animation.undoStack().count()};
+        return {
+            AnimationSnapshot::of(f.animation), f.files.title(),   f.files.path(),
+            f.animation.isModified(),           f.files.hasFile(), f.animation.undoStack().count()};
     }
     bool operator==(const Snapshot&) const = default;
 };
@@ -121,9 +122,9 @@ private Q_SLOTS:
                               QStringLiteral("recentChanged"), QStringLiteral("opened")}));
         QVERIFY(log.has(QStringLiteral("reset")));
         QVERIFY(log.has(QStringLiteral("modifiedChanged(0)")));
-        QCOMPARE(seenAtOpened, (QStringList{QStringLiteral("3"),
-                                            QStringLiteral("anim.gif - Vorlane Gif"), name,
-                                            QStringLiteral("0"), QStringLiteral("0")}));
+        QCOMPARE(seenAtOpened,
+                 (QStringList{QStringLiteral("3"), QStringLiteral("anim.gif - Vorlane Gif"), name,
+                              QStringLiteral("0"), QStringLiteral("0")}));
 
         // The dialog starts at the file opened last.
         f.fakes.dialogs.cancel();
@@ -440,7 +441,8 @@ private Q_SLOTS:
         const QString second = writeFile(file(QStringLiteral("yes2.gif")), threeFrames());
         DocumentFixture f;
         f.open(first);
-        f.animation.push(std::make_unique<SetLoopStep>(QStringLiteral("Loop"), LoopSetting{false, 9}));
+        f.animation.push(
+            std::make_unique<SetLoopStep>(QStringLiteral("Loop"), LoopSetting{false, 9}));
         QVERIFY(f.animation.isModified());
         f.fakes.prompts.expect(saveQuestion(QStringLiteral("yes1.gif")), Answer::Yes);
         f.open(second);
@@ -558,8 +560,8 @@ private Q_SLOTS:
         DocumentFixture f;
         const QString good = writeFile(file(QStringLiteral("good.gif")), threeFrames());
         f.open(good);
-        f.animation.push(std::make_unique<RemoveFramesStep>(FrameCommands::RemoveStep,
-                                                            std::vector<int>{1}));
+        f.animation.push(
+            std::make_unique<RemoveFramesStep>(FrameCommands::RemoveStep, std::vector<int>{1}));
         const Snapshot before = Snapshot::of(f);
         const QStringList recent = f.recent.files();
         f.fakes.prompts.answer(Answer::No);
@@ -572,7 +574,8 @@ private Q_SLOTS:
         QCOMPARE(f.files.path(), good);
         QCOMPARE(f.recent.files(), recent);
         // The window hid its views for the opening and hears that it failed.
-        QCOMPARE(log.events(), (QStringList{QStringLiteral("opening"), QStringLiteral("openFailed")}));
+        QCOMPARE(log.events(),
+                 (QStringList{QStringLiteral("opening"), QStringLiteral("openFailed")}));
 
         // The edit is still there to undo, and Save writes the file being edited, never
         // the one that failed to open.

@@ -5,7 +5,6 @@
 
 #include <memory>
 #include <optional>
-
 #include <unistd.h>
 
 #include <QDir>
@@ -256,7 +255,8 @@ private Q_SLOTS:
         const QString source = folder + QStringLiteral("/anim.gif");
         QString target = source;
         if (command == QLatin1String("save as")) target = folder + QStringLiteral("/copy.gif");
-        if (command == QLatin1String("save optimized")) target = folder + QStringLiteral("/small.gif");
+        if (command == QLatin1String("save optimized"))
+            target = folder + QStringLiteral("/small.gif");
         if (command == QLatin1String("save image")) target = folder + QStringLiteral("/pic.bmp");
         DocumentFixture f;
         f.open(writeFile(source, threeFrames()));
@@ -266,8 +266,8 @@ private Q_SLOTS:
         f.edit();
         if (target != source) f.fakes.dialogs.choose(target);
         if (command == QLatin1String("save image"))
-            f.fakes.prompts.expect(QStringLiteral("pic.bmp already exists.\nDo you want to replace it?"),
-                                   Answer::Yes);
+            f.fakes.prompts.expect(
+                QStringLiteral("pic.bmp already exists.\nDo you want to replace it?"), Answer::Yes);
         f.fakes.prompts.answer(Answer::Ok);
         {
             std::optional<FileSizeLimit> limit;
@@ -280,8 +280,8 @@ private Q_SLOTS:
             if (command == QLatin1String("save optimized")) f.files.saveOptimizedAs();
             if (command == QLatin1String("save image")) f.files.saveFrameAsBitmap(0);
         }
-        const QString reason = onDisk ? QStringLiteral("No space left on device")
-                                      : QStringLiteral("File too large");
+        const QString reason =
+            onDisk ? QStringLiteral("No space left on device") : QStringLiteral("File too large");
         QCOMPARE(f.fakes.prompts.asked().back().text,
                  QStringLiteral("The file \"%1\" could not be saved.\nCannot write \"%1\": %2")
                      .arg(target, reason));
@@ -379,7 +379,8 @@ private Q_SLOTS:
         QFETCH(bool, reverted);
         DocumentFixture f;
         openCopy(f, QStringLiteral("revert.gif")); // loops 3 times
-        f.animation.push(std::make_unique<SetLoopStep>(QStringLiteral("Loop"), LoopSetting{true, 3}));
+        f.animation.push(
+            std::make_unique<SetLoopStep>(QStringLiteral("Loop"), LoopSetting{true, 3}));
         if (fileGone) QVERIFY(QFile::remove(file(QStringLiteral("revert.gif"))));
         f.fakes.prompts.expect(RevertQuestion, Answer(answer));
         if (fileGone) f.fakes.prompts.expect(DocumentFiles::FileMissing, Answer::Ok);
@@ -412,14 +413,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("written");
         QTest::addColumn<bool>("exists");
         QTest::addColumn<int>("answer");
-        QTest::newRow("without extension") << "pic" << "pic.bmp" << false << -1;
-        QTest::newRow("with extension") << "pic2.bmp" << "pic2.bmp" << false << -1;
-        QTest::newRow("other extension") << "pic3.gif" << "pic3.gif.bmp" << false << -1;
+        QTest::newRow("without extension") << "pic"
+                                           << "pic.bmp" << false << -1;
+        QTest::newRow("with extension") << "pic2.bmp"
+                                        << "pic2.bmp" << false << -1;
+        QTest::newRow("other extension") << "pic3.gif"
+                                         << "pic3.gif.bmp" << false << -1;
         QTest::newRow("typed name without extension exists, replaced")
-            << "pic4" << "pic4.bmp" << true << int(Answer::Yes);
+            << "pic4"
+            << "pic4.bmp" << true << int(Answer::Yes);
         QTest::newRow("typed name without extension exists, kept")
-            << "pic5" << "pic5.bmp" << true << int(Answer::No);
-        QTest::newRow("typed name exists, kept") << "pic6.bmp" << "pic6.bmp" << true << int(Answer::No);
+            << "pic5"
+            << "pic5.bmp" << true << int(Answer::No);
+        QTest::newRow("typed name exists, kept") << "pic6.bmp"
+                                                 << "pic6.bmp" << true << int(Answer::No);
     }
     void saveImageAs() {
         QFETCH(QString, typed);
@@ -431,8 +438,9 @@ private Q_SLOTS:
         if (exists) writeFile(file(written), {'o', 'l', 'd'});
         f.fakes.dialogs.choose(file(typed));
         if (exists)
-            f.fakes.prompts.expect(written + QStringLiteral(" already exists.\nDo you want to replace it?"),
-                                   Answer(answer));
+            f.fakes.prompts.expect(
+                written + QStringLiteral(" already exists.\nDo you want to replace it?"),
+                Answer(answer));
         f.files.saveFrameAsBitmap(1);
         const auto& r = f.fakes.dialogs.requests().front();
         QCOMPARE(r.kind, FakeFileDialogs::Kind::SaveFile);

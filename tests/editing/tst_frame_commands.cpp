@@ -270,8 +270,8 @@ void TestFrameCommands::droppedGifBringsEveryFrame() {
     f.loaded(2);
     const AnimationSnapshot before = AnimationSnapshot::of(f.animation);
     const QString gifFile = f.file(QStringLiteral("three.gif"), bytesOf(b));
-    QVERIFY(f.commands.insertFiles({f.picture(QStringLiteral("b.png"), {8, 6}, Blue), gifFile},
-                                   1, {0, {0}}));
+    QVERIFY(f.commands.insertFiles({f.picture(QStringLiteral("b.png"), {8, 6}, Blue), gifFile}, 1,
+                                   {0, {0}}));
     QCOMPARE(f.order(), (QList<int>{1, 6, 0, 0, 0, 2}));
     QCOMPARE(QList<int>({f.animation.delay(2), f.animation.delay(3), f.animation.delay(4)}),
              (QList<int>{7, 8, 9}));
@@ -301,40 +301,58 @@ void TestFrameCommands::frameCommands_data() {
     QTest::addColumn<QList<int>>("afterRows");
     QTest::addColumn<QString>("step"); // empty: nothing changes
     using L = QList<int>;
-    const QString two = QStringLiteral("Are you sure you want to remove these 2 images from the animation?");
-    const QString three = QStringLiteral("Are you sure you want to remove these 3 images from the animation?");
-    const QString five = QStringLiteral("Are you sure you want to remove these 5 images from the animation?");
+    const QString two =
+        QStringLiteral("Are you sure you want to remove these 2 images from the animation?");
+    const QString three =
+        QStringLiteral("Are you sure you want to remove these 3 images from the animation?");
+    const QString five =
+        QStringLiteral("Are you sure you want to remove these 5 images from the animation?");
     const QString remove = QStringLiteral("Remove image");
-    QTest::newRow("remove the last") << "remove" << 4 << L{4} << OneQuestion << L{1, 2, 3, 4} << 3 << L{3} << remove;
-    QTest::newRow("remove the first") << "remove" << 0 << L{0} << OneQuestion << L{2, 3, 4, 5} << 0 << L{0} << remove;
+    QTest::newRow("remove the last")
+        << "remove" << 4 << L{4} << OneQuestion << L{1, 2, 3, 4} << 3 << L{3} << remove;
+    QTest::newRow("remove the first")
+        << "remove" << 0 << L{0} << OneQuestion << L{2, 3, 4, 5} << 0 << L{0} << remove;
     QTest::newRow("remove the current, none selected")
         << "remove" << 2 << L{} << OneQuestion << L{1, 2, 4, 5} << 2 << L{2} << remove;
-    QTest::newRow("remove two apart") << "remove" << 3 << L{1, 3} << two << L{1, 3, 5} << 1 << L{1} << remove;
-    QTest::newRow("remove the last three") << "remove" << 4 << L{2, 3, 4} << three << L{1, 2} << 1 << L{1} << remove;
+    QTest::newRow("remove two apart")
+        << "remove" << 3 << L{1, 3} << two << L{1, 3, 5} << 1 << L{1} << remove;
+    QTest::newRow("remove the last three")
+        << "remove" << 4 << L{2, 3, 4} << three << L{1, 2} << 1 << L{1} << remove;
     QTest::newRow("remove two, the current not among them")
         << "remove" << 0 << L{3, 4} << two << L{1, 2, 3} << 2 << L{2} << remove;
-    QTest::newRow("remove all") << "remove" << 0 << L{0, 1, 2, 3, 4} << five << L{} << -1 << L{} << remove;
-    QTest::newRow("remove answered No") << "remove-no" << 1 << L{1, 2} << two << L{1, 2, 3, 4, 5} << 0 << L{} << "";
-    QTest::newRow("duplicate one") << "duplicate" << 2 << L{2} << "" << L{1, 2, 3, 3, 4, 5} << 3 << L{3} << "Duplicate";
+    QTest::newRow("remove all") << "remove" << 0 << L{0, 1, 2, 3, 4} << five << L{} << -1 << L{}
+                                << remove;
+    QTest::newRow("remove answered No")
+        << "remove-no" << 1 << L{1, 2} << two << L{1, 2, 3, 4, 5} << 0 << L{} << "";
+    QTest::newRow("duplicate one")
+        << "duplicate" << 2 << L{2} << "" << L{1, 2, 3, 3, 4, 5} << 3 << L{3} << "Duplicate";
     QTest::newRow("duplicate two apart, after the last of them")
-        << "duplicate" << 1 << L{1, 3} << "" << L{1, 2, 3, 4, 2, 4, 5} << 4 << L{4, 5} << "Duplicate";
-    QTest::newRow("backward one") << "backward" << 2 << L{2} << "" << L{1, 3, 2, 4, 5} << 1 << L{1} << "Move backward";
-    QTest::newRow("backward at the front") << "backward" << 0 << L{0} << "" << L{1, 2, 3, 4, 5} << 0 << L{} << "";
+        << "duplicate" << 1 << L{1, 3} << "" << L{1, 2, 3, 4, 2, 4, 5} << 4 << L{4, 5}
+        << "Duplicate";
+    QTest::newRow("backward one") << "backward" << 2 << L{2} << "" << L{1, 3, 2, 4, 5} << 1 << L{1}
+                                  << "Move backward";
+    QTest::newRow("backward at the front")
+        << "backward" << 0 << L{0} << "" << L{1, 2, 3, 4, 5} << 0 << L{} << "";
     QTest::newRow("backward two apart")
         << "backward" << 3 << L{1, 3} << "" << L{2, 1, 4, 3, 5} << 2 << L{0, 2} << "Move backward";
     QTest::newRow("backward, the block at the front stays")
-        << "backward" << 0 << L{0, 1, 3} << "" << L{1, 2, 4, 3, 5} << 0 << L{0, 1, 2} << "Move backward";
+        << "backward" << 0 << L{0, 1, 3} << "" << L{1, 2, 4, 3, 5} << 0 << L{0, 1, 2}
+        << "Move backward";
     QTest::newRow("forward two apart")
         << "forward" << 3 << L{1, 3} << "" << L{1, 3, 2, 5, 4} << 4 << L{2, 4} << "Move forward";
-    QTest::newRow("forward at the end") << "forward" << 4 << L{4} << "" << L{1, 2, 3, 4, 5} << 0 << L{} << "";
+    QTest::newRow("forward at the end")
+        << "forward" << 4 << L{4} << "" << L{1, 2, 3, 4, 5} << 0 << L{} << "";
     QTest::newRow("drag two to the front")
         << "drag 0" << 4 << L{2, 4} << "" << L{3, 5, 1, 2, 4} << 1 << L{0, 1} << "Move images";
-    QTest::newRow("drag one to the end") << "drag 5" << 0 << L{0} << "" << L{2, 3, 4, 5, 1} << 4 << L{4} << "Move images";
+    QTest::newRow("drag one to the end")
+        << "drag 5" << 0 << L{0} << "" << L{2, 3, 4, 5, 1} << 4 << L{4} << "Move images";
     QTest::newRow("drag two apart into the middle")
         << "drag 3" << 0 << L{0, 4} << "" << L{2, 3, 1, 5, 4} << 2 << L{2, 3} << "Move images";
-    QTest::newRow("drop inside the dragged frames") << "drag 3" << 2 << L{2, 3} << "" << L{1, 2, 3, 4, 5} << 0 << L{} << "";
+    QTest::newRow("drop inside the dragged frames")
+        << "drag 3" << 2 << L{2, 3} << "" << L{1, 2, 3, 4, 5} << 0 << L{} << "";
     QTest::newRow("cut one") << "cut" << 2 << L{2} << "" << L{1, 2, 4, 5} << 2 << L{2} << "Cut";
-    QTest::newRow("cut two apart") << "cut" << 3 << L{1, 3} << "" << L{1, 3, 5} << 1 << L{1} << "Cut";
+    QTest::newRow("cut two apart")
+        << "cut" << 3 << L{1, 3} << "" << L{1, 3, 5} << 1 << L{1} << "Cut";
     QTest::newRow("copy two, paste at the end")
         << "copy paste" << 3 << L{1, 3} << "" << L{1, 2, 3, 4, 5, 2, 4} << 5 << L{5, 6} << "Paste";
     QTest::newRow("copy two, paste in front of the current")
@@ -357,8 +375,9 @@ void TestFrameCommands::frameCommands() {
     const AnimationSnapshot before = AnimationSnapshot::of(f.animation);
     const FrameSelection selection = selectionOf(current, rows);
     if (!question.isEmpty())
-        f.fakes.prompts.expect(question, command == QLatin1String("remove-no") ? Prompts::Answer::No
-                                                                               : Prompts::Answer::Yes);
+        f.fakes.prompts.expect(question, command == QLatin1String("remove-no")
+                                             ? Prompts::Answer::No
+                                             : Prompts::Answer::Yes);
 
     if (command.startsWith(QLatin1String("remove")))
         f.commands.remove(selection);
@@ -539,8 +558,14 @@ void TestFrameCommands::copyCutAndPaste() {
 void TestFrameCommands::ownFramesComeBackExactly() {
     gif::GifImage image = std::move(*vorlane::test::makeAnimation(4));
     gif::Frame& second = image.frame(1);
-    second.setLocalColors({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {10, 11, 12}, {13, 14, 15},
-                           {16, 17, 18}, {19, 20, 21}, {22, 23, 24}});
+    second.setLocalColors({{1, 2, 3},
+                           {4, 5, 6},
+                           {7, 8, 9},
+                           {10, 11, 12},
+                           {13, 14, 15},
+                           {16, 17, 18},
+                           {19, 20, 21},
+                           {22, 23, 24}});
     second.setPixels(8, 6, [] {
         gif::Bytes pixels(48);
         for (size_t i = 0; i < pixels.size(); ++i)
@@ -563,8 +588,10 @@ void TestFrameCommands::ownFramesComeBackExactly() {
     QVERIFY(f.commands.paste(false, {3, {1, 3}}));
     QCOMPARE(f.animation.frameCount(), 6);
     const gif::GifImage& now = *f.animation.image();
-    QCOMPARE(vorlane::test::describeFrame(now, 4, false), vorlane::test::describeFrame(now, 1, false));
-    QCOMPARE(vorlane::test::describeFrame(now, 5, false), vorlane::test::describeFrame(now, 3, false));
+    QCOMPARE(vorlane::test::describeFrame(now, 4, false),
+             vorlane::test::describeFrame(now, 1, false));
+    QCOMPARE(vorlane::test::describeFrame(now, 5, false),
+             vorlane::test::describeFrame(now, 3, false));
     QCOMPARE(f.steps(), 1);
 }
 
@@ -634,9 +661,11 @@ void TestFrameCommands::makingFramesReportsProgress() {
     f.commands.onProgress = [&](gif::Stage stage, int, gif::ProgressMessage message) {
         reports << QStringLiteral("%1 %2").arg(int(stage)).arg(int(message));
     };
-    const QString starting = QStringLiteral("%1 %2").arg(int(gif::Stage::Starting))
+    const QString starting = QStringLiteral("%1 %2")
+                                 .arg(int(gif::Stage::Starting))
                                  .arg(int(gif::ProgressMessage::Converting));
-    const QString ending = QStringLiteral("%1 %2").arg(int(gif::Stage::Ending))
+    const QString ending = QStringLiteral("%1 %2")
+                               .arg(int(gif::Stage::Ending))
                                .arg(int(gif::ProgressMessage::Converting));
     const QString file = f.picture(QStringLiteral("a.png"), {4, 4}, Red);
     f.fakes.dialogs.chooseMany({file});
@@ -658,7 +687,7 @@ void TestFrameCommands::makingFramesReportsProgress() {
 
 void TestFrameCommands::delayField_data() {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QList<int>>("rows"); // selected, frame 1 current
+    QTest::addColumn<QList<int>>("rows");   // selected, frame 1 current
     QTest::addColumn<QList<int>>("delays"); // 10, 20, 30 before
     QTest::addColumn<QString>("message");
     using L = QList<int>;
@@ -684,7 +713,8 @@ void TestFrameCommands::delayField() {
     f.loaded(3);
     if (!message.isEmpty()) f.fakes.prompts.expect(message, Prompts::Answer::Ok);
     f.commands.setDelay(text, selectionOf(1, rows));
-    QCOMPARE(QList<int>({f.animation.delay(0), f.animation.delay(1), f.animation.delay(2)}), delays);
+    QCOMPARE(QList<int>({f.animation.delay(0), f.animation.delay(1), f.animation.delay(2)}),
+             delays);
     QCOMPARE(f.animation.isModified(), message.isEmpty());
     QCOMPARE(f.steps(), message.isEmpty() ? 1 : 0);
     QCOMPARE(f.fakes.prompts.asked().size(), message.isEmpty() ? 0 : 1);
@@ -751,8 +781,9 @@ void TestFrameCommands::disposalChoice() {
     f.commands.chooseDisposal(selectionOf(1, rows), chooser);
     QCOMPARE(chooser.shown().last(), shown);
     for (int row = 0; row < 3; ++row)
-        QCOMPARE(int(f.frame(row).graphicControl()->disposal),
-                 rows.contains(row) ? written : row == 1 ? code : 1);
+        QCOMPARE(int(f.frame(row).graphicControl()->disposal), rows.contains(row) ? written
+                                                               : row == 1         ? code
+                                                                                  : 1);
     QCOMPARE(f.animation.isModified(), answer >= 0);
     if (answer < 0) return;
     QCOMPARE(f.undoText(), QStringLiteral("Disposal method"));

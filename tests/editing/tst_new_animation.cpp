@@ -131,8 +131,8 @@ void TestNewAnimation::creationIsOneUndoStep() {
     Fixture f;
     f.edited();
     f.fakes.prompts.answer(Prompts::Answer::No);
-    NewAnimationRequest r = f.request({f.picture("a.png", {8, 8}, qRgb(1, 2, 3)),
-                                       f.picture("b.png", {8, 8}, qRgb(4, 5, 6))});
+    NewAnimationRequest r = f.request(
+        {f.picture("a.png", {8, 8}, qRgb(1, 2, 3)), f.picture("b.png", {8, 8}, qRgb(4, 5, 6))});
     r.loopForever = false;
     r.loops = 3;
     QVERIFY(f.creation.run(r));

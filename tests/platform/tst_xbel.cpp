@@ -206,9 +206,9 @@ void TestXbel::recordedFilesReachTheDesktop() {
     fakes.dialogs.choose(own);
     files.saveAs(); // a copy is not a recent file
     files.save();
-    QCOMPARE(desktop.told, (QStringList{file + QStringLiteral("|image/gif"),
-                                        file + QStringLiteral("|image/gif"),
-                                        own + QStringLiteral("|image/gif")}));
+    QCOMPARE(desktop.told,
+             (QStringList{file + QStringLiteral("|image/gif"), file + QStringLiteral("|image/gif"),
+                          own + QStringLiteral("|image/gif")}));
 }
 
 QTEST_MAIN(TestXbel)
