@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include <QRegularExpression>
+#include <QSignalBlocker>
 #include <QStringDecoder>
 #include <QUndoStack>
 
@@ -53,7 +54,10 @@ AnimationModel::AnimationModel(QObject* parent)
 }
 
 AnimationModel::~AnimationModel() {
-    // The commands call back into the model as they go; they go first.
+    // The commands call back into the model as they go; they go first. Clearing a stack
+    // that is not clean announces it clean: nobody is told, as the listeners may be
+    // partly gone already (a window destroying its members).
+    const QSignalBlocker quiet(this);
     m_stack->clear();
 }
 
@@ -257,6 +261,11 @@ void AnimationModel::takeAnimationRecords(gif::ExtensionList& records) {
             // Other programs put XMP or records of their own first; the first loop
             // record anywhere in the first frame is the animation's.
             m_loopRecord = record;
+        } else if (record->isLoop()) {
+            // A further loop record says another count; written beside the one the user
+            // sets, it would make readers that take the last record play the file
+            // differently. The first one counts, as when reading.
+            continue;
         } else if (record->isComment()) {
             // Every comment of the first frame is the animation's, one after the other.
             m_commentRecords.push_back(record);

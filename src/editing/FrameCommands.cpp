@@ -84,9 +84,11 @@ FrameCommands::FrameCommands(AnimationModel& animation, const Platform& platform
 // ---- making frames ---------------------------------------------------------------------
 
 gif::Frame FrameCommands::makeFrame(const QImage& bmp, uint16_t delay,
-                                    const gif::ReductionSettings& reduction) {
+                                    const gif::ReductionSettings& reduction,
+                                    const gif::GifImage::ProgressHandler& progress) {
     gif::GifImage scratch;
     scratch.reduction = reduction;
+    scratch.onProgress = progress;
     gif::Frame& frame = scratch.addFrame(bmp);
     frame.interlaced = true;
     gif::ExtensionPtr record = scratch.newGraphicControl(0);
@@ -138,7 +140,7 @@ bool FrameCommands::framesOfFile(const QString& fileName, std::vector<gif::Frame
     }
     picture = QImage();
     try {
-        frames.push_back(makeFrame(reduced, ImportDelay, m_animation.reduction()));
+        frames.push_back(makeFrame(reduced, ImportDelay, m_animation.reduction(), onProgress));
     } catch (const std::exception&) {
         m_platform.prompts->tell(Prompts::Icon::Information, AddFailed);
     }
@@ -175,7 +177,7 @@ bool FrameCommands::addFiles(bool insert, const FrameSelection& selection) {
         }
         std::vector<gif::Frame> frames;
         try {
-            frames.push_back(makeFrame(reduced, ImportDelay, m_animation.reduction()));
+            frames.push_back(makeFrame(reduced, ImportDelay, m_animation.reduction(), onProgress));
         } catch (const std::exception&) {
             m_platform.prompts->tell(Prompts::Icon::Information, AddFailed);
             continue;
@@ -426,7 +428,7 @@ bool FrameCommands::paste(bool insert, const FrameSelection& selection) {
             reduction.method = gif::ReductionSettings::Method::Quantize;
             std::optional<uint8_t> transparent;
             const QImage bitmap = pastedPicture(clipboard.bitmap(), reduction.dither, transparent);
-            gif::Frame frame = makeFrame(bitmap, ImportDelay, reduction);
+            gif::Frame frame = makeFrame(bitmap, ImportDelay, reduction, onProgress);
             // A picture with transparent pixels (from a program that keeps alpha) stays
             // transparent there.
             if (transparent) {

@@ -63,8 +63,10 @@ public:
     // is reduced with `reduction`. The frame is interlaced and has one graphic control
     // record (delay `delay`, disposal 2, not transparent, transparent index = the entry
     // its bottom-left pixel shows). Throws gif::GifError when no frame can be made.
+    // `progress` hears the codec's report of the conversion.
     static gif::Frame makeFrame(const QImage& bmp, uint16_t delay,
-                                const gif::ReductionSettings& reduction);
+                                const gif::ReductionSettings& reduction,
+                                const gif::GifImage::ProgressHandler& progress = {});
 
     // The add dialog's filter, made once from the registered picture formats.
     const QString& dialogFilter() const { return m_filter; }

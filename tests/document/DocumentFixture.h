@@ -1,31 +1,42 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Shared helpers of the document tests: a document wired to the fake platform, a small
-// animation file, and a log of the document's signals.
+// Shared helpers of the document tests: the animation, its file workflows, the recent
+// list and the frame list wired to the fake platform, a small animation file, and a log
+// of the signals the window follows.
+
+#include <utility>
 
 #include <QObject>
 #include <QStringList>
 
 #include "codec/GifImage.h"
-#include "document/Document.h"
+#include "document/AnimationModel.h"
+#include "document/DocumentFiles.h"
+#include "document/FrameListModel.h"
+#include "document/RecentFiles.h"
 #include "support/FakePlatform.h"
 #include "support/GifBuilder.h"
 #include "support/TestData.h"
 
 namespace vorlane::test {
 
-// A document on the fakes; `loaded(n)` gives it an animation of n frames as the editing
-// commands do (image, frame list, loop record), without opening a file.
 struct DocumentFixture {
     FakePlatform fakes;
-    Document doc{fakes.platform()};
+    AnimationModel animation;
+    RecentFiles recent{&fakes.settings};
+    DocumentFiles files{animation, recent, fakes.platform()};
+    FrameListModel list{animation};
 
+    // An animation of n frames of makeAnimation under "Untitled.gif", as if built here:
+    // no file, not modified.
     void loaded(int frames) {
-        doc.setImage(makeAnimation(frames));
-        doc.ren();
-        doc.makeloopongif();
-        doc.setModified(false);
+        animation.load(std::move(*makeAnimation(frames)), AnimationModel::UntitledName);
+    }
+    // An edit that changes no frame: the animation counts as modified.
+    void edit() { animation.pushUnchanged(QStringLiteral("Edit")); }
+    void open(const QString& fileName) {
+        files.open(DocumentFiles::OpenOrigin::CommandLine, fileName);
     }
 };
 
@@ -43,32 +54,33 @@ inline Bytes threeFrames(int loops = 3, const std::string& comment = "hello") {
     return b.bytes();
 }
 
-// Every signal of a document, in order, as "name" or "name(argument)".
+// The signals of the animation, its files and the recent list, in order, as "name" or
+// "name(argument)".
 class SignalLog {
 public:
-    explicit SignalLog(Document& doc) {
-        using D = Document;
-        on(doc, &D::imageChanged, "imageChanged");
-        on(doc, &D::framesRebuilt, "framesRebuilt");
-        QObject::connect(&doc, &D::currentFrameChanged, &doc, [this](int k) {
-            m_events << QStringLiteral("currentFrameChanged(%1)").arg(k);
-        });
-        QObject::connect(&doc, &D::modifiedChanged, &doc, [this](bool m) {
+    explicit SignalLog(DocumentFixture& f) {
+        using A = AnimationModel;
+        using D = DocumentFiles;
+        on(f.animation, &A::reset, "reset");
+        on(f.animation, &A::framesInserted, "framesInserted");
+        on(f.animation, &A::framesRemoved, "framesRemoved");
+        QObject::connect(&f.animation, &A::modifiedChanged, &f.animation, [this](bool m) {
             m_events << QStringLiteral("modifiedChanged(%1)").arg(m ? 1 : 0);
         });
-        QObject::connect(&doc, &D::titleChanged, &doc, [this](const QString& t) {
+        on(f.files, &D::opening, "opening");
+        on(f.files, &D::opened, "opened");
+        on(f.files, &D::openFailed, "openFailed");
+        on(f.files, &D::cleared, "cleared");
+        QObject::connect(&f.files, &D::titleChanged, &f.files, [this](const QString& t) {
             m_events << QStringLiteral("titleChanged(") + t + QLatin1Char(')');
         });
-        QObject::connect(&doc, &D::actionWord, &doc, [this](const QString& w) {
-            m_events << QStringLiteral("actionWord(") + w + QLatin1Char(')');
+        QObject::connect(&f.files, &D::loadingTimeChanged, &f.files, [this](const QString& t) {
+            m_events << QStringLiteral("loadingTimeChanged(") + t + QLatin1Char(')');
         });
-        on(doc, &D::refreshRequested, "refreshRequested");
-        on(doc, &D::fileOpened, "fileOpened");
-        on(doc, &D::recentFilesChanged, "recentFilesChanged");
-        on(doc, &D::loadingTimeChanged, "loadingTimeChanged");
+        on(f.recent, &RecentFiles::changed, "recentChanged");
     }
     const QStringList& events() const { return m_events; }
-    // The events named in `names`, in order, the others left out.
+    // The events whose text starts with one of `names`, in order.
     QStringList only(const QStringList& names) const {
         QStringList kept;
         for (const QString& e : m_events)
@@ -79,10 +91,12 @@ public:
                 }
         return kept;
     }
+    bool has(const QString& name) const { return !only({name}).isEmpty(); }
 
 private:
-    template <typename Signal> void on(Document& doc, Signal signal, const char* name) {
-        QObject::connect(&doc, signal, &doc,
+    template <typename Sender, typename Signal>
+    void on(Sender& sender, Signal signal, const char* name) {
+        QObject::connect(&sender, signal, &sender,
                          [this, name] { m_events << QString::fromLatin1(name); });
     }
     QStringList m_events;

@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The document's model: frame list, selection, graphic control records, side panel
-// enabling, loop and comment records of frame 0, progress and status texts, New, play and
-// stop. Everything here works on animations made in memory.
+// The animation model and its frame list: labels, the selection following edits,
+// thumbnails following the frames, graphic control records given on loading, the loop
+// and comment records of frame 0 as read and as written, and the status texts of the
+// file workflows. Everything here works on animations made in memory.
 
+#include <memory>
+
+#include <QItemSelectionModel>
 #include <QLocale>
-#include <QSignalSpy>
 #include <QTest>
 
 #include "document/DocumentFixture.h"
+#include "document/EditSteps.h"
 
 using namespace vorlane;
 using namespace vorlane::test;
@@ -15,15 +19,55 @@ using namespace vorlane::test;
 namespace {
 const AnimationRecords NoControls{-1, {}, false};
 
-gif::ExtensionList& frame0(Document& doc) {
-    return doc.image()->frame(0).extensions;
-}
-
 // Restores the default locale when a test changes it.
 struct LocaleGuard {
     QLocale saved;
     ~LocaleGuard() { QLocale::setDefault(saved); }
 };
+
+// The records of a frame, one word each: "g" graphic control, "c" comment, "x" another
+// application record, "t" plain text, "L<count>" a loop record.
+QString kindsOf(const gif::ExtensionList& records) {
+    QStringList kinds;
+    for (const auto& r : records)
+        kinds << (r->isLoop()             ? QStringLiteral("L%1").arg(r->loopCount().value_or(0))
+                  : r->isGraphicControl() ? QStringLiteral("g")
+                  : r->isComment()        ? QStringLiteral("c")
+                  : r->isPlainText()      ? QStringLiteral("t")
+                                          : QStringLiteral("x"));
+    return kinds.join(QLatin1Char(' '));
+}
+
+// Two frames without records, and frame 0's records as `layout` says: "g" a graphic
+// control record, "c" a comment, "x" an XMP record, "L" a loop record counting 7, "l"
+// one counting 2.
+gif::GifImage withFirstRecords(const QString& layout) {
+    gif::GifImage image = std::move(*makeAnimation(2, 4, 4, NoControls));
+    gif::Frame& first = image.frame(0);
+    for (QChar c : layout) {
+        if (c == QLatin1Char('g')) {
+            first.graphicControlRecord = gif::Extension::makeGraphicControl();
+            first.extensions.push_back(first.graphicControlRecord);
+        } else if (c == QLatin1Char('c')) {
+            first.extensions.push_back(gif::Extension::makeComment("x"));
+        } else if (c == QLatin1Char('x')) {
+            first.extensions.push_back(
+                gif::Extension::makeApplication("XMP DataXMP", {gif::Bytes{1, 2}}));
+        } else {
+            first.extensions.push_back(gif::Extension::makeLoop(c == QLatin1Char('L') ? 7 : 2));
+        }
+    }
+    return image;
+}
+
+int countIn(const gif::GifImage& image, bool (gif::Extension::*kind)() const) {
+    int n = 0;
+    for (const gif::Frame& f : image.frames())
+        for (const auto& r : f.extensions)
+            n += ((*r).*kind)();
+    return n;
+}
+
 } // namespace
 
 class TestDocumentModel : public QObject {
@@ -44,328 +88,278 @@ private Q_SLOTS:
     void nextIndex() {
         QFETCH(int, entries);
         QFETCH(QString, number);
-        QCOMPARE(Document::NextIndex(entries), number);
+        QCOMPARE(FrameListModel::NextIndex(entries), number);
     }
 
-    void renLabelsEveryFrameAndSelectsNothing() {
+    // Every row is labelled with its number and the animation's name, through moves,
+    // removals, renaming and undo.
+    void labelsNumberEveryFrame() {
         DocumentFixture f;
-        f.doc.setImage(makeAnimation(100));
-        f.doc.ren();
-        f.doc.selectFrame(5);
-        QSignalSpy rebuilt(&f.doc, &Document::framesRebuilt);
-        QSignalSpy selection(&f.doc, &Document::currentFrameChanged);
-        f.doc.ren();
-        QCOMPARE(rebuilt.count(), 1);
-        QCOMPARE(f.doc.entryCount(), 100);
-        QCOMPARE(f.doc.frameLabels().front(), QStringLiteral("#001: Untitled.gif"));
-        QCOMPARE(f.doc.frameLabels()[6], QStringLiteral("#007: Untitled.gif"));
-        QCOMPARE(f.doc.frameLabels().back(), QStringLiteral("#100: Untitled.gif"));
-        QCOMPARE(f.doc.currentFrame(), -1);
-        // Selecting the entry that was selected before the refresh is a change again.
-        f.doc.selectFrame(5);
-        QCOMPARE(selection.count(), 1);
+        f.loaded(100);
+        const auto label = [&](int row) {
+            return f.list.data(f.list.index(row), Qt::DisplayRole).toString();
+        };
+        QCOMPARE(f.list.rowCount(), 100);
+        QCOMPARE(label(0), QStringLiteral("#001: Untitled.gif"));
+        QCOMPARE(label(6), QStringLiteral("#007: Untitled.gif"));
+        QCOMPARE(label(99), QStringLiteral("#100: Untitled.gif"));
+        QCOMPARE(f.list.data(f.list.index(6), FrameListModel::DelayRole).toInt(), 70);
+
+        f.animation.push(std::make_unique<MoveFramesStep>(
+            QStringLiteral("Move"), MoveFramesStep::moveRowsBefore(100, {6}, 0)));
+        QCOMPARE(label(0), QStringLiteral("#001: Untitled.gif"));
+        QCOMPARE(f.list.data(f.list.index(0), FrameListModel::DelayRole).toInt(), 70);
+        f.animation.push(std::make_unique<RemoveFramesStep>(QStringLiteral("Remove"),
+                                                            std::vector<int>{0, 50, 99}));
+        QCOMPARE(f.list.rowCount(), 97);
+        QCOMPARE(label(96), QStringLiteral("#097: Untitled.gif"));
+        f.animation.setName(QStringLiteral("walk.gif"));
+        QCOMPARE(label(96), QStringLiteral("#097: walk.gif"));
+        f.animation.undoStack().undo();
+        f.animation.undoStack().undo();
+        QCOMPARE(f.list.rowCount(), 100);
+        QCOMPARE(f.list.data(f.list.index(6), FrameListModel::DelayRole).toInt(), 70);
     }
 
-    void selectionFollowsAList() {
+    // The window's selection over the frame list follows the frames it holds when other
+    // frames come, go or move.
+    void selectionFollowsTheFrames_data() {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<int>("current"); // of frames 2 (current) and 3 selected
+        QTest::addColumn<QList<int>>("selected");
+        QTest::newRow("two frames inserted in front") << "insert" << 4 << QList<int>{4, 5};
+        QTest::newRow("frame 0 removed") << "remove" << 1 << QList<int>{1, 2};
+        QTest::newRow("moved to the front") << "move" << 0 << QList<int>{0, 1};
+        QTest::newRow("one step back") << "back" << 1 << QList<int>{1, 2};
+    }
+    void selectionFollowsTheFrames() {
+        QFETCH(QString, edit);
+        QFETCH(int, current);
+        QFETCH(QList<int>, selected);
         DocumentFixture f;
-        f.loaded(3);
-        f.doc.setView(Document::View::Animation);
-        QSignalSpy selection(&f.doc, &Document::currentFrameChanged);
-        f.doc.selectFrame(2);
-        f.doc.selectFrame(2); // already selected: no change
-        f.doc.selectFrame(3); // no such entry
-        f.doc.selectFrame(-2);
-        QCOMPARE(selection.count(), 1);
-        QCOMPARE(selection.at(0).at(0).toInt(), 2);
-        QCOMPARE(f.doc.currentFrame(), 2);
-        // The selection routine shows the frame view.
-        QCOMPARE(f.doc.view(), Document::View::Frame);
-        f.doc.reselectCurrentFrame();
-        QCOMPARE(selection.count(), 2);
+        f.loaded(5);
+        QItemSelectionModel selection(&f.list);
+        selection.setCurrentIndex(f.list.index(2), QItemSelectionModel::ClearAndSelect);
+        selection.select(f.list.index(3), QItemSelectionModel::Select);
+        std::unique_ptr<EditStep> step;
+        if (edit == QLatin1String("insert")) {
+            std::vector<gif::Frame> frames{f.animation.frame(4), f.animation.frame(4)};
+            step = std::make_unique<InsertFramesStep>(QStringLiteral("Add"), 0, std::move(frames));
+        } else if (edit == QLatin1String("remove")) {
+            step =
+                std::make_unique<RemoveFramesStep>(QStringLiteral("Remove"), std::vector<int>{0});
+        } else if (edit == QLatin1String("move")) {
+            step = std::make_unique<MoveFramesStep>(QStringLiteral("Move"),
+                                                    MoveFramesStep::moveRowsBefore(5, {2, 3}, 0));
+        } else {
+            step = std::make_unique<MoveFramesStep>(QStringLiteral("Move backward"),
+                                                    MoveFramesStep::stepRows(5, {2, 3}, -1));
+        }
+        f.animation.push(std::move(step));
+        QCOMPARE(selection.currentIndex().row(), current);
+        QList<int> rows;
+        for (const QModelIndex& index : selection.selectedRows())
+            rows << index.row();
+        std::sort(rows.begin(), rows.end());
+        QCOMPARE(rows, selected);
+    }
+
+    // A thumbnail is made once and kept while its frame is unchanged; a change of the
+    // frame's colours or transparency, and its undo, show at once.
+    void thumbnailsFollowTheFrames() {
+        DocumentFixture f;
+        f.loaded(2);
+        const QImage first = f.list.thumbnail(0, {4, 3});
+        QCOMPARE(first.size(), QSize(4, 3));
+        QCOMPARE(first.pixel(1, 1), qRgb(255, 0, 0));
+        QCOMPARE(f.list.thumbnail(0, {4, 3}).cacheKey(), first.cacheKey());
+        f.animation.push(std::make_unique<SetControlsStep>(
+            QStringLiteral("Transparency"), std::vector<int>{0}, [](gif::GraphicControl& c) {
+                c.transparent = true;
+                c.transparentIndex = 0;
+            }));
+        QCOMPARE(qAlpha(f.list.thumbnail(0, {4, 3}).pixel(1, 1)), 0);
+        f.animation.undoStack().undo();
+        QCOMPARE(f.list.thumbnail(0, {4, 3}).pixel(1, 1), qRgb(255, 0, 0));
+        // A removed frame's thumbnail is not shown for the frame that takes its row.
+        f.animation.push(
+            std::make_unique<RemoveFramesStep>(QStringLiteral("Remove"), std::vector<int>{0}));
+        QCOMPARE(f.list.thumbnail(0, {4, 3}).pixel(1, 1), qRgb(0, 255, 0));
+    }
+
+    // Regression: an animation destroyed with unsaved edits announced that it was
+    // unmodified from its destructor, and the window's handler then used parts of the
+    // window already gone (closing without saving crashed).
+    void destroyedWithoutAWord() {
+        auto m = std::make_unique<AnimationModel>();
+        m->load(std::move(*makeAnimation(2)), QStringLiteral("a.gif"));
+        m->pushUnchanged(QStringLiteral("Edit"));
+        QVERIFY(m->isModified());
+        bool heard = false;
+        QObject::connect(m.get(), &AnimationModel::modifiedChanged, m.get(), [&] { heard = true; });
+        m.reset();
+        QVERIFY(!heard);
     }
 
     // ---- graphic control records ----
 
-    void creategcesGivesMissingRecordsOnly() {
-        DocumentFixture f;
-        f.doc.setImage(makeAnimation(3, 4, 4, NoControls));
+    void loadingGivesMissingControlRecordsOnly() {
+        gif::GifImage image = std::move(*makeAnimation(3, 4, 4, NoControls));
         auto existing = gif::Extension::makeGraphicControl();
         existing->control().delay = 42;
-        f.doc.image()->frame(1).extensions.push_back(existing);
-        f.doc.image()->frame(1).graphicControlRecord = existing;
-
-        f.doc.creategces();
+        image.frame(1).extensions.push_back(existing);
+        image.frame(1).graphicControlRecord = existing;
+        AnimationModel m;
+        m.load(std::move(image), QStringLiteral("a.gif"));
         for (int i = 0; i < 3; ++i) {
-            const gif::Frame& fr = f.doc.image()->frame(size_t(i));
+            const gif::Frame& fr = m.frame(i);
             QVERIFY(fr.graphicControlRecord);
             QCOMPARE(fr.extensions.size(), size_t(1));
             QVERIFY(fr.extensions.front() == fr.graphicControlRecord); // written with the frame
         }
-        QCOMPARE(f.doc.image()->frame(1).graphicControl()->delay, uint16_t(42));
-        const gif::GraphicControl& fresh = *f.doc.image()->frame(0).graphicControl();
+        QCOMPARE(m.delay(1), 42);
+        const gif::GraphicControl& fresh = *m.frame(0).graphicControl();
         QCOMPARE(fresh.delay, uint16_t(0));
         QCOMPARE(fresh.disposal, uint8_t(0));
         QVERIFY(!fresh.transparent);
-    }
-
-    void getdelayCreatesTheRecordWhenMissing() {
-        DocumentFixture f;
-        f.doc.setImage(makeAnimation(2, 4, 4, NoControls));
-        QCOMPARE(f.doc.getdelay(QStringLiteral("2"), 0), 0); // no other selector
-        QVERIFY(!f.doc.image()->frame(0).graphicControlRecord);
-        QCOMPARE(f.doc.getdelay(QStringLiteral("1"), 0), 0);
-        QVERIFY(f.doc.image()->frame(0).graphicControlRecord);
-        QCOMPARE(f.doc.image()->frame(0).extensions.size(), size_t(1));
-        QVERIFY(!f.doc.image()->frame(1).graphicControlRecord);
-        f.doc.image()->frame(0).graphicControl()->delay = 70;
-        QCOMPARE(f.doc.getdelay(QStringLiteral("1"), 0), 70);
-        QCOMPARE(f.doc.getdelay(QStringLiteral("1"), 9), 0); // out of range never fails
-    }
-
-    // ---- side panel fields ----
-
-    void checkNilEnablesByFrameCountAndLoopChoice() {
-        DocumentFixture f;
-        f.doc.CheckNil();
-        QCOMPARE(f.doc.fields(), Document::Fields{});
-        f.loaded(1);
-        QCOMPARE(f.doc.fields(), (Document::Fields{true, false, true, true}));
-        f.doc.finiClick();
-        f.doc.CheckNil();
-        QCOMPARE(f.doc.fields(), (Document::Fields{true, true, true, true}));
+        QVERIFY(!m.isModified());
     }
 
     // ---- loop record ----
 
-    void loopextFindsOrPlacesTheRecord_data() {
-        QTest::addColumn<QString>("layout"); // records of frame 0 before, one letter each
-        QTest::addColumn<QString>("after");
+    // The first loop record anywhere in frame 0 is the animation's; it is written first,
+    // with the other records of frame 0 in their order and the comment last.
+    void loopRecordFoundAnywhereAndWrittenFirst_data() {
+        QTest::addColumn<QString>("layout"); // see withFirstRecords
+        QTest::addColumn<bool>("infinite");
         QTest::addColumn<int>("count");
-        // g: graphic control, c: comment, x: another application record (XMP),
-        // L: loop (count 7), l: loop (count 2)
-        QTest::newRow("no records") << "" << "L0" << 0;
-        QTest::newRow("control first") << "g" << "L0g" << 0;
-        QTest::newRow("loop first") << "Lg" << "Lg" << 7;
-        QTest::newRow("comment before loop") << "cl" << "cl" << 2;
-        QTest::newRow("XMP before loop") << "xlg" << "xlg" << 2;
-        QTest::newRow("XMP without loop") << "xg" << "L0xg" << 0;
-        QTest::newRow("two loops: the first counts") << "lL" << "lL" << 2;
+        QTest::addColumn<QString>("written");
+        QTest::newRow("no records") << "" << true << 1 << "L0 g";
+        QTest::newRow("control only") << "g" << true << 1 << "L0 g";
+        QTest::newRow("loop first") << "Lg" << false << 7 << "L7 g";
+        QTest::newRow("comment before loop") << "clg" << false << 2 << "L2 g c";
+        QTest::newRow("XMP before loop") << "xlg" << false << 2 << "L2 x g";
+        QTest::newRow("XMP without loop") << "xg" << true << 1 << "L0 x g";
+        QTest::newRow("comment among the others") << "gcx" << true << 1 << "L0 g x c";
+        // A second record would contradict the count the user sets.
+        QTest::newRow("two loops: the first counts") << "lLg" << false << 2 << "L2 g";
     }
-    void loopextFindsOrPlacesTheRecord() {
+    void loopRecordFoundAnywhereAndWrittenFirst() {
         QFETCH(QString, layout);
-        QFETCH(QString, after);
+        QFETCH(bool, infinite);
         QFETCH(int, count);
-        DocumentFixture f;
-        f.doc.setImage(makeAnimation(2, 4, 4, NoControls));
-        for (QChar c : layout) {
-            if (c == QLatin1Char('g'))
-                frame0(f.doc).push_back(gif::Extension::makeGraphicControl());
-            else if (c == QLatin1Char('c'))
-                frame0(f.doc).push_back(gif::Extension::makeComment("x"));
-            else if (c == QLatin1Char('x'))
-                frame0(f.doc).push_back(
-                    gif::Extension::makeApplication("XMP DataXMP", {gif::Bytes{1, 2}}));
-            else
-                frame0(f.doc).push_back(gif::Extension::makeLoop(c == QLatin1Char('L') ? 7 : 2));
-        }
-        gif::Extension* loop = f.doc.loopext();
-        QVERIFY(loop && loop->isLoop());
-        QCOMPARE(int(*loop->loopCount()), count);
-        QString kinds;
-        for (const auto& r : frame0(f.doc))
-            kinds += r->isGraphicControl() ? QStringLiteral("g")
-                     : r->isComment()      ? QStringLiteral("c")
-                     : !r->isLoop()        ? QStringLiteral("x")
-                     : r->loopCount() == 2 ? QStringLiteral("l")
-                     : r->loopCount() == 0 ? QStringLiteral("L0")
-                                           : QStringLiteral("L");
-        QCOMPARE(kinds, after);
-        QVERIFY(f.doc.loopext() == loop); // found again, not added twice
+        QFETCH(QString, written);
+        AnimationModel m;
+        m.load(withFirstRecords(layout), QStringLiteral("a.gif"));
+        QCOMPARE(m.loop(), (LoopSetting{infinite, count}));
+        const gif::GifImage image = m.imageForSaving(m.comment());
+        QCOMPARE(kindsOf(image.frame(0).extensions), written);
+        QCOMPARE(countIn(image, &gif::Extension::isLoop), 1);
+        // Writing leaves the frames as they are: the next image is the same.
+        QCOMPARE(kindsOf(m.imageForSaving(m.comment()).frame(0).extensions), written);
     }
 
-    void loopextWithoutFramesIsNone() {
-        DocumentFixture f;
-        QVERIFY(!f.doc.loopext());
-        f.doc.setImage(makeAnimation(0));
-        QVERIFY(!f.doc.loopext());
-        // The writer does nothing then and leaves the flag alone.
-        f.doc.makeloopongif();
-        QVERIFY(!f.doc.isModified());
+    void loopSettingIsWrittenAsItsCount_data() {
+        QTest::addColumn<bool>("infinite");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("record");
+        QTest::newRow("forever, a count kept for the field") << true << 5 << 0;
+        QTest::newRow("five times") << false << 5 << 5;
+        QTest::newRow("largest") << false << 65535 << 65535;
+    }
+    void loopSettingIsWrittenAsItsCount() {
+        QFETCH(bool, infinite);
+        QFETCH(int, count);
+        QFETCH(int, record);
+        // The file's record has a buffer-size sub-block besides its count.
+        gif::GifImage image = std::move(*makeAnimation(2));
+        image.frame(0).extensions.insert(
+            image.frame(0).extensions.begin(),
+            gif::Extension::makeApplication("NETSCAPE2.0",
+                                            {gif::Bytes{1, 3, 0}, gif::Bytes{2, 0, 16, 0, 0}}));
+        AnimationModel m;
+        m.load(std::move(image), QStringLiteral("a.gif"));
+        m.push(std::make_unique<SetLoopStep>(QStringLiteral("Loop"), LoopSetting{infinite, count}));
+        const gif::GifImage written = m.imageForSaving({});
+        const auto& loop = written.frame(0).extensions.front();
+        QCOMPARE(int(*loop->loopCount()), record);
+        QCOMPARE(loop->blocks().back(), (gif::Bytes{2, 0, 16, 0, 0}));
+        // The record read stays as it was, for undo and for Save as.
+        m.undoStack().undo();
+        QCOMPARE(int(*m.imageForSaving({}).frame(0).extensions.front()->loopCount()), 3);
     }
 
-    void loopHandlersWriteTheChoice() {
-        DocumentFixture f;
-        f.loaded(3);
-        f.doc.image()->setAnimate(true);
-        QSignalSpy modified(&f.doc, &Document::modifiedChanged);
-        QSignalSpy switched(&f.doc, &Document::animationSwitched);
-
-        f.doc.NumLoopsChange(5);
-        f.doc.finiClick();
-        QCOMPARE(*f.doc.loopext()->loopCount(), uint16_t(5));
-        QVERIFY(f.doc.isModified());
-        QVERIFY(f.doc.fields().numLoops);
-        QVERIFY(!f.doc.image()->animate());
-        QCOMPARE(switched.count(), 1);
-
-        f.doc.setModified(false);
-        f.doc.infiniClick();
-        QCOMPARE(*f.doc.loopext()->loopCount(), uint16_t(0));
-        QVERIFY(f.doc.isModified());
-        QVERIFY(!f.doc.fields().numLoops);
-        QCOMPARE(f.doc.numLoops(), 5); // the field keeps its value
-
-        f.doc.setModified(false);
-        f.doc.finiClick();
-        QCOMPARE(*f.doc.loopext()->loopCount(), uint16_t(5));
-        QVERIFY(f.doc.isModified());
-        QCOMPARE(modified.count(), 5);
+    // Whatever frame stands first when the image is written carries the loop record and
+    // the comment, once.
+    void loopAndCommentFollowANewFirstFrame() {
+        AnimationModel m;
+        m.load(std::move(*makeAnimation(3, 8, 6, {4, "note"})), QStringLiteral("a.gif"));
+        m.push(std::make_unique<RemoveFramesStep>(QStringLiteral("Remove"), std::vector<int>{0}));
+        const gif::GifImage written = m.imageForSaving(m.comment());
+        QCOMPARE(kindsOf(written.frame(0).extensions), QStringLiteral("L4 g c"));
+        QCOMPARE(written.frame(0).extensions.back()->text(), std::string("note"));
+        QCOMPARE(countIn(written, &gif::Extension::isLoop), 1);
+        QCOMPARE(countIn(written, &gif::Extension::isComment), 1);
+        QCOMPARE(written.frame(0).graphicControl()->delay, uint16_t(20));
     }
 
-    void loopCountStaysWithinSixteenBits_data() {
-        QTest::addColumn<int>("entered");
-        QTest::addColumn<int>("stored");
-        QTest::newRow("largest") << 65535 << 65535;
-        QTest::newRow("one more") << 65536 << 65535;
-        QTest::newRow("zero") << 0 << 1;
+    // ---- comment records ----
+
+    // Every comment record of frame 0, in order, is the comment (UTF-8 where valid, else
+    // Latin-1; lines joined by LF). While the text is theirs, the records are written
+    // back byte for byte; an edited comment becomes one record, and an empty one none
+    // (a record without text has no data block, which common readers reject).
+    void commentRecordsAsReadAndWritten_data() {
+        QTest::addColumn<QByteArrayList>("records"); // comments of frame 0, after its control
+        QTest::addColumn<QString>("read");
+        QTest::addColumn<QString>("text"); // written; "=" for the text as read
+        QTest::addColumn<QByteArrayList>("written");
+        const QByteArrayList several{"one\r\n", "two"};
+        QTest::newRow("several, unchanged") << several << "one\ntwo"
+                                            << "=" << several;
+        QTest::newRow("several, other line breaks") << several << "one\ntwo"
+                                                    << "one\r\ntwo" << several;
+        QTest::newRow("several, edited") << several << "one\ntwo"
+                                         << "one\ntwo\nthree" << QByteArrayList{"one\ntwo\nthree"};
+        QTest::newRow("UTF-8") << QByteArrayList{"caf\xc3\xa9", "x\r\ny\r\n"}
+                               << QString::fromUtf8("caf\xc3\xa9\nx\ny") << "="
+                               << QByteArrayList{"caf\xc3\xa9", "x\r\ny\r\n"};
+        QTest::newRow("Latin-1 kept as it was")
+            << QByteArrayList{"caf\xe9"} << QString::fromUtf8("caf\xc3\xa9") << "="
+            << QByteArrayList{"caf\xe9"};
+        QTest::newRow("Latin-1 edited, written as UTF-8")
+            << QByteArrayList{"caf\xe9"} << QString::fromUtf8("caf\xc3\xa9")
+            << QString::fromUtf8("caf\xc3\xa9!") << QByteArrayList{"caf\xc3\xa9!"};
+        QTest::newRow("emptied") << QByteArrayList{"x"} << "x"
+                                 << "" << QByteArrayList{};
+        QTest::newRow("none, typed") << QByteArrayList{} << ""
+                                     << "a\nb" << QByteArrayList{"a\nb"};
+        QTest::newRow("none, empty") << QByteArrayList{} << ""
+                                     << "" << QByteArrayList{};
     }
-    void loopCountStaysWithinSixteenBits() {
-        QFETCH(int, entered);
-        QFETCH(int, stored);
-        DocumentFixture f;
-        f.loaded(1);
-        f.doc.finiClick();
-        f.doc.NumLoopsChange(entered);
-        QCOMPARE(f.doc.numLoops(), stored);
-        QCOMPARE(int(*f.doc.loopext()->loopCount()), stored);
-    }
-
-    void loopRecordFollowsANewFirstFrame() {
-        DocumentFixture f;
-        f.loaded(3);
-        f.doc.NumLoopsChange(4);
-        f.doc.finiClick();
-        // The first frame leaves with its records; writing the choice again gives the new
-        // first frame a loop record from the controls.
-        f.doc.image()->deleteFrame(0);
-        f.doc.ren();
-        QVERIFY(!frame0(f.doc).front()->isLoop());
-        f.doc.makeloopongif();
-        QVERIFY(frame0(f.doc).front()->isLoop());
-        QCOMPARE(*frame0(f.doc).front()->loopCount(), uint16_t(4));
-    }
-
-    void loopdoopenedLoadsTheControls() {
-        DocumentFixture f;
-        f.loaded(2);
-        f.doc.loopext()->setLoopCount(3);
-        QSignalSpy choice(&f.doc, &Document::loopChoiceChanged);
-        f.doc.loopdoopened();
-        QVERIFY(!f.doc.loopInfinite());
-        QCOMPARE(f.doc.numLoops(), 3);
-        QVERIFY(f.doc.fields().numLoops);
-        QVERIFY(choice.count() >= 1);
-        QCOMPARE(*f.doc.loopext()->loopCount(), uint16_t(3)); // written back unchanged
-
-        f.doc.loopext()->setLoopCount(0);
-        f.doc.loopdoopened();
-        QVERIFY(f.doc.loopInfinite());
-        QVERIFY(!f.doc.fields().numLoops);
-        QCOMPARE(f.doc.numLoops(), 3);
-    }
-
-    // ---- comment record ----
-
-    void comextindexAppendsWhenMissing() {
-        DocumentFixture f;
-        f.loaded(1);
-        QVERIFY(!f.doc.thereiscommentext());
-        const int index = f.doc.comextindex();
-        QCOMPARE(index, 2); // after the loop and graphic control records
-        QVERIFY(f.doc.thereiscommentext());
-        QCOMPARE(f.doc.comextindex(), 2);
-        frame0(f.doc).insert(frame0(f.doc).begin() + 1, gif::Extension::makeComment("first"));
-        QCOMPARE(f.doc.comextindex(), 1);
+    void commentRecordsAsReadAndWritten() {
+        QFETCH(QByteArrayList, records);
+        QFETCH(QString, read);
+        QFETCH(QString, text);
+        QFETCH(QByteArrayList, written);
+        gif::GifImage image = std::move(*makeAnimation(2));
+        for (const QByteArray& r : records)
+            image.frame(0).extensions.push_back(gif::Extension::makeComment(r.toStdString()));
+        AnimationModel m;
+        m.load(std::move(image), QStringLiteral("a.gif"));
+        QCOMPARE(m.comment(), read);
+        QCOMPARE(m.savedComment(), read);
+        for (const auto& r : m.frame(0).extensions)
+            QVERIFY(!r->isComment());
+        const gif::GifImage out = m.imageForSaving(text == QLatin1String("=") ? read : text);
+        QByteArrayList got;
+        for (const auto& r : out.frame(0).extensions)
+            if (r->isComment()) got << QByteArray::fromStdString(r->text());
+        QCOMPARE(got, written);
+        QCOMPARE(kindsOf(out.frame(0).extensions).count(QLatin1Char('c')), written.size());
     }
 
-    void addcommenttogifWritesTheBox() {
-        DocumentFixture f;
-        f.loaded(2);
-        f.doc.GifcommentChange(QStringLiteral("a\nb"));
-        f.doc.addcommenttogif();
-        const auto& records = frame0(f.doc);
-        QCOMPARE(records.back()->text(), std::string("a\nb"));
-        // An empty box gives no record (one without text would have no data block), and
-        // emptying the box removes the comment.
-        DocumentFixture empty;
-        empty.loaded(1);
-        empty.doc.addcommenttogif();
-        QVERIFY(!empty.doc.thereiscommentext());
-        f.doc.GifcommentChange(QString());
-        f.doc.addcommenttogif();
-        QVERIFY(!f.doc.thereiscommentext());
-    }
-
-    void commentdoopenedShowsAllCommentsAndArms() {
-        DocumentFixture f;
-        f.loaded(1);
-        frame0(f.doc).push_back(gif::Extension::makeComment("one\r\ntwo\r\n"));
-        frame0(f.doc).push_back(gif::Extension::makeComment("three"));
-        f.doc.image()->frame(0).extensions.insert(frame0(f.doc).begin(),
-                                                  gif::Extension::makeComment("caf\xc3\xa9"));
-        // Regression: a comment typed into an animation that was never opened from a file
-        // (New, Add, Save as) was no edit, so it was lost at Quit. With frames, every
-        // edit counts.
-        QVERIFY(!f.doc.commentArmed());
-        f.doc.GifcommentChange(QStringLiteral("before any opening"));
-        QVERIFY(f.doc.isModified());
-        QCOMPARE(f.doc.commentText(), QStringLiteral("before any opening"));
-        f.doc.setModified(false);
-        QSignalSpy text(&f.doc, &Document::commentTextChanged);
-        f.doc.commentdoopened();
-        QVERIFY(f.doc.commentArmed());
-        QCOMPARE(f.doc.commentText(), QStringLiteral("caf\u00e9\none\ntwo\nthree"));
-        QCOMPARE(text.count(), 1);
-        // The box echoing the program's own text is no edit.
-        f.doc.GifcommentChange(f.doc.commentText());
-        QVERIFY(!f.doc.isModified());
-        f.doc.GifcommentChange(QStringLiteral("typed"));
-        QVERIFY(f.doc.isModified());
-    }
-
-    void latin1CommentIsReadAndKeptAsItWas() {
-        DocumentFixture f;
-        f.loaded(1);
-        frame0(f.doc).push_back(gif::Extension::makeComment("caf\xe9"));
-        f.doc.commentdoopened();
-        QCOMPARE(f.doc.commentText(), QStringLiteral("caf\u00e9"));
-        f.doc.addcommenttogif();
-        QCOMPARE(frame0(f.doc).back()->text(), std::string("caf\xe9"));
-    }
-
-    // Several comment records: an untouched box keeps them all as read; an edited box
-    // becomes the one comment, so the lines of the later records are not shown twice at
-    // the next opening.
-    void severalCommentsAreNeitherDuplicatedNorLost() {
-        DocumentFixture f;
-        f.loaded(1);
-        frame0(f.doc).push_back(gif::Extension::makeComment("one\r\n"));
-        frame0(f.doc).push_back(gif::Extension::makeComment("two"));
-        f.doc.commentdoopened();
-        f.doc.addcommenttogif();
-        QCOMPARE(frame0(f.doc).size(), size_t(4));
-        QCOMPARE(frame0(f.doc)[2]->text(), std::string("one\r\n"));
-        QCOMPARE(frame0(f.doc)[3]->text(), std::string("two"));
-
-        f.doc.GifcommentChange(QStringLiteral("one\ntwo\nthree"));
-        f.doc.addcommenttogif();
-        QCOMPARE(frame0(f.doc).size(), size_t(3));
-        QCOMPARE(frame0(f.doc)[2]->text(), std::string("one\ntwo\nthree"));
-        f.doc.commentdoopened();
-        QCOMPARE(f.doc.commentText(), QStringLiteral("one\ntwo\nthree"));
-    }
-
-    // ---- progress and status ----
+    // ---- status texts of the file workflows ----
 
     void progressTexts_data() {
         QTest::addColumn<int>("message");
@@ -380,31 +374,7 @@ private Q_SLOTS:
     void progressTexts() {
         QFETCH(int, message);
         QFETCH(QString, text);
-        DocumentFixture f;
-        QCOMPARE(f.doc.progress(), -1);
-        const auto m = gif::ProgressMessage(message);
-        f.doc.gifProgress(gif::Stage::Starting, 0, m);
-        QCOMPARE(f.doc.statusHint(), text);
-        QCOMPARE(f.doc.progress(), 0);
-        f.doc.gifProgress(gif::Stage::Running, 40, m);
-        QCOMPARE(f.doc.progress(), 40);
-        f.doc.gifProgress(gif::Stage::Ending, 100, m);
-        QCOMPARE(f.doc.progress(), -1);
-        QCOMPARE(f.doc.statusHint(), QStringLiteral("To get help, press F1"));
-    }
-
-    void documentImageReportsProgress() {
-        DocumentFixture f;
-        f.loaded(2);
-        QSignalSpy hints(&f.doc, &Document::statusHintChanged);
-        gif::GifImage copy;
-        copy.assign(*f.doc.image()); // a copy has no handler
-        QCOMPARE(hints.count(), 0);
-        QImage picture(4, 4, QImage::Format_RGB32);
-        picture.fill(Qt::red);
-        f.doc.image()->addFrame(picture);
-        QCOMPARE(hints.count(), 2);
-        QCOMPARE(hints.at(0).at(0).toString(), QStringLiteral("Converting..."));
+        QCOMPARE(DocumentFiles::progressText(gif::ProgressMessage(message)), text);
     }
 
     void loadingTimeText_data() {
@@ -423,91 +393,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         LocaleGuard guard;
         QLocale::setDefault(QLocale(locale));
-        QCOMPARE(Document::loadingTimeText(ms), text);
-    }
-
-    void statusPanels() {
-        DocumentFixture f;
-        QCOMPARE(f.doc.framesStatusText(), QStringLiteral("Aucune image"));
-        QCOMPARE(f.doc.sizeStatusText(), QString());
-        f.doc.setImage(makeAnimation(12, 320, 240));
-        f.doc.ren();
-        QCOMPARE(f.doc.framesStatusText(), QStringLiteral("12 image(s)"));
-        QCOMPARE(f.doc.sizeStatusText(), QStringLiteral("Animation 320x240"));
-        f.doc.image()->clearFrames();
-        f.doc.ren();
-        QCOMPARE(f.doc.framesStatusText(), QStringLiteral("0 image(s)"));
-    }
-
-    // ---- New on an unmodified document ----
-
-    void newOnAnUnmodifiedDocumentAsksNothing() {
-        DocumentFixture f;
-        f.loaded(3);
-        f.doc.NumLoopsChange(4);
-        f.doc.finiClick();
-        f.doc.commentdoopened();
-        f.doc.GifcommentChange(QStringLiteral("note"));
-        f.doc.setModified(false);
-        f.doc.selectFrame(1);
-        QSignalSpy words(&f.doc, &Document::actionWord);
-        QSignalSpy title(&f.doc, &Document::titleChanged);
-
-        f.doc.FileNewItemClick();
-        QCOMPARE(f.fakes.prompts.asked().size(), 0);
-        QVERIFY(!f.doc.hasImage());
-        QCOMPARE(f.doc.entryCount(), 0);
-        QCOMPARE(f.doc.currentFrame(), -1);
-        QCOMPARE(f.doc.name(), QStringLiteral("Untitled.gif"));
-        QCOMPARE(title.last().at(0).toString(), QStringLiteral("Untitled.gif - Vorlane Gif"));
-        QVERIFY(f.doc.path().isEmpty());
-        QVERIFY(!f.doc.hasFile());
-        QVERIFY(!f.doc.isModified());
-        QCOMPARE(f.doc.view(), Document::View::Frame);
-        QCOMPARE(f.doc.fields(), Document::Fields{});
-        QVERIFY(f.doc.commentText().isEmpty());
-        QVERIFY(f.doc.loopInfinite());
-        QCOMPARE(f.doc.numLoops(), 4); // kept
-        QVERIFY(f.doc.commentArmed()); // kept
-        QCOMPARE(words.count(), 1);
-        QCOMPARE(words.at(0).at(0).toString(), QStringLiteral("closed"));
-        QVERIFY(f.doc.loadingTime().isEmpty());
-        // Emptying the comment box is no edit.
-        f.doc.GifcommentChange(QString());
-        QVERIFY(!f.doc.isModified());
-    }
-
-    // ---- play and stop ----
-
-    void playAndStop() {
-        DocumentFixture f;
-        f.doc.setImage(makeAnimation(4, 4, 4, NoControls));
-        f.doc.ren();
-        f.doc.selectFrame(3);
-        QSignalSpy switched(&f.doc, &Document::animationSwitched);
-        QSignalSpy words(&f.doc, &Document::actionWord);
-        f.doc.play();
-        QCOMPARE(f.doc.view(), Document::View::Animation);
-        QCOMPARE(f.doc.fields(), Document::Fields{});
-        QVERIFY(f.doc.image()->animate());
-        QVERIFY(f.doc.image()->frame(2).graphicControlRecord); // every frame has a delay
-        QCOMPARE(words.at(0).at(0).toString(), QStringLiteral("played"));
-
-        QSignalSpy selection(&f.doc, &Document::currentFrameChanged);
-        f.doc.stop();
-        QVERIFY(!f.doc.image()->animate());
-        QCOMPARE(f.doc.view(), Document::View::Frame);
-        QCOMPARE(f.doc.currentFrame(), 3);
-        QCOMPARE(selection.count(), 1); // the selection routine runs again for frame 3
-        QCOMPARE(f.doc.fields(), (Document::Fields{true, true, true, true}));
-        QCOMPARE(switched.count(), 2);
-    }
-
-    void stopWithoutSelectionSelectsTheFirstFrame() {
-        DocumentFixture f;
-        f.loaded(3);
-        f.doc.stop();
-        QCOMPARE(f.doc.currentFrame(), 0);
+        QCOMPARE(DocumentFiles::loadingTimeText(ms), text);
     }
 };
 

@@ -1,26 +1,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Opening an animation: every origin with its questions and answers, the outcome table
 // (cancelled, missing, success, invalid file), the recent-files list, the loop and
-// comment records as opened, and the failed open leaving nothing to write over.
+// comment records as opened, and a failed open that keeps the animation being edited.
 
 #include <algorithm>
+#include <memory>
 
 #include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUndoStack>
 
 #include "document/DocumentFixture.h"
-#include "editing/FrameEditor.h"
+#include "document/EditSteps.h"
+#include "editing/FrameCommands.h"
+#include "support/AnimationSnapshot.h"
 
 using namespace vorlane;
 using namespace vorlane::test;
 using Answer = Prompts::Answer;
-using Origin = Document::OpenOrigin;
+using Origin = DocumentFiles::OpenOrigin;
 
 namespace {
-const QString Missing = QStringLiteral("File does not exist");
-const QString Invalid = QStringLiteral("Invalid file format.");
 
 QString saveQuestion(const QString& name) {
     return QStringLiteral("Do you want to save changes made to \"") + name +
@@ -34,31 +36,28 @@ QStringList names(const char* list) {
 
 void setRecent(MemorySettings& settings, const QStringList& files) {
     for (int i = 0; i < 4; ++i)
-        settings.writeString(Document::RecentKey, QStringLiteral("F%1").arg(i + 1), files.value(i));
+        settings.writeString(RecentFiles::Key, QStringLiteral("F%1").arg(i + 1), files.value(i));
     settings.clearWrites();
 }
 
-// The state a failed or refused opening must leave as it was.
+// The state a failed or refused opening must leave as it was: the animation, its file,
+// its flags and its history.
 struct Snapshot {
-    int frames;
-    int entries;
-    int current;
-    QString name;
+    AnimationSnapshot animation;
     QString title;
     QString path;
     bool modified;
     bool hasFile;
-    Document::View view;
-    QString comment;
-    bool infinite;
+    int steps;
 
-    static Snapshot of(const Document& d) {
-        return {d.frameCount(), d.entryCount(),  d.currentFrame(), d.name(),
-                d.title(),      d.path(),        d.isModified(),   d.hasFile(),
-                d.view(),       d.commentText(), d.loopInfinite()};
+    static Snapshot of(const DocumentFixture& f) {
+        return {
+            AnimationSnapshot::of(f.animation), f.files.title(),   f.files.path(),
+            f.animation.isModified(),           f.files.hasFile(), f.animation.undoStack().count()};
     }
     bool operator==(const Snapshot&) const = default;
 };
+
 } // namespace
 
 class TestOpen : public QObject {
@@ -75,56 +74,72 @@ private Q_SLOTS:
     void openingThroughTheDialog() {
         DocumentFixture f;
         f.loaded(2);
-        f.doc.changed();
+        f.edit();
         f.fakes.prompts.expect(saveQuestion(QStringLiteral("Untitled.gif")), Answer::No);
         const QString name = writeFile(file(QStringLiteral("anim.gif")), threeFrames());
         f.fakes.clock.set(5000);
         f.fakes.clock.setStep(125);
         f.fakes.dialogs.choose(name);
-        SignalLog log(f.doc);
+        SignalLog log(f);
+        // When the window hears that the file is open, the animation is the file's.
+        QStringList seenAtOpened;
+        QObject::connect(&f.files, &DocumentFiles::opened, &f.files,
+                         [&](const QStringList& notices, bool empty) {
+                             seenAtOpened << QString::number(f.animation.frameCount())
+                                          << f.files.title() << f.recent.file(1)
+                                          << QString::number(notices.size())
+                                          << QString::number(empty);
+                         });
 
-        f.doc.FileOpen1Execute(Origin::Dialog);
+        f.files.open(Origin::Dialog);
 
         QCOMPARE(f.fakes.prompts.asked().size(), 1);
         const auto& request = f.fakes.dialogs.requests().front();
         QCOMPARE(request.kind, FakeFileDialogs::Kind::OpenOne);
         QCOMPARE(request.filter,
                  QStringLiteral("GIF image (*.gif)|*.gif|Vorlane Gif Format (*.vlgf)|*.vlgf"));
-        QCOMPARE(f.doc.frameCount(), 3);
-        QCOMPARE(f.doc.entryCount(), 3);
-        QCOMPARE(f.doc.currentFrame(), 0);
-        QCOMPARE(f.doc.name(), QStringLiteral("anim.gif"));
-        QCOMPARE(f.doc.title(), QStringLiteral("anim.gif - Vorlane Gif"));
-        QCOMPARE(f.doc.path(), name);
-        QVERIFY(f.doc.hasFile());
-        QVERIFY(!f.doc.isModified());
-        QCOMPARE(f.doc.view(), Document::View::Frame);
-        QVERIFY(!f.doc.image()->animate());
-        QCOMPARE(f.doc.frameLabels().back(), QStringLiteral("#003: anim.gif"));
-        QCOMPARE(f.doc.loadingTime(), QStringLiteral("Loaded in 0.125 s"));
-        QCOMPARE(f.doc.fields(), (Document::Fields{true, true, true, true}));
-        QVERIFY(f.doc.commentArmed());
-        QCOMPARE(f.doc.commentText(), QStringLiteral("hello"));
-        QCOMPARE(f.doc.statusHint(), QStringLiteral("To get help, press F1"));
-        QCOMPARE(f.doc.progress(), -1);
-        QCOMPARE(f.doc.recentFiles().front(), name);
+        QCOMPARE(f.animation.frameCount(), 3);
+        QCOMPARE(f.list.rowCount(), 3);
+        QCOMPARE(f.list.label(2), QStringLiteral("#003: anim.gif"));
+        QCOMPARE(f.animation.name(), QStringLiteral("anim.gif"));
+        QCOMPARE(f.files.title(), QStringLiteral("anim.gif - Vorlane Gif"));
+        QCOMPARE(f.files.path(), name);
+        QVERIFY(f.files.hasFile());
+        QVERIFY(!f.animation.isModified());
+        QCOMPARE(f.animation.comment(), QStringLiteral("hello"));
+        QCOMPARE(f.recent.file(1), name);
+        // Opening starts a new history.
+        QCOMPARE(f.animation.undoStack().count(), 0);
 
-        // Frame 0 is selected, then the window picks slot 1, refreshes, takes the word
-        // "opened", the title and the recent list; the flag is cleared last.
-        QCOMPARE(
-            log.only({QStringLiteral("currentFrameChanged"), QStringLiteral("fileOpened"),
-                      QStringLiteral("actionWord"), QStringLiteral("titleChanged"),
-                      QStringLiteral("recentFilesChanged"), QStringLiteral("modifiedChanged(0)")}),
-            (QStringList{QStringLiteral("currentFrameChanged(0)"), QStringLiteral("fileOpened"),
-                         QStringLiteral("actionWord(opened)"),
-                         QStringLiteral("titleChanged(anim.gif - Vorlane Gif)"),
-                         QStringLiteral("recentFilesChanged"),
-                         QStringLiteral("modifiedChanged(0)")}));
+        // The views are hidden first and brought back last, once the animation, the
+        // title, the loading time and the recent list are the new file's.
+        QCOMPARE(log.events().front(), QStringLiteral("opening"));
+        QCOMPARE(log.events().back(), QStringLiteral("opened"));
+        QCOMPARE(log.only({QStringLiteral("titleChanged"), QStringLiteral("loadingTimeChanged"),
+                           QStringLiteral("recentChanged"), QStringLiteral("opened")}),
+                 (QStringList{QStringLiteral("titleChanged(anim.gif - Vorlane Gif)"),
+                              QStringLiteral("loadingTimeChanged(Loaded in 0.125 s)"),
+                              QStringLiteral("recentChanged"), QStringLiteral("opened")}));
+        QVERIFY(log.has(QStringLiteral("reset")));
+        QVERIFY(log.has(QStringLiteral("modifiedChanged(0)")));
+        QCOMPARE(seenAtOpened,
+                 (QStringList{QStringLiteral("3"), QStringLiteral("anim.gif - Vorlane Gif"), name,
+                              QStringLiteral("0"), QStringLiteral("0")}));
 
         // The dialog starts at the file opened last.
         f.fakes.dialogs.cancel();
-        f.doc.FileOpen1Execute(Origin::Dialog);
+        f.files.open(Origin::Dialog);
         QCOMPARE(f.fakes.dialogs.requests().back().initialFile, name);
+    }
+
+    void openingReportsProgress() {
+        DocumentFixture f;
+        QSignalSpy progress(&f.files, &DocumentFiles::progress);
+        f.open(writeFile(file(QStringLiteral("progress.gif")), threeFrames()));
+        QVERIFY(progress.count() >= 2);
+        QCOMPARE(progress.first().at(0).value<gif::Stage>(), gif::Stage::Starting);
+        // The bar goes away at the end.
+        QCOMPARE(progress.last().at(0).value<gif::Stage>(), gif::Stage::Ending);
     }
 
     void framesBecomeCompletePictures() {
@@ -133,34 +148,37 @@ private Q_SLOTS:
         b.header().screen(6, 4, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF});
         b.graphicControl(1, 5).image(0, 0, 6, 4, std::vector<uint8_t>(24, 0));
         b.graphicControl(1, 7).image(4, 2, 2, 2, {1, 1, 1, 1}).trailer();
-        const QString name = writeFile(file(QStringLiteral("optimized.gif")), b.bytes());
         DocumentFixture f;
-        f.doc.FileOpen1Execute(Origin::CommandLine, name);
-        QCOMPARE(f.doc.frameCount(), 2);
-        const gif::Frame& second = f.doc.image()->frame(1);
+        f.open(writeFile(file(QStringLiteral("optimized.gif")), b.bytes()));
+        QCOMPARE(f.animation.frameCount(), 2);
+        const gif::Frame& second = f.animation.frame(1);
         QCOMPARE(int(second.left), 0);
         QCOMPARE(int(second.top), 0);
         QCOMPARE(int(second.width()), 6);
         QCOMPARE(int(second.height()), 4);
-        const QImage picture = f.doc.image()->ownPicture(1).convertToFormat(QImage::Format_RGB32);
+        const QImage picture = f.animation.ownPicture(1).convertToFormat(QImage::Format_RGB32);
         QCOMPARE(picture.pixel(0, 0), qRgb(255, 0, 0));
         QCOMPARE(picture.pixel(3, 3), qRgb(255, 0, 0));
         QCOMPARE(picture.pixel(4, 2), qRgb(0, 255, 0));
         QCOMPARE(picture.pixel(5, 3), qRgb(0, 255, 0));
-        QCOMPARE(f.doc.getdelay(QStringLiteral("1"), 1), 7);
+        QCOMPARE(f.animation.delay(1), 7);
     }
 
     void framesWithoutControlRecordsGetOne() {
         GifBuilder b;
         b.header("87a").screen(2, 2, {0x000000, 0xFFFFFF});
         b.image(0, 0, 2, 2, {0, 1, 1, 0}).image(0, 0, 2, 2, {1, 0, 0, 1}).trailer();
-        const QString name = writeFile(file(QStringLiteral("old.gif")), b.bytes());
         DocumentFixture f;
-        f.doc.FileOpen1Execute(Origin::CommandLine, name);
-        QCOMPARE(f.doc.frameCount(), 2);
+        f.open(writeFile(file(QStringLiteral("old.gif")), b.bytes()));
+        QCOMPARE(f.animation.frameCount(), 2);
         for (int i = 0; i < 2; ++i) {
-            const gif::GraphicControl* gc = f.doc.image()->frame(size_t(i)).graphicControl();
+            const gif::Frame& frame = f.animation.frame(i);
+            const gif::GraphicControl* gc = frame.graphicControl();
             QVERIFY(gc);
+            // Entered among the records, so that it is written with the frame.
+            QCOMPARE(std::count(frame.extensions.begin(), frame.extensions.end(),
+                                frame.graphicControlRecord),
+                     1);
             QCOMPARE(gc->delay, uint16_t(0));
             QCOMPARE(gc->disposal, uint8_t(0));
             QVERIFY(!gc->transparent);
@@ -168,11 +186,10 @@ private Q_SLOTS:
     }
 
     void ownFileTypeOpensLikeGif() {
-        const QString name = writeFile(file(QStringLiteral("x.vlgf")), threeFrames());
         DocumentFixture f;
-        f.doc.FileOpen1Execute(Origin::CommandLine, name);
-        QCOMPARE(f.doc.frameCount(), 3);
-        QCOMPARE(f.doc.title(), QStringLiteral("x.vlgf - Vorlane Gif"));
+        f.open(writeFile(file(QStringLiteral("x.vlgf")), threeFrames()));
+        QCOMPARE(f.animation.frameCount(), 3);
+        QCOMPARE(f.files.title(), QStringLiteral("x.vlgf - Vorlane Gif"));
     }
 
     void relativeCommandLineNameIsKeptInFull() {
@@ -180,15 +197,15 @@ private Q_SLOTS:
         const QString old = QDir::currentPath();
         QDir::setCurrent(m_dir.path());
         DocumentFixture f;
-        f.doc.FileOpen1Execute(Origin::CommandLine, QStringLiteral("rel.gif"));
+        f.open(QStringLiteral("rel.gif"));
         QDir::setCurrent(old);
-        QCOMPARE(f.doc.path(), name);
-        QCOMPARE(f.doc.recentFiles().front(), name);
+        QCOMPARE(f.files.path(), name);
+        QCOMPARE(f.recent.file(1), name);
     }
 
     // ---- loop and comment as opened ----
 
-    void loopControlsFollowTheFile_data() {
+    void loopSettingFollowsTheFile_data() {
         QTest::addColumn<int>("loops"); // -1: no loop record
         QTest::addColumn<bool>("infinite");
         QTest::addColumn<int>("shown");
@@ -196,44 +213,46 @@ private Q_SLOTS:
         QTest::newRow("forever") << 0 << true << 1;
         QTest::newRow("three times") << 3 << false << 3;
     }
-    void loopControlsFollowTheFile() {
+    void loopSettingFollowsTheFile() {
         QFETCH(int, loops);
         QFETCH(bool, infinite);
         QFETCH(int, shown);
-        const QString name = writeFile(file(QStringLiteral("loops.gif")), threeFrames(loops));
         DocumentFixture f;
-        f.doc.FileOpen1Execute(Origin::CommandLine, name);
-        QCOMPARE(f.doc.loopInfinite(), infinite);
-        QCOMPARE(f.doc.numLoops(), shown);
-        QCOMPARE(f.doc.fields().numLoops, !infinite);
-        QVERIFY(!f.doc.isModified());
-        // Every opened animation has a loop record in frame 0.
-        QCOMPARE(int(*f.doc.loopext()->loopCount()), infinite ? 0 : loops);
+        f.open(writeFile(file(QStringLiteral("loops.gif")), threeFrames(loops)));
+        QCOMPARE(f.animation.loop(), (LoopSetting{infinite, shown}));
+        QVERIFY(!f.animation.isModified());
+        // The frames carry no loop record; the image written has one, first in frame 0.
+        for (int i = 0; i < 3; ++i)
+            for (const auto& r : f.animation.frame(i).extensions)
+                QVERIFY(!r->isLoop());
+        const gif::GifImage written = f.animation.imageForSaving(f.animation.comment());
+        QVERIFY(written.frame(0).extensions.front()->isLoop());
+        QCOMPARE(int(*written.frame(0).extensions.front()->loopCount()), infinite ? 0 : loops);
     }
 
-    void loopChoiceOfThePreviousDocumentGivesWay() {
+    void loopSettingOfThePreviousAnimationGivesWay() {
         DocumentFixture f;
-        f.doc.FileOpen1Execute(Origin::CommandLine,
-                               writeFile(file(QStringLiteral("l3.gif")), threeFrames(3)));
-        QVERIFY(!f.doc.loopInfinite());
-        f.doc.FileOpen1Execute(Origin::CommandLine,
-                               writeFile(file(QStringLiteral("l0.gif")), threeFrames(0)));
-        QVERIFY(f.doc.loopInfinite());
-        QVERIFY(!f.doc.fields().numLoops);
-        QCOMPARE(*f.doc.image()->frame(0).extensions.front()->loopCount(), uint16_t(0));
-        QVERIFY(!f.doc.isModified());
+        f.open(writeFile(file(QStringLiteral("l3.gif")), threeFrames(3)));
+        QVERIFY(!f.animation.loop().infinite);
+        f.open(writeFile(file(QStringLiteral("l0.gif")), threeFrames(0)));
+        QVERIFY(f.animation.loop().infinite);
+        QCOMPARE(*f.animation.imageForSaving({}).frame(0).extensions.front()->loopCount(),
+                 uint16_t(0));
+        QVERIFY(!f.animation.isModified());
     }
 
     // Other programs put comments or their own application records (XMP) before the
-    // loop record; the file still opens with its count, and saving keeps one loop record
-    // and the other records where they were.
+    // loop record; the file still opens with its count, and saving writes one loop
+    // record, first, with the other records in the order they had.
     void loopRecordAfterOtherRecords_data() {
         QTest::addColumn<bool>("xmpFirst");
-        QTest::newRow("comment first") << false;
-        QTest::newRow("XMP first") << true;
+        QTest::addColumn<QString>("written"); // records of frame 0 as saved
+        QTest::newRow("comment first") << false << "L2 g c";
+        QTest::newRow("XMP first") << true << "L2 x g";
     }
     void loopRecordAfterOtherRecords() {
         QFETCH(bool, xmpFirst);
+        QFETCH(QString, written);
         GifBuilder b;
         b.header().screen(2, 2, {0x000000, 0xFFFFFF});
         if (xmpFirst)
@@ -243,52 +262,54 @@ private Q_SLOTS:
         b.loop(2).graphicControl(0, 10).image(0, 0, 2, 2, {0, 1, 1, 0}).trailer();
         const QString name = writeFile(file(QStringLiteral("loopsecond.gif")), b.bytes());
         DocumentFixture f;
-        f.doc.FileOpen1Execute(Origin::CommandLine, name);
-        QVERIFY(f.doc.hasImage());
-        QVERIFY(!f.doc.loopInfinite());
-        QCOMPARE(f.doc.numLoops(), 2);
-        QVERIFY(!f.doc.isModified());
-        f.doc.changed();
-        QCOMPARE(f.doc.FileSave1Execute(), Document::SaveResult::Saved);
+        f.open(name);
+        QCOMPARE(f.animation.loop(), (LoopSetting{false, 2}));
+        QVERIFY(!f.animation.isModified());
+        f.edit();
+        QCOMPARE(f.files.save(), DocumentFiles::SaveResult::Saved);
 
         gif::GifImage saved;
         saved.load(name);
-        const auto& records = saved.frame(0).extensions;
-        QCOMPARE(std::count_if(records.begin(), records.end(),
-                               [](const auto& r) { return r->isLoop(); }),
-                 1);
-        QVERIFY(!records[0]->isLoop()); // the other record stays first
-        QCOMPARE(*records[1]->loopCount(), uint16_t(2));
-        if (xmpFirst) QCOMPARE(records[0]->applicationId(), std::string("XMP DataXMP"));
+        QStringList kinds;
+        for (const auto& r : saved.frame(0).extensions)
+            kinds << (r->isLoop()             ? QStringLiteral("L%1").arg(*r->loopCount())
+                      : r->isGraphicControl() ? QStringLiteral("g")
+                      : r->isComment()        ? QStringLiteral("c")
+                                              : QStringLiteral("x"));
+        QCOMPARE(kinds.join(QLatin1Char(' ')), written);
+        if (xmpFirst)
+            QCOMPARE(saved.frame(0).extensions[1]->applicationId(), std::string("XMP DataXMP"));
+        else
+            QCOMPARE(saved.frame(0).extensions.back()->text(), std::string("first"));
     }
 
     // Regression: a file without images opened with Play and Remove on and Add off, and
-    // its loop count and comment vanished. It opens as after New, with its records shown,
-    // and the first frame added carries them into the saved file once.
+    // its loop count and comment vanished. It opens empty with its loop setting and
+    // comment, and the first frame added carries them into the saved file once.
     void fileWithoutImagesOpensEmpty() {
         GifBuilder b;
         b.header().screen(4, 4, {0x000000, 0xFFFFFF}).loop(3).comment("hi").trailer();
         const QString name = writeFile(file(QStringLiteral("noimages.gif")), b.bytes());
         DocumentFixture f;
-        QSignalSpy words(&f.doc, &Document::actionWord);
-        f.doc.FileOpen1Execute(Origin::CommandLine, name);
-        QCOMPARE(f.doc.frameCount(), 0);
-        QCOMPARE(f.doc.view(), Document::View::Frame);
-        QCOMPARE(words.last().first().toString(), QStringLiteral("alsup"));
-        QVERIFY(!f.doc.isModified());
-        QVERIFY(f.doc.hasFile());
-        QCOMPARE(f.doc.title(), QStringLiteral("noimages.gif - Vorlane Gif"));
-        QVERIFY(!f.doc.loopInfinite());
-        QCOMPARE(f.doc.numLoops(), 3);
-        QCOMPARE(f.doc.commentText(), QStringLiteral("hi"));
+        QSignalSpy opened(&f.files, &DocumentFiles::opened);
+        f.open(name);
+        QCOMPARE(opened.count(), 1);
+        QVERIFY(opened.last().at(1).toBool()); // empty
+        QCOMPARE(f.animation.frameCount(), 0);
+        QVERIFY(!f.animation.isModified());
+        QVERIFY(f.files.hasFile());
+        QCOMPARE(f.files.title(), QStringLiteral("noimages.gif - Vorlane Gif"));
+        QCOMPARE(f.animation.loop(), (LoopSetting{false, 3}));
+        QCOMPARE(f.animation.comment(), QStringLiteral("hi"));
 
         QImage picture(4, 4, QImage::Format_Indexed8);
         picture.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
         picture.fill(1);
-        FrameEditor::AddImage(*f.doc.image(), picture, 10);
-        f.doc.ren();
-        f.doc.makeloopongif();
-        QCOMPARE(f.doc.FileSave1Execute(), Document::SaveResult::Saved);
+        std::vector<gif::Frame> frames;
+        frames.push_back(FrameCommands::makeFrame(picture, 10, f.animation.reduction()));
+        f.animation.push(
+            std::make_unique<InsertFramesStep>(FrameCommands::AddStep, 0, std::move(frames)));
+        QCOMPARE(f.files.save(), DocumentFiles::SaveResult::Saved);
         gif::GifImage saved;
         saved.load(name);
         QVERIFY(saved.trailingExtensions.empty());
@@ -337,17 +358,13 @@ private Q_SLOTS:
         const QString name =
             writeFile(file(QStringLiteral("notices.gif")), Bytes(content.begin(), content.end()));
         DocumentFixture f;
-        QSignalSpy notices(&f.doc, &Document::fileNotices);
-        f.doc.FileOpen1Execute(Origin::CommandLine, name);
-        QVERIFY(f.doc.hasImage());
-        QCOMPARE(notices.count(), 1);
-        const QStringList got = notices.last().first().toStringList();
+        QSignalSpy opened(&f.files, &DocumentFiles::opened);
+        f.open(name);
+        QCOMPARE(opened.count(), 1);
+        const QStringList got = opened.last().first().toStringList();
         QCOMPARE(got.size(), expected.size());
         for (int i = 0; i < got.size(); ++i)
             QVERIFY2(got[i].startsWith(expected[i]), qPrintable(got[i]));
-        // New clears them.
-        f.doc.FileNewItemClick();
-        QVERIFY(notices.last().first().toStringList().isEmpty());
     }
 
     // ---- questions and refusals ----
@@ -355,11 +372,11 @@ private Q_SLOTS:
     void cancelledDialogChangesNothing() {
         DocumentFixture f;
         f.loaded(2);
-        f.doc.changed();
-        const Snapshot before = Snapshot::of(f.doc);
+        f.edit();
+        const Snapshot before = Snapshot::of(f);
         f.fakes.dialogs.cancel();
-        f.doc.FileOpen1Execute(Origin::Dialog);
-        QVERIFY(Snapshot::of(f.doc) == before);
+        f.files.open(Origin::Dialog);
+        QVERIFY(Snapshot::of(f) == before);
         QCOMPARE(f.fakes.prompts.asked().size(), 0);
     }
 
@@ -374,47 +391,48 @@ private Q_SLOTS:
         QFETCH(int, origin);
         DocumentFixture f;
         f.loaded(2);
-        f.doc.selectFrame(1);
-        f.doc.changed();
+        f.edit();
         setRecent(f.fakes.settings,
                   {file(QStringLiteral("a.gif")), file(QStringLiteral("gone.gif"))});
         f.fakes.dialogs.choose(file(QStringLiteral("gone.gif")));
-        const Snapshot before = Snapshot::of(f.doc);
-        f.fakes.prompts.expect(Missing, Answer::Ok);
+        const Snapshot before = Snapshot::of(f);
+        f.fakes.prompts.expect(DocumentFiles::FileMissing, Answer::Ok);
+        SignalLog log(f);
 
-        f.doc.FileOpen1Execute(Origin(origin), file(QStringLiteral("gone.gif")));
+        f.files.open(Origin(origin), file(QStringLiteral("gone.gif")));
         QCOMPARE(f.fakes.prompts.asked().size(), 1);
         QCOMPARE(f.fakes.prompts.asked().front().icon, Prompts::Icon::Warning);
         QCOMPARE(f.fakes.prompts.asked().front().buttons, Prompts::Buttons::Ok);
-        QVERIFY(Snapshot::of(f.doc) == before);
+        QVERIFY(Snapshot::of(f) == before);
         QVERIFY(f.fakes.settings.writes().isEmpty());
+        QVERIFY(!log.has(QStringLiteral("opening"))); // the views stay as they are
     }
 
     void saveQuestionCancelKeepsEverything() {
         DocumentFixture f;
         f.loaded(2);
-        f.doc.selectFrame(1);
-        f.doc.GifcommentChange(QStringLiteral("draft"));
-        f.doc.changed();
-        const Snapshot before = Snapshot::of(f.doc);
+        f.animation.push(std::make_unique<SetCommentStep>(QStringLiteral("Comment"),
+                                                          QStringLiteral("draft"), true));
+        const Snapshot before = Snapshot::of(f);
         const QString name = writeFile(file(QStringLiteral("other.gif")), threeFrames());
         f.fakes.prompts.expect(saveQuestion(QStringLiteral("Untitled.gif")), Answer::Cancel);
-        f.doc.FileOpen1Execute(Origin::CommandLine, name);
+        f.open(name);
         QCOMPARE(f.fakes.prompts.asked().front().buttons, Prompts::Buttons::YesNoCancel);
         QCOMPARE(f.fakes.prompts.asked().front().icon, Prompts::Icon::Warning);
-        QVERIFY(Snapshot::of(f.doc) == before);
+        QVERIFY(Snapshot::of(f) == before);
+        QCOMPARE(f.animation.comment(), QStringLiteral("draft"));
         QVERIFY(f.fakes.settings.writes().isEmpty());
     }
 
     void saveQuestionNoDiscards() {
         DocumentFixture f;
         f.loaded(5);
-        f.doc.changed();
-        const QString name = writeFile(file(QStringLiteral("no.gif")), threeFrames());
+        f.edit();
         f.fakes.prompts.answer(Answer::No);
-        f.doc.FileOpen1Execute(Origin::CommandLine, name);
-        QCOMPARE(f.doc.frameCount(), 3);
-        QVERIFY(!f.doc.isModified());
+        f.open(writeFile(file(QStringLiteral("no.gif")), threeFrames()));
+        QCOMPARE(f.animation.frameCount(), 3);
+        QVERIFY(!f.animation.isModified());
+        QVERIFY(!f.animation.undoStack().canUndo());
         QCOMPARE(f.fakes.dialogs.requests().size(), 0);
     }
 
@@ -422,51 +440,50 @@ private Q_SLOTS:
         const QString first = writeFile(file(QStringLiteral("yes1.gif")), threeFrames(0));
         const QString second = writeFile(file(QStringLiteral("yes2.gif")), threeFrames());
         DocumentFixture f;
-        f.doc.FileOpen1Execute(Origin::CommandLine, first);
-        f.doc.NumLoopsChange(9);
-        f.doc.finiClick();
-        QVERIFY(f.doc.isModified());
+        f.open(first);
+        f.animation.push(
+            std::make_unique<SetLoopStep>(QStringLiteral("Loop"), LoopSetting{false, 9}));
+        QVERIFY(f.animation.isModified());
         f.fakes.prompts.expect(saveQuestion(QStringLiteral("yes1.gif")), Answer::Yes);
-        f.doc.FileOpen1Execute(Origin::CommandLine, second);
-        QCOMPARE(f.doc.name(), QStringLiteral("yes2.gif"));
+        f.open(second);
+        QCOMPARE(f.animation.name(), QStringLiteral("yes2.gif"));
         // The first file was saved in place before the second one was opened, and both
         // are in the recent list, the second first.
         gif::GifImage saved;
         saved.load(first);
         QCOMPARE(*saved.frame(0).extensions.front()->loopCount(), uint16_t(9));
-        QCOMPARE(f.doc.recentFiles().mid(0, 2), (QStringList{second, first}));
+        QCOMPARE(f.recent.files().mid(0, 2), (QStringList{second, first}));
     }
 
     void saveQuestionYesThenCancelledSaveDialogGoesOn() {
         DocumentFixture f;
         f.loaded(2);
-        f.doc.changed();
-        const QString name = writeFile(file(QStringLiteral("goeson.gif")), threeFrames());
+        f.edit();
         f.fakes.prompts.answer(Answer::Yes);
         f.fakes.dialogs.cancel();
-        f.doc.FileOpen1Execute(Origin::CommandLine, name);
+        f.open(writeFile(file(QStringLiteral("goeson.gif")), threeFrames()));
         QCOMPARE(f.fakes.dialogs.requests().size(), 1);
         QCOMPARE(f.fakes.dialogs.requests().front().title, QStringLiteral("Save as"));
-        QCOMPARE(f.doc.name(), QStringLiteral("goeson.gif"));
-        QVERIFY(!f.doc.isModified());
+        QCOMPARE(f.animation.name(), QStringLiteral("goeson.gif"));
+        QVERIFY(!f.animation.isModified());
     }
 
-    // A Yes whose Save fails must not go on to discard the unsaved document.
+    // A Yes whose Save fails must not go on to discard the unsaved animation.
     void saveQuestionYesWithAFailedSaveStops() {
         DocumentFixture f;
         f.loaded(2);
-        f.doc.changed();
+        f.edit();
         const QString blocker = writeFile(file(QStringLiteral("blocker")), {1});
         const QString name = writeFile(file(QStringLiteral("stops.gif")), threeFrames());
         f.fakes.prompts.answer(Answer::Yes);
         f.fakes.dialogs.choose(blocker + QStringLiteral("/inside.gif"));
         f.fakes.prompts.answer(Answer::Ok); // the save failure
-        const Snapshot before = Snapshot::of(f.doc);
-        f.doc.FileOpen1Execute(Origin::CommandLine, name);
+        const Snapshot before = Snapshot::of(f);
+        f.open(name);
         QCOMPARE(f.fakes.prompts.asked().size(), 2);
         QCOMPARE(f.fakes.prompts.asked().back().icon, Prompts::Icon::Error);
-        QVERIFY(Snapshot::of(f.doc) == before);
-        QVERIFY(f.doc.isModified());
+        QVERIFY(Snapshot::of(f) == before);
+        QVERIFY(f.animation.isModified());
     }
 
     // ---- recent files ----
@@ -503,8 +520,8 @@ private Q_SLOTS:
         };
         DocumentFixture f;
         setRecent(f.fakes.settings, expand(before));
-        f.doc.FileOpen1Execute(Origin::CommandLine, opened);
-        QCOMPARE(f.doc.recentFiles(), expand(after));
+        f.open(opened);
+        QCOMPARE(f.recent.files(), expand(after));
         QCOMPARE(f.fakes.settings.writes().size(), writes);
     }
 
@@ -514,20 +531,22 @@ private Q_SLOTS:
         for (int i = 1; i <= 4; ++i)
             names << writeFile(file(QStringLiteral("slot%1.gif").arg(i)), threeFrames(i));
         setRecent(f.fakes.settings, names);
-        f.doc.FileOpen1Execute(Origin::Recent3);
-        QCOMPARE(f.doc.path(), names[2]);
-        QCOMPARE(f.doc.numLoops(), 3);
-        QCOMPARE(f.doc.recentFiles(), (QStringList{names[2], names[0], names[1], names[3]}));
-        f.doc.FileOpen1Execute(Origin::Recent4);
-        QCOMPARE(f.doc.path(), names[3]);
-        f.doc.FileOpen1Execute(Origin::Recent1);
-        QCOMPARE(f.doc.path(), names[3]); // F1 was the file just opened
-        f.doc.FileOpen1Execute(Origin::Recent2);
-        QCOMPARE(f.doc.path(), names[2]);
+        f.files.open(Origin::Recent3);
+        QCOMPARE(f.files.path(), names[2]);
+        QCOMPARE(f.animation.loop().count, 3);
+        QCOMPARE(f.recent.files(), (QStringList{names[2], names[0], names[1], names[3]}));
+        f.files.open(Origin::Recent4);
+        QCOMPARE(f.files.path(), names[3]);
+        f.files.open(Origin::Recent1);
+        QCOMPARE(f.files.path(), names[3]); // F1 was the file just opened
+        f.files.open(Origin::Recent2);
+        QCOMPARE(f.files.path(), names[2]);
     }
 
     // ---- failed opens ----
 
+    // A file that cannot be read takes nothing away: the animation being edited, its
+    // file, its history and the recent list stay as they were.
     void invalidFile_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::newRow("text named .gif") << QByteArray("This is not a picture.\n");
@@ -540,37 +559,32 @@ private Q_SLOTS:
             writeFile(file(QStringLiteral("bad.gif")), Bytes(content.begin(), content.end()));
         DocumentFixture f;
         const QString good = writeFile(file(QStringLiteral("good.gif")), threeFrames());
-        f.doc.FileOpen1Execute(Origin::CommandLine, good);
-        f.doc.selectFrame(2);
-        f.doc.changed();
+        f.open(good);
+        f.animation.push(
+            std::make_unique<RemoveFramesStep>(FrameCommands::RemoveStep, std::vector<int>{1}));
+        const Snapshot before = Snapshot::of(f);
+        const QStringList recent = f.recent.files();
         f.fakes.prompts.answer(Answer::No);
-        f.fakes.prompts.expect(Invalid, Answer::Ok);
-        SignalLog log(f.doc);
+        f.fakes.prompts.expect(DocumentFiles::InvalidFormat, Answer::Ok);
+        SignalLog log(f);
 
-        f.doc.FileOpen1Execute(Origin::CommandLine, bad);
+        f.open(bad);
         QCOMPARE(f.fakes.prompts.asked().back().icon, Prompts::Icon::Warning);
-        QVERIFY(!f.doc.hasImage());
-        QCOMPARE(f.doc.entryCount(), 0);
-        QCOMPARE(f.doc.currentFrame(), -1);
-        QCOMPARE(f.doc.view(), Document::View::None);
-        QCOMPARE(f.doc.path(), bad);
-        QCOMPARE(f.doc.name(), QStringLiteral("good.gif"));
-        QVERIFY(f.doc.isModified());
-        QVERIFY(f.doc.hasFile());
-        QCOMPARE(f.doc.recentFiles().front(), good);
-        QCOMPARE(f.doc.loadingTime(), QStringLiteral("Loaded in 0 s")); // the earlier one
-        QVERIFY(!log.events().contains(QStringLiteral("actionWord(opened)")));
-        QVERIFY(!log.events().contains(QStringLiteral("framesRebuilt")));
+        QVERIFY(Snapshot::of(f) == before);
+        QCOMPARE(f.files.path(), good);
+        QCOMPARE(f.recent.files(), recent);
+        // The window hid its views for the opening and hears that it failed.
+        QCOMPARE(log.events(),
+                 (QStringList{QStringLiteral("opening"), QStringLiteral("openFailed")}));
 
-        // Nothing is ever written over the file that failed to open: Save has no image
-        // to write, and frames added afterwards go to a file the user names.
-        QVERIFY(f.doc.FileSave1Execute() != Document::SaveResult::Saved);
-        f.doc.setImage(makeAnimation(2));
-        f.doc.ren();
-        f.doc.changed();
-        f.fakes.dialogs.cancel();
-        QCOMPARE(f.doc.FileSave1Execute(), Document::SaveResult::Cancelled);
-        QCOMPARE(f.fakes.dialogs.requests().size(), 1);
+        // The edit is still there to undo, and Save writes the file being edited, never
+        // the one that failed to open.
+        f.animation.undoStack().undo();
+        QCOMPARE(f.animation.frameCount(), 3);
+        QVERIFY(!f.animation.isModified());
+        f.edit();
+        QCOMPARE(f.files.save(), DocumentFiles::SaveResult::Saved);
+        QCOMPARE(f.fakes.dialogs.requests().size(), 0);
         QCOMPARE(readFile(bad), content);
     }
 };

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a GIF and saving it with Save changes nothing a viewer shows at any frame, nor
-// the delays, disposal methods or comment; the loop count changes only where the loop
-// record is made the head of frame 0 (a file without one gets count 0). Both files are
-// decoded by giflib, independently of our reader and writer.
+// the delays, disposal methods or comment; the loop count changes only where the file
+// has no loop record (it gets one counting 0). Both files are decoded by giflib,
+// independently of our reader and writer.
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -97,9 +97,9 @@ class TestRoundTrip : public QObject {
         const QString original = writeFile(m_dir.filePath(QStringLiteral("original.gif")), bytes);
         const QString work = writeFile(m_dir.filePath(QStringLiteral("work.gif")), bytes);
         DocumentFixture f;
-        f.doc.FileOpen1Execute(Document::OpenOrigin::CommandLine, work);
-        QVERIFY2(f.doc.hasImage(), "the file did not open");
-        QCOMPARE(f.doc.FileSave1Execute(), Document::SaveResult::Saved);
+        f.open(work);
+        QVERIFY2(f.animation.hasImage(), "the file did not open");
+        QCOMPARE(f.files.save(), DocumentFiles::SaveResult::Saved);
         QCOMPARE(f.fakes.prompts.asked().size(), 0);
 
         const auto before = viewWithGiflib(original);

@@ -1,26 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Saving: Save, Save as, Save optimized as, Revert and Save image as with their dialogs
 // and outcome table; failed saves that change nothing; the question to save first before
-// New and closing, whose Yes runs Save.
+// New and closing, whose Yes runs Save; New itself.
 
+#include <memory>
 #include <optional>
-
 #include <unistd.h>
 
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUndoStack>
 
 #include "document/DocumentFixture.h"
+#include "document/EditSteps.h"
+#include "support/AnimationSnapshot.h"
 #include "support/FailingDisk.h"
 
 using namespace vorlane;
 using namespace vorlane::test;
 using Answer = Prompts::Answer;
-using Origin = Document::OpenOrigin;
-using Result = Document::SaveResult;
+using Result = DocumentFiles::SaveResult;
 
 namespace {
 const QString SaveFilter =
@@ -57,10 +60,13 @@ class TestSave : public QObject {
     QTemporaryDir m_dir;
     QString file(const QString& name) const { return m_dir.filePath(name); }
 
-    // A document opened from a fresh copy of threeFrames() under `name`.
+    // An animation opened from a fresh copy of threeFrames() under `name`.
     void openCopy(DocumentFixture& f, const QString& name, int loops = 3) {
-        f.doc.FileOpen1Execute(Origin::CommandLine, writeFile(file(name), threeFrames(loops)));
-        QCOMPARE(f.doc.frameCount(), 3);
+        f.open(writeFile(file(name), threeFrames(loops)));
+        QCOMPARE(f.animation.frameCount(), 3);
+    }
+    static void typeComment(DocumentFixture& f, const QString& text) {
+        f.animation.push(std::make_unique<SetCommentStep>(QStringLiteral("Comment"), text, true));
     }
 
 private Q_SLOTS:
@@ -71,10 +77,11 @@ private Q_SLOTS:
     void saveOfANewAnimationAsksForAName() {
         DocumentFixture f;
         f.loaded(2);
-        f.doc.changed();
+        f.edit();
         const QString name = file(QStringLiteral("new.gif"));
         f.fakes.dialogs.choose(name);
-        QCOMPARE(f.doc.FileSave1Execute(), Result::Saved);
+        QSignalSpy titles(&f.files, &DocumentFiles::titleChanged);
+        QCOMPARE(f.files.save(), Result::Saved);
 
         QCOMPARE(f.fakes.dialogs.requests().size(), 1);
         const auto& r = f.fakes.dialogs.requests().front();
@@ -85,16 +92,18 @@ private Q_SLOTS:
         QVERIFY(r.askOverwrite);
         // Regression: the dialog started in the program's working folder.
         QCOMPARE(r.initialFile, QDir::home().filePath(QStringLiteral("Untitled.gif")));
-        QCOMPARE(f.doc.title(), QStringLiteral("new.gif - Vorlane Gif"));
-        QCOMPARE(f.doc.path(), name);
-        QCOMPARE(f.doc.recentFiles().front(), name);
-        QVERIFY(!f.doc.isModified());
-        QVERIFY(f.doc.hasFile());
+        QCOMPARE(f.files.title(), QStringLiteral("new.gif - Vorlane Gif"));
+        QCOMPARE(titles.last().first().toString(), QStringLiteral("new.gif - Vorlane Gif"));
+        QCOMPARE(f.list.label(0), QStringLiteral("#001: new.gif"));
+        QCOMPARE(f.files.path(), name);
+        QCOMPARE(f.recent.file(1), name);
+        QVERIFY(!f.animation.isModified());
+        QVERIFY(f.files.hasFile());
         QCOMPARE(int(load(name).frameCount()), 2);
 
         // The next Save writes in place without a dialog.
-        f.doc.changed();
-        QCOMPARE(f.doc.FileSave1Execute(), Result::Saved);
+        f.edit();
+        QCOMPARE(f.files.save(), Result::Saved);
         QCOMPARE(f.fakes.dialogs.requests().size(), 1);
     }
 
@@ -103,24 +112,29 @@ private Q_SLOTS:
         openCopy(f, QStringLiteral("inplace.gif"));
         const QString name = file(QStringLiteral("inplace.gif"));
         for (int i = 1; i <= 4; ++i)
-            f.fakes.settings.writeString(Document::RecentKey, QStringLiteral("F%1").arg(i),
+            f.fakes.settings.writeString(RecentFiles::Key, QStringLiteral("F%1").arg(i),
                                          i == 3 ? name : QStringLiteral("/x/%1.gif").arg(i));
-        f.doc.GifcommentChange(QStringLiteral("a\nb"));
-        QVERIFY(f.doc.isModified());
-        QCOMPARE(f.doc.FileSave1Execute(), Result::Saved);
+        typeComment(f, QStringLiteral("a\nb"));
+        QVERIFY(f.animation.isModified());
+        QCOMPARE(f.files.save(), Result::Saved);
         QCOMPARE(f.fakes.dialogs.requests().size(), 0);
         QCOMPARE(commentsOfFrame0(load(name)), QStringList{QStringLiteral("a\nb")});
-        QCOMPARE(f.doc.recentFiles(),
+        QCOMPARE(f.recent.files(),
                  (QStringList{name, QStringLiteral("/x/1.gif"), QStringLiteral("/x/2.gif"),
                               QStringLiteral("/x/4.gif")}));
-        QVERIFY(!f.doc.isModified());
+        QVERIFY(!f.animation.isModified());
+        // Undoing back past the saved state modifies the animation again.
+        f.animation.undoStack().undo();
+        QVERIFY(f.animation.isModified());
+        f.animation.undoStack().redo();
+        QVERIFY(!f.animation.isModified());
     }
 
     void saveWritesTheLoopRecordFirst() {
         DocumentFixture f;
         openCopy(f, QStringLiteral("noloop.gif"), -1);
-        QVERIFY(f.doc.loopInfinite());
-        f.doc.FileSave1Execute();
+        QVERIFY(f.animation.loop().infinite);
+        f.files.save();
         const gif::GifImage saved = load(file(QStringLiteral("noloop.gif")));
         const auto& head = saved.frame(0).extensions.front();
         QCOMPARE(QString::fromStdString(head->applicationId()), QStringLiteral("NETSCAPE2.0"));
@@ -131,37 +145,36 @@ private Q_SLOTS:
         DocumentFixture f;
         f.loaded(2);
         f.fakes.dialogs.choose(file(QStringLiteral("x.vlgf")));
-        QCOMPARE(f.doc.FileSave1Execute(), Result::Saved);
+        QCOMPARE(f.files.save(), Result::Saved);
         QVERIFY(readFile(file(QStringLiteral("x.vlgf"))).startsWith("GIF8"));
-        QCOMPARE(f.doc.title(), QStringLiteral("x.vlgf - Vorlane Gif"));
+        QCOMPARE(f.files.title(), QStringLiteral("x.vlgf - Vorlane Gif"));
     }
 
     void cancelledSaveChangesNoFlag() {
         DocumentFixture f;
         f.loaded(2);
-        f.doc.changed();
+        f.edit();
         f.fakes.dialogs.cancel();
-        QCOMPARE(f.doc.FileSave1Execute(), Result::Cancelled);
-        QVERIFY(f.doc.isModified());
-        QVERIFY(!f.doc.hasFile());
-        QVERIFY(f.doc.path().isEmpty());
-        QCOMPARE(f.doc.title(), QStringLiteral("Untitled.gif - Vorlane Gif"));
+        QCOMPARE(f.files.save(), Result::Cancelled);
+        QVERIFY(f.animation.isModified());
+        QVERIFY(!f.files.hasFile());
+        QVERIFY(f.files.path().isEmpty());
+        QCOMPARE(f.files.title(), QStringLiteral("Untitled.gif - Vorlane Gif"));
         QVERIFY(f.fakes.settings.writes().isEmpty());
     }
 
     void nothingToSave() {
         DocumentFixture f;
-        f.doc.setImage(makeAnimation(0));
-        f.doc.ren();
-        f.doc.changed();
-        f.fakes.prompts.expect(QStringLiteral("The animation has no images to save."), Answer::Ok);
-        QCOMPARE(f.doc.FileSave1Execute(), Result::Cancelled);
+        f.loaded(0);
+        f.edit();
+        f.fakes.prompts.expect(DocumentFiles::NothingToSave, Answer::Ok);
+        QCOMPARE(f.files.save(), Result::Cancelled);
         QCOMPARE(f.fakes.prompts.asked().front().icon, Prompts::Icon::Information);
         QCOMPARE(f.fakes.dialogs.requests().size(), 0);
-        QVERIFY(f.doc.isModified());
+        QVERIFY(f.animation.isModified());
         // Without an image at all, Save does nothing.
         DocumentFixture none;
-        QCOMPARE(none.doc.FileSave1Execute(), Result::Cancelled);
+        QCOMPARE(none.files.save(), Result::Cancelled);
         QCOMPARE(none.fakes.prompts.asked().size(), 0);
     }
 
@@ -169,32 +182,35 @@ private Q_SLOTS:
     void failedSaveChangesNothing() {
         DocumentFixture f;
         openCopy(f, QStringLiteral("keep.gif"));
-        f.doc.changed();
+        f.edit();
         const QString blocker = writeFile(file(QStringLiteral("notafolder")), {1});
         const QByteArray keep = readFile(file(QStringLiteral("keep.gif")));
         f.fakes.dialogs.choose(blocker + QStringLiteral("/anim.gif"));
         f.fakes.prompts.answer(Answer::Ok);
-        f.doc.save2Click();
+        QSignalSpy progress(&f.files, &DocumentFiles::progress);
+        f.files.saveAs();
         QCOMPARE(f.fakes.prompts.asked().size(), 1);
         const auto& report = f.fakes.prompts.asked().front();
         QCOMPARE(report.icon, Prompts::Icon::Error);
         QVERIFY2(report.text.contains(QStringLiteral("notafolder")), qPrintable(report.text));
-        QCOMPARE(f.doc.path(), file(QStringLiteral("keep.gif")));
-        QCOMPARE(f.doc.name(), QStringLiteral("keep.gif"));
-        QVERIFY(f.doc.isModified());
+        QCOMPARE(f.files.path(), file(QStringLiteral("keep.gif")));
+        QCOMPARE(f.animation.name(), QStringLiteral("keep.gif"));
+        QVERIFY(f.animation.isModified());
         QCOMPARE(readFile(file(QStringLiteral("keep.gif"))), keep);
-        QCOMPARE(f.doc.statusHint(), QStringLiteral("To get help, press F1"));
-        QCOMPARE(f.doc.progress(), -1);
+        // The progress bar does not stay behind.
+        QVERIFY(!progress.isEmpty());
+        QCOMPARE(progress.last().at(0).value<gif::Stage>(), gif::Stage::Ending);
 
         DocumentFixture fresh;
         fresh.loaded(1);
-        fresh.doc.changed();
+        fresh.edit();
         fresh.fakes.dialogs.choose(blocker + QStringLiteral("/anim.gif"));
         fresh.fakes.prompts.answer(Answer::Ok);
-        QCOMPARE(fresh.doc.FileSave1Execute(), Result::Failed);
-        QVERIFY(fresh.doc.isModified());
-        QVERIFY(!fresh.doc.hasFile());
-        QVERIFY(fresh.doc.path().isEmpty());
+        QCOMPARE(fresh.files.save(), Result::Failed);
+        QVERIFY(fresh.animation.isModified());
+        QVERIFY(!fresh.files.hasFile());
+        QVERIFY(fresh.files.path().isEmpty());
+        QCOMPARE(fresh.animation.name(), QStringLiteral("Untitled.gif"));
         QVERIFY(fresh.fakes.settings.writes().isEmpty());
     }
 
@@ -204,20 +220,20 @@ private Q_SLOTS:
         QTemporaryDir locked;
         const QString name =
             writeFile(locked.filePath(QStringLiteral("locked.gif")), threeFrames());
-        f.doc.FileOpen1Execute(Origin::CommandLine, name);
-        f.doc.changed();
+        f.open(name);
+        f.edit();
         const QByteArray before = readFile(name);
         QFile::setPermissions(locked.path(), QFile::ReadOwner | QFile::ExeOwner);
         f.fakes.prompts.answer(Answer::Ok);
-        QCOMPARE(f.doc.FileSave1Execute(), Result::Failed);
+        QCOMPARE(f.files.save(), Result::Failed);
         QFile::setPermissions(locked.path(),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(readFile(name), before);
-        QVERIFY(f.doc.isModified());
+        QVERIFY(f.animation.isModified());
     }
 
     // Every way of writing on a disk that fills: the old file stays byte for byte, no
-    // temporary file is left, the document stays modified, and the report gives the
+    // temporary file is left, the animation stays modified, and the report gives the
     // system's reason (a buffered writer lost the last flush of such small files and
     // reported success).
     void failedWritesKeepTheFileAndSayWhy_data() {
@@ -239,19 +255,19 @@ private Q_SLOTS:
         const QString source = folder + QStringLiteral("/anim.gif");
         QString target = source;
         if (command == QLatin1String("save as")) target = folder + QStringLiteral("/copy.gif");
-        if (command == QLatin1String("save optimized")) target = folder + QStringLiteral("/small.gif");
+        if (command == QLatin1String("save optimized"))
+            target = folder + QStringLiteral("/small.gif");
         if (command == QLatin1String("save image")) target = folder + QStringLiteral("/pic.bmp");
         DocumentFixture f;
-        f.doc.FileOpen1Execute(Origin::CommandLine, writeFile(source, threeFrames()));
-        QCOMPARE(f.doc.frameCount(), 3);
-        f.doc.selectFrame(0);
+        f.open(writeFile(source, threeFrames()));
+        QCOMPARE(f.animation.frameCount(), 3);
         if (target != source) writeFile(target, {'o', 'l', 'd'});
         const QByteArray before = readFile(target);
-        f.doc.changed();
+        f.edit();
         if (target != source) f.fakes.dialogs.choose(target);
         if (command == QLatin1String("save image"))
-            f.fakes.prompts.expect(QStringLiteral("pic.bmp already exists.\nDo you want to replace it?"),
-                                   Answer::Yes);
+            f.fakes.prompts.expect(
+                QStringLiteral("pic.bmp already exists.\nDo you want to replace it?"), Answer::Yes);
         f.fakes.prompts.answer(Answer::Ok);
         {
             std::optional<FileSizeLimit> limit;
@@ -259,20 +275,20 @@ private Q_SLOTS:
                 disk.fillLeaving(1024);
             else
                 limit.emplace(20);
-            if (command == QLatin1String("save")) QCOMPARE(f.doc.FileSave1Execute(), Result::Failed);
-            if (command == QLatin1String("save as")) f.doc.save2Click();
-            if (command == QLatin1String("save optimized")) f.doc.eosClick();
-            if (command == QLatin1String("save image")) f.doc.enregistrercadreClick();
+            if (command == QLatin1String("save")) QCOMPARE(f.files.save(), Result::Failed);
+            if (command == QLatin1String("save as")) f.files.saveAs();
+            if (command == QLatin1String("save optimized")) f.files.saveOptimizedAs();
+            if (command == QLatin1String("save image")) f.files.saveFrameAsBitmap(0);
         }
-        const QString reason = onDisk ? QStringLiteral("No space left on device")
-                                      : QStringLiteral("File too large");
+        const QString reason =
+            onDisk ? QStringLiteral("No space left on device") : QStringLiteral("File too large");
         QCOMPARE(f.fakes.prompts.asked().back().text,
                  QStringLiteral("The file \"%1\" could not be saved.\nCannot write \"%1\": %2")
                      .arg(target, reason));
         QCOMPARE(f.fakes.prompts.asked().back().icon, Prompts::Icon::Error);
         QCOMPARE(readFile(target), before);
-        QVERIFY(f.doc.isModified());
-        QCOMPARE(f.doc.path(), source);
+        QVERIFY(f.animation.isModified());
+        QCOMPARE(f.files.path(), source);
         QStringList left = QDir(folder).entryList(QDir::Files | QDir::Hidden);
         left.removeAll(QStringLiteral("filler"));
         QStringList expected{QStringLiteral("anim.gif")};
@@ -283,56 +299,63 @@ private Q_SLOTS:
 
     // ---- Save as ----
 
+    // Save as names the animation after the copy but keeps it modified and out of the
+    // recent list, and writes the comment as last saved; the next Save writes the copy
+    // with the comment as it stands.
     void saveAsKeepsTheFlagsAndTheRecentList() {
         DocumentFixture f;
         openCopy(f, QStringLiteral("orig.gif"));
-        f.doc.GifcommentChange(QStringLiteral("typed later"));
-        QVERIFY(f.doc.isModified());
-        const QStringList recent = f.doc.recentFiles();
+        typeComment(f, QStringLiteral("typed later"));
+        QVERIFY(f.animation.isModified());
+        const QStringList recent = f.recent.files();
         const QString copy = file(QStringLiteral("copy.gif"));
         f.fakes.dialogs.choose(copy);
-        f.doc.save2Click();
+        f.files.saveAs();
         QCOMPARE(f.fakes.dialogs.requests().front().title, QStringLiteral("Save as"));
         QCOMPARE(f.fakes.dialogs.requests().front().initialFile, file(QStringLiteral("orig.gif")));
         QCOMPARE(f.fakes.dialogs.requests().front().filter, SaveFilter);
-        QCOMPARE(f.doc.path(), copy);
-        QCOMPARE(f.doc.title(), QStringLiteral("copy.gif - Vorlane Gif"));
-        QVERIFY(f.doc.isModified());
-        QCOMPARE(f.doc.recentFiles(), recent);
-        // Save as carries the comment as last written, not the box.
+        QCOMPARE(f.files.path(), copy);
+        QCOMPARE(f.files.title(), QStringLiteral("copy.gif - Vorlane Gif"));
+        QVERIFY(f.animation.isModified());
+        QCOMPARE(f.recent.files(), recent);
         QCOMPARE(commentsOfFrame0(load(copy)), QStringList{QStringLiteral("hello")});
 
-        // A later Save writes to copy.gif, with the box.
-        QCOMPARE(f.doc.FileSave1Execute(), Result::Saved);
+        QCOMPARE(f.files.save(), Result::Saved);
         QCOMPARE(f.fakes.dialogs.requests().size(), 1);
         QCOMPARE(commentsOfFrame0(load(copy)), QStringList{QStringLiteral("typed later")});
-        QCOMPARE(f.doc.recentFiles().front(), copy);
+        QCOMPARE(f.recent.file(1), copy);
+        // What Save wrote is what a later Save as writes.
+        const QString second = file(QStringLiteral("second.gif"));
+        f.fakes.dialogs.choose(second);
+        f.files.saveAs();
+        QCOMPARE(commentsOfFrame0(load(second)), QStringList{QStringLiteral("typed later")});
     }
 
     // ---- Save optimized as ----
 
-    void saveOptimizedLeavesTheDocumentAlone() {
+    void saveOptimizedLeavesTheAnimationAlone() {
         DocumentFixture f;
         openCopy(f, QStringLiteral("big.gif"));
-        f.doc.changed();
-        const QString title = f.doc.title();
-        const QStringList recent = f.doc.recentFiles();
+        f.edit();
+        const AnimationSnapshot before = AnimationSnapshot::of(f.animation);
+        const QString title = f.files.title();
+        const QStringList recent = f.recent.files();
         const QString out = file(QStringLiteral("small.gif"));
         f.fakes.dialogs.choose(out);
-        f.doc.eosClick();
+        f.files.saveOptimizedAs();
         const auto& r = f.fakes.dialogs.requests().front();
         QCOMPARE(r.title, QStringLiteral("Save optimized as..."));
         QCOMPARE(r.filter, QStringLiteral("Gif image (*.gif)|*.gif"));
         QCOMPARE(r.defaultExtension, QStringLiteral("gif"));
         QCOMPARE(f.fakes.prompts.asked().size(), 0);
-        QCOMPARE(f.doc.title(), title);
-        QCOMPARE(f.doc.path(), file(QStringLiteral("big.gif")));
-        QVERIFY(f.doc.isModified());
-        QCOMPARE(f.doc.recentFiles(), recent);
-        QCOMPARE(f.doc.frameCount(), 3);
-        // The document image keeps its full-size frames and comment.
-        QCOMPARE(int(f.doc.image()->frame(1).width()), 8);
-        QVERIFY(f.doc.thereiscommentext());
+        QCOMPARE(f.files.title(), title);
+        QCOMPARE(f.files.path(), file(QStringLiteral("big.gif")));
+        QVERIFY(f.animation.isModified());
+        QCOMPARE(f.recent.files(), recent);
+        // The optimizer worked on a copy: the frames keep their full size and records,
+        // and the comment stays.
+        QCOMPARE(AnimationSnapshot::of(f.animation), before);
+        QCOMPARE(f.animation.comment(), QStringLiteral("hello"));
         const gif::GifImage saved = load(out);
         QVERIFY(saved.frameCount() >= 1);
         QVERIFY(commentsOfFrame0(saved).isEmpty()); // cleanup drops comments
@@ -340,39 +363,45 @@ private Q_SLOTS:
 
     // ---- Revert ----
 
-    // Revert asks first, with no save question, and opens the file again; a file that is
-    // gone is reported and the edits stay, with the first frame selected as Revert does
-    // before opening.
+    // Revert asks first, with no save question, and opens the file again with a new
+    // history; a file that is gone is reported and the edits stay.
     void revert_data() {
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("fileGone");
         QTest::addColumn<bool>("reverted");
-        QTest::addColumn<int>("current");
-        QTest::newRow("cancelled") << int(Answer::Cancel) << false << false << 2;
-        QTest::newRow("yes") << int(Answer::Yes) << false << true << 0;
-        QTest::newRow("yes, file gone") << int(Answer::Yes) << true << false << 0;
+        QTest::newRow("cancelled") << int(Answer::Cancel) << false << false;
+        QTest::newRow("yes") << int(Answer::Yes) << false << true;
+        QTest::newRow("yes, file gone") << int(Answer::Yes) << true << false;
     }
     void revert() {
         QFETCH(int, answer);
         QFETCH(bool, fileGone);
         QFETCH(bool, reverted);
-        QFETCH(int, current);
         DocumentFixture f;
         openCopy(f, QStringLiteral("revert.gif")); // loops 3 times
-        f.doc.selectFrame(2);
-        f.doc.infiniClick();
+        f.animation.push(
+            std::make_unique<SetLoopStep>(QStringLiteral("Loop"), LoopSetting{true, 3}));
         if (fileGone) QVERIFY(QFile::remove(file(QStringLiteral("revert.gif"))));
         f.fakes.prompts.expect(RevertQuestion, Answer(answer));
-        if (fileGone) f.fakes.prompts.expect(QStringLiteral("File does not exist"), Answer::Ok);
-        f.doc.retablirClick();
+        if (fileGone) f.fakes.prompts.expect(DocumentFiles::FileMissing, Answer::Ok);
+        f.files.revert();
         const auto& asked = f.fakes.prompts.asked();
         QCOMPARE(asked.size(), fileGone ? 2 : 1);
         QCOMPARE(asked.front().buttons, Prompts::Buttons::YesCancel);
         QCOMPARE(asked.front().icon, Prompts::Icon::Warning);
-        QCOMPARE(f.doc.frameCount(), 3);
-        QCOMPARE(f.doc.isModified(), !reverted);
-        QCOMPARE(f.doc.loopInfinite(), !reverted);
-        QCOMPARE(f.doc.currentFrame(), current);
+        QCOMPARE(f.animation.frameCount(), 3);
+        QCOMPARE(f.animation.isModified(), !reverted);
+        QCOMPARE(f.animation.loop().infinite, !reverted);
+        QCOMPARE(f.animation.undoStack().canUndo(), !reverted);
+    }
+
+    void revertNeedsAFile() {
+        DocumentFixture f;
+        f.loaded(2);
+        f.edit();
+        f.files.revert();
+        QCOMPARE(f.fakes.prompts.asked().size(), 0);
+        QVERIFY(f.animation.isModified());
     }
 
     // ---- Save image as ----
@@ -384,14 +413,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("written");
         QTest::addColumn<bool>("exists");
         QTest::addColumn<int>("answer");
-        QTest::newRow("without extension") << "pic" << "pic.bmp" << false << -1;
-        QTest::newRow("with extension") << "pic2.bmp" << "pic2.bmp" << false << -1;
-        QTest::newRow("other extension") << "pic3.gif" << "pic3.gif.bmp" << false << -1;
+        QTest::newRow("without extension") << "pic"
+                                           << "pic.bmp" << false << -1;
+        QTest::newRow("with extension") << "pic2.bmp"
+                                        << "pic2.bmp" << false << -1;
+        QTest::newRow("other extension") << "pic3.gif"
+                                         << "pic3.gif.bmp" << false << -1;
         QTest::newRow("typed name without extension exists, replaced")
-            << "pic4" << "pic4.bmp" << true << int(Answer::Yes);
+            << "pic4"
+            << "pic4.bmp" << true << int(Answer::Yes);
         QTest::newRow("typed name without extension exists, kept")
-            << "pic5" << "pic5.bmp" << true << int(Answer::No);
-        QTest::newRow("typed name exists, kept") << "pic6.bmp" << "pic6.bmp" << true << int(Answer::No);
+            << "pic5"
+            << "pic5.bmp" << true << int(Answer::No);
+        QTest::newRow("typed name exists, kept") << "pic6.bmp"
+                                                 << "pic6.bmp" << true << int(Answer::No);
     }
     void saveImageAs() {
         QFETCH(QString, typed);
@@ -400,13 +435,13 @@ private Q_SLOTS:
         QFETCH(int, answer);
         DocumentFixture f;
         openCopy(f, QStringLiteral("frames.gif"));
-        f.doc.selectFrame(1);
         if (exists) writeFile(file(written), {'o', 'l', 'd'});
         f.fakes.dialogs.choose(file(typed));
         if (exists)
-            f.fakes.prompts.expect(written + QStringLiteral(" already exists.\nDo you want to replace it?"),
-                                   Answer(answer));
-        f.doc.enregistrercadreClick();
+            f.fakes.prompts.expect(
+                written + QStringLiteral(" already exists.\nDo you want to replace it?"),
+                Answer(answer));
+        f.files.saveFrameAsBitmap(1);
         const auto& r = f.fakes.dialogs.requests().front();
         QCOMPARE(r.kind, FakeFileDialogs::Kind::SaveFile);
         QVERIFY(r.title.isEmpty());
@@ -428,17 +463,17 @@ private Q_SLOTS:
         const QImage picture = reader.read();
         QCOMPARE(picture.size(), QSize(8, 6));
         QCOMPARE(picture.pixel(3, 3), qRgb(0, 255, 0));
-        QVERIFY(!f.doc.isModified());
+        QVERIFY(!f.animation.isModified());
     }
 
-    void saveImageAsNeedsACurrentFrame() {
+    void saveImageAsNeedsAFrame() {
         DocumentFixture f;
         f.loaded(2);
-        f.doc.enregistrercadreClick(); // no current frame: no dialog
+        f.files.saveFrameAsBitmap(-1); // no current frame: no dialog
+        f.files.saveFrameAsBitmap(2);
         QCOMPARE(f.fakes.dialogs.requests().size(), 0);
-        f.doc.selectFrame(0);
         f.fakes.dialogs.cancel();
-        f.doc.enregistrercadreClick();
+        f.files.saveFrameAsBitmap(0);
         QCOMPARE(f.fakes.dialogs.requests().size(), 1);
         QCOMPARE(f.fakes.prompts.asked().size(), 0);
     }
@@ -468,8 +503,8 @@ private Q_SLOTS:
         QFETCH(bool, goesOn);
         DocumentFixture f;
         f.loaded(2);
-        if (closing) QVERIFY(f.doc.FormCloseQuery()); // unmodified: no question
-        f.doc.changed();
+        if (closing) QVERIFY(f.files.mayClose()); // unmodified: no question
+        f.edit();
         const QString saved = file(QStringLiteral("asked-%1-%2.gif").arg(int(closing)).arg(reply));
         f.fakes.prompts.expect(closing ? QuitQuestion : NewQuestion, reply == No ? Answer::No
                                                                      : reply == Cancel
@@ -485,10 +520,10 @@ private Q_SLOTS:
 
         bool wentOn = false;
         if (closing) {
-            wentOn = f.doc.FormCloseQuery();
+            wentOn = f.files.mayClose();
         } else {
-            f.doc.FileNewItemClick();
-            wentOn = !f.doc.hasImage();
+            wentOn = f.files.newAnimation();
+            QCOMPARE(!f.animation.hasImage(), wentOn);
         }
         QCOMPARE(wentOn, goesOn);
         const auto& asked = f.fakes.prompts.asked();
@@ -499,9 +534,39 @@ private Q_SLOTS:
         QCOMPARE(f.fakes.dialogs.requests().size(), reply >= YesSaved ? 1 : 0);
         QCOMPARE(QFileInfo::exists(saved), reply == YesSaved);
         if (reply == YesSaved) QCOMPARE(int(load(saved).frameCount()), 2);
-        if (!goesOn) QCOMPARE(f.doc.entryCount(), 2);
+        if (!goesOn) QCOMPARE(f.animation.frameCount(), 2);
         // Closing without saving leaves the flag set as the program ends.
-        QCOMPARE(f.doc.isModified(), !goesOn || (closing && reply != YesSaved));
+        QCOMPARE(f.animation.isModified(), !goesOn || (closing && reply != YesSaved));
+    }
+
+    // ---- New ----
+
+    // New on an unmodified animation asks nothing and leaves "Untitled.gif" without an
+    // image, a file, a comment or a history; the loop count stays as the field shows it.
+    void newEmptiesTheAnimation() {
+        DocumentFixture f;
+        openCopy(f, QStringLiteral("new.gif"), 4);
+        typeComment(f, QStringLiteral("note"));
+        QVERIFY(f.files.save() == Result::Saved);
+        SignalLog log(f);
+
+        QVERIFY(f.files.newAnimation());
+        QCOMPARE(f.fakes.prompts.asked().size(), 0);
+        QVERIFY(!f.animation.hasImage());
+        QCOMPARE(f.list.rowCount(), 0);
+        QCOMPARE(f.animation.name(), QStringLiteral("Untitled.gif"));
+        QCOMPARE(f.files.title(), QStringLiteral("Untitled.gif - Vorlane Gif"));
+        QVERIFY(f.files.path().isEmpty());
+        QVERIFY(!f.files.hasFile());
+        QVERIFY(!f.animation.isModified());
+        QVERIFY(!f.animation.undoStack().canUndo());
+        QVERIFY(f.animation.comment().isEmpty());
+        QCOMPARE(f.animation.loop(), (LoopSetting{true, 4}));
+        QVERIFY(log.has(QStringLiteral("reset")));
+        QCOMPARE(log.only({QStringLiteral("titleChanged"), QStringLiteral("loadingTimeChanged"),
+                           QStringLiteral("cleared")}),
+                 (QStringList{QStringLiteral("titleChanged(Untitled.gif - Vorlane Gif)"),
+                              QStringLiteral("loadingTimeChanged()"), QStringLiteral("cleared")}));
     }
 };
 

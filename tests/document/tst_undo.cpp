@@ -14,56 +14,13 @@
 #include "document/AnimationModel.h"
 #include "document/EditSteps.h"
 #include "document/FrameListModel.h"
+#include "support/AnimationSnapshot.h"
 
 using namespace vorlane;
 
 namespace {
 
-// Everything a user could tell apart, compared by value (pixels, records, order).
-struct Snapshot {
-    bool hasImage = false;
-    QSize screen;
-    std::vector<std::string> frames; // one line per frame
-    LoopSetting loop;
-    QString comment;
-    QString name;
-    bool operator==(const Snapshot&) const = default;
-
-    static std::string describe(const gif::Frame& f) {
-        std::string s = std::to_string(f.left) + "," + std::to_string(f.top) + " " +
-                        std::to_string(f.width()) + "x" + std::to_string(f.height()) +
-                        (f.interlaced ? " i" : "") + " px";
-        for (uint8_t p : f.pixels())
-            s += char('a' + p % 26);
-        s += " colors";
-        for (const gif::Rgb& c : f.localColors())
-            s += " " + std::to_string(c.r) + "." + std::to_string(c.g) + "." + std::to_string(c.b);
-        for (const auto& r : f.extensions) {
-            s += " [" + std::to_string(r->label());
-            if (r->isGraphicControl()) {
-                const gif::GraphicControl& c = r->control();
-                s += " d" + std::to_string(c.delay) + " m" + std::to_string(c.disposal) +
-                     (c.transparent ? " t" + std::to_string(c.transparentIndex) : "");
-                s += r == f.graphicControlRecord ? " own" : "";
-            }
-            for (const gif::Bytes& b : r->blocks())
-                s += " " + std::string(b.begin(), b.end());
-            s += "]";
-        }
-        return s;
-    }
-    static Snapshot of(const AnimationModel& m) {
-        Snapshot s;
-        s.hasImage = m.hasImage();
-        s.screen = m.screen();
-        for (int i = 0; i < m.frameCount(); ++i)
-            s.frames.push_back(describe(m.frame(i)));
-        s.loop = m.loop();
-        s.comment = m.comment();
-        s.name = m.name();
-        return s;
-    }
-};
+using Snapshot = test::AnimationSnapshot;
 
 gif::Frame randomFrame(std::mt19937& random, int tag) {
     gif::Frame f;
@@ -77,7 +34,8 @@ gif::Frame randomFrame(std::mt19937& random, int tag) {
     f.graphicControlRecord = gif::Extension::makeGraphicControl();
     f.graphicControlRecord->control().delay = uint16_t(tag);
     f.extensions.push_back(f.graphicControlRecord);
-    if (random() % 3 == 0) f.extensions.push_back(gif::Extension::makeComment("own " + std::to_string(tag)));
+    if (random() % 3 == 0)
+        f.extensions.push_back(gif::Extension::makeComment("own " + std::to_string(tag)));
     return f;
 }
 
@@ -98,15 +56,16 @@ std::unique_ptr<EditStep> randomStep(std::mt19937& random, const AnimationModel&
         std::vector<gif::Frame> frames;
         for (int k = 1 + int(random() % 3); k > 0; --k)
             frames.push_back(randomFrame(random, ++tag));
-        return std::make_unique<InsertFramesStep>(QStringLiteral("Add image"), int(random() % (n + 1)),
-                                                  std::move(frames));
+        return std::make_unique<InsertFramesStep>(QStringLiteral("Add image"),
+                                                  int(random() % (n + 1)), std::move(frames));
     }
     case 2:
-        return std::make_unique<RemoveFramesStep>(QStringLiteral("Remove image"), randomRows(random, n));
+        return std::make_unique<RemoveFramesStep>(QStringLiteral("Remove image"),
+                                                  randomRows(random, n));
     case 3:
         return std::make_unique<MoveFramesStep>(
-            QStringLiteral("Move"), MoveFramesStep::moveRowsBefore(n, randomRows(random, n),
-                                                                   int(random() % (n + 1))));
+            QStringLiteral("Move"),
+            MoveFramesStep::moveRowsBefore(n, randomRows(random, n), int(random() % (n + 1))));
     case 4:
         return std::make_unique<MoveFramesStep>(
             QStringLiteral("Move forward"),
@@ -125,15 +84,15 @@ std::unique_ptr<EditStep> randomStep(std::mt19937& random, const AnimationModel&
         std::vector<gif::Frame> frames;
         for (size_t k = 0; k < rows.size(); ++k)
             frames.push_back(randomFrame(random, ++tag));
-        return std::make_unique<ReplaceFramesStep>(QStringLiteral("Resize"), rows, std::move(frames),
-                                                   QSize(8 + int(random() % 4), 7));
+        return std::make_unique<ReplaceFramesStep>(
+            QStringLiteral("Resize"), rows, std::move(frames), QSize(8 + int(random() % 4), 7));
     }
     case 7:
         return std::make_unique<SetLoopStep>(QStringLiteral("Loop"),
                                              LoopSetting{random() % 2 == 0, 1 + int(random() % 9)});
     default:
-        return std::make_unique<SetCommentStep>(QStringLiteral("Comment"),
-                                                QStringLiteral("c%1").arg(++tag), random() % 2 == 0);
+        return std::make_unique<SetCommentStep>(
+            QStringLiteral("Comment"), QStringLiteral("c%1").arg(++tag), random() % 2 == 0);
     }
 }
 
@@ -224,7 +183,8 @@ void TestUndo::typingFoldsIntoOneUndoStep() {
     for (const QString& text : {QStringLiteral("h"), QStringLiteral("hi")})
         m.push(std::make_unique<SetCommentStep>(QStringLiteral("Comment"), text, true));
     m.closeMerging();
-    m.push(std::make_unique<SetCommentStep>(QStringLiteral("Comment"), QStringLiteral("hi!"), true));
+    m.push(
+        std::make_unique<SetCommentStep>(QStringLiteral("Comment"), QStringLiteral("hi!"), true));
     QCOMPARE(m.undoStack().count(), 3);
     m.undoStack().undo();
     QCOMPARE(m.comment(), QStringLiteral("hi"));
@@ -262,7 +222,8 @@ void TestUndo::undoRestoresTheSelection() {
     AnimationModel m;
     m.load(opened(4, random, tag), QStringLiteral("a.gif"));
     QSignalSpy restored(&m, &AnimationModel::selectionRestored);
-    auto step = std::make_unique<RemoveFramesStep>(QStringLiteral("Remove image"), std::vector<int>{1, 2});
+    auto step =
+        std::make_unique<RemoveFramesStep>(QStringLiteral("Remove image"), std::vector<int>{1, 2});
     step->before = {2, {1, 2}};
     step->after = {1, {1}};
     m.push(std::move(step));
@@ -288,7 +249,8 @@ void TestUndo::historyDropsOldestStepsBeyondItsLimit() {
     m.load(std::move(image), QStringLiteral("a.gif"));
     m.setHistoryLimit(2500);
     for (int k = 0; k < 4; ++k)
-        m.push(std::make_unique<RemoveFramesStep>(QStringLiteral("Remove image"), std::vector<int>{0}));
+        m.push(std::make_unique<RemoveFramesStep>(QStringLiteral("Remove image"),
+                                                  std::vector<int>{0}));
     QCOMPARE(m.frameCount(), 2);
     // Two removals fit, the two oldest went; undo reaches back as far as it holds.
     QCOMPARE(m.undoStack().count(), 2);

@@ -1,17 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Building a new animation from picture files: frames, delays, loop record, name and
-// title, files that cannot be read, and what happens to unsaved changes first.
+// Building a new animation from picture files: frames, delays, loop setting, name and
+// title, files that cannot be read, what happens to unsaved changes first, and the
+// creation as one step of the new animation's history.
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUndoStack>
 
 #include "codec/GifImage.h"
-#include "document/Document.h"
+#include "document/AnimationModel.h"
+#include "document/DocumentFiles.h"
+#include "document/FrameListModel.h"
+#include "document/RecentFiles.h"
 #include "editing/NewAnimation.h"
 #include "formats/PictureImport.h"
+#include "support/AnimationSnapshot.h"
 #include "support/FakePlatform.h"
 #include "support/TestData.h"
 
@@ -21,10 +28,14 @@ namespace {
 
 struct Fixture {
     test::FakePlatform fakes;
-    Document doc{fakes.platform()};
+    AnimationModel animation;
+    RecentFiles recent{&fakes.settings};
+    DocumentFiles files{animation, recent, fakes.platform()};
+    FrameListModel list{animation};
     formats::PictureImport import;
-    NewAnimation creation{doc, fakes.platform(), import};
+    NewAnimation creation{files, animation, fakes.platform(), import};
     QTemporaryDir dir;
+    QSignalSpy restored{&animation, &AnimationModel::selectionRestored};
 
     QString picture(const char* name, QSize size, QRgb color) {
         QImage image(size, QImage::Format_RGB32);
@@ -48,12 +59,10 @@ struct Fixture {
             r.names << QFileInfo(f).fileName();
         return r;
     }
-    // An opened, edited animation.
+    // An animation of two frames with an edit not saved.
     void edited() {
-        doc.setImage(test::makeAnimation(2));
-        doc.ren();
-        doc.selectFrame(0);
-        doc.setModified(true);
+        animation.load(std::move(*test::makeAnimation(2)), AnimationModel::UntitledName);
+        animation.pushUnchanged(QStringLiteral("Edit"));
     }
 };
 
@@ -64,6 +73,7 @@ class TestNewAnimation : public QObject {
 private Q_SLOTS:
     void framesLoopAndName();
     void countedLoops();
+    void creationIsOneUndoStep();
     void unreadableFilesAreSkipped();
     void unsavedChangesFirst_data();
     void unsavedChangesFirst();
@@ -72,7 +82,8 @@ private Q_SLOTS:
 void TestNewAnimation::framesLoopAndName() {
     Fixture f;
     f.edited();
-    f.doc.setModified(false);
+    f.animation.markSaved();
+    QSignalSpy loadingTime(&f.files, &DocumentFiles::loadingTimeChanged);
     NewAnimationRequest r = f.request({f.picture("a.png", {30, 20}, qRgb(255, 0, 0)),
                                        f.picture("b.bmp", {50, 10}, qRgb(0, 255, 0)),
                                        f.picture("c.ppm", {10, 40}, qRgb(0, 0, 255))});
@@ -81,24 +92,25 @@ void TestNewAnimation::framesLoopAndName() {
     f.creation.onFile = [&](int i) { reported << i; };
     QVERIFY(f.creation.run(r));
     QCOMPARE(reported, (QList<int>{0, 1, 2}));
-    const gif::GifImage& image = *f.doc.image();
-    QCOMPARE(image.frameCount(), size_t(3));
-    QCOMPARE(QSize(image.screenWidth, image.screenHeight), QSize(50, 40));
-    for (size_t i = 0; i < 3; ++i)
-        QCOMPARE(image.frame(i).graphicControl()->delay, uint16_t(60));
-    QCOMPARE(image.ownPicture(2).pixel(0, 0), qRgb(0, 0, 255));
-    const auto& head = image.frame(0).extensions.front();
+    QCOMPARE(f.animation.frameCount(), 3);
+    QCOMPARE(f.animation.screen(), QSize(50, 40));
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(f.animation.delay(i), 60);
+    QCOMPARE(f.animation.ownPicture(2).pixel(0, 0), qRgb(0, 0, 255));
+    QVERIFY(f.animation.loop().infinite);
+    const gif::GifImage written = f.animation.imageForSaving({});
+    const auto& head = written.frame(0).extensions.front();
     QVERIFY(head->isLoop());
     QCOMPARE(head->loopCount(), std::optional<uint16_t>(0));
     // The name is used as typed, blanks included.
-    QCOMPARE(f.doc.title(), QStringLiteral(" My anim  - Vorlane Gif"));
-    QCOMPARE(f.doc.frameLabels().first(), QStringLiteral("#001:  My anim "));
-    QCOMPARE(f.doc.currentFrame(), 0);
-    QCOMPARE(f.doc.view(), Document::View::Frame);
-    QVERIFY(f.doc.isModified());
-    QVERIFY(!f.doc.hasFile());
-    QVERIFY(f.doc.path().isEmpty());
-    QVERIFY(f.doc.loadingTime().isEmpty());
+    QCOMPARE(f.files.title(), QStringLiteral(" My anim  - Vorlane Gif"));
+    QCOMPARE(f.list.label(0), QStringLiteral("#001:  My anim "));
+    QCOMPARE(f.restored.last().first().value<FrameSelection>(), (FrameSelection{0, {0}}));
+    QVERIFY(f.animation.isModified());
+    QVERIFY(!f.files.hasFile());
+    QVERIFY(f.files.path().isEmpty());
+    QVERIFY(!loadingTime.isEmpty());
+    QVERIFY(loadingTime.last().first().toString().isEmpty());
     QVERIFY(f.fakes.prompts.asked().isEmpty());
 }
 
@@ -108,9 +120,34 @@ void TestNewAnimation::countedLoops() {
     r.loopForever = false;
     r.loops = 5;
     QVERIFY(f.creation.run(r));
-    QVERIFY(!f.doc.loopInfinite());
-    QCOMPARE(f.doc.numLoops(), 5);
-    QCOMPARE(f.doc.image()->frame(0).extensions.front()->loopCount(), std::optional<uint16_t>(5));
+    QCOMPARE(f.animation.loop(), (LoopSetting{false, 5}));
+    QCOMPARE(f.animation.imageForSaving({}).frame(0).extensions.front()->loopCount(),
+             std::optional<uint16_t>(5));
+}
+
+// The whole creation is one step of a new history: undo leaves the new animation empty
+// and unmodified, under its name; redo builds it again.
+void TestNewAnimation::creationIsOneUndoStep() {
+    Fixture f;
+    f.edited();
+    f.fakes.prompts.answer(Prompts::Answer::No);
+    NewAnimationRequest r = f.request(
+        {f.picture("a.png", {8, 8}, qRgb(1, 2, 3)), f.picture("b.png", {8, 8}, qRgb(4, 5, 6))});
+    r.loopForever = false;
+    r.loops = 3;
+    QVERIFY(f.creation.run(r));
+    const test::AnimationSnapshot built = test::AnimationSnapshot::of(f.animation);
+    QCOMPARE(f.animation.undoStack().count(), 1);
+    QCOMPARE(f.animation.undoStack().undoText(), NewAnimation::StepName);
+    f.animation.undoStack().undo();
+    QCOMPARE(f.animation.frameCount(), 0);
+    QVERIFY(f.animation.loop().infinite);
+    QCOMPARE(f.animation.name(), QStringLiteral(" My anim "));
+    QVERIFY(!f.animation.isModified());
+    QVERIFY(!f.animation.undoStack().canUndo());
+    f.animation.undoStack().redo();
+    QCOMPARE(test::AnimationSnapshot::of(f.animation), built);
+    QCOMPARE(f.restored.last().first().value<FrameSelection>(), (FrameSelection{0, {0}}));
 }
 
 void TestNewAnimation::unreadableFilesAreSkipped() {
@@ -123,20 +160,20 @@ void TestNewAnimation::unreadableFilesAreSkipped() {
     QVERIFY(f.creation.run(r));
     QCOMPARE(f.fakes.prompts.asked().size(), 1);
     QCOMPARE(f.fakes.prompts.asked().first().icon, Prompts::Icon::Warning);
-    QCOMPARE(f.doc.frameCount(), 2);
+    QCOMPARE(f.animation.frameCount(), 2);
 
     // Nothing readable at all: the run ends as New does (regression: it left an empty
     // animation in the played state, modified, with Stop enabled).
     Fixture g;
     g.fakes.prompts.answer(Prompts::Answer::Ok);
-    QSignalSpy words(&g.doc, &Document::actionWord);
+    QSignalSpy cleared(&g.files, &DocumentFiles::cleared);
     QVERIFY(g.creation.run(g.request({g.junk("x.gif")})));
-    QCOMPARE(g.doc.frameCount(), 0);
-    QCOMPARE(g.doc.currentFrame(), -1);
-    QCOMPARE(g.doc.view(), Document::View::Frame);
-    QVERIFY(!g.doc.isModified());
-    QCOMPARE(g.doc.name(), Document::UntitledName);
-    QCOMPARE(words.last().first().toString(), QStringLiteral("closed"));
+    QCOMPARE(g.animation.frameCount(), 0);
+    QVERIFY(!g.animation.hasImage());
+    QVERIFY(!g.animation.isModified());
+    QVERIFY(!g.animation.undoStack().canUndo());
+    QCOMPARE(g.animation.name(), AnimationModel::UntitledName);
+    QCOMPARE(cleared.count(), 1);
 }
 
 void TestNewAnimation::unsavedChangesFirst_data() {
@@ -159,14 +196,18 @@ void TestNewAnimation::unsavedChangesFirst() {
     const QString target = saveFails ? f.dir.filePath(QStringLiteral("missing/dir/x.gif"))
                                      : f.dir.filePath(QStringLiteral("kept.gif"));
     if (answer == int(Prompts::Answer::Yes)) {
-        f.fakes.dialogs.choose(target); // Save asks for a name: the document has no file
+        f.fakes.dialogs.choose(target); // Save asks for a name: the animation has no file
         if (saveFails) f.fakes.prompts.answer(Prompts::Answer::Ok); // the failure is reported
     }
     const NewAnimationRequest r = f.request({f.picture("a.png", {8, 8}, qRgb(9, 9, 9))});
     QCOMPARE(f.creation.run(r), built);
     QVERIFY(f.fakes.prompts.texts().first().startsWith(QStringLiteral("Do you want to save")));
-    QCOMPARE(f.doc.frameCount(), built ? 1 : 2);
-    QVERIFY(f.doc.isModified());
+    QCOMPARE(f.animation.frameCount(), built ? 1 : 2);
+    QVERIFY(f.animation.isModified());
+    // The edits stay to undo when nothing was built.
+    QCOMPARE(f.animation.undoStack().count(), 1);
+    QCOMPARE(f.animation.undoStack().undoText(),
+             built ? NewAnimation::StepName : QStringLiteral("Edit"));
     QCOMPARE(QFile::exists(target), answer == int(Prompts::Answer::Yes) && !saveFails);
 }
 

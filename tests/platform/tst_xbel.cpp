@@ -14,8 +14,10 @@
 #include <QXmlStreamReader>
 
 #include "XbelSample.h"
+#include "document/AnimationModel.h"
 #include "document/DesktopRecent.h"
-#include "document/Document.h"
+#include "document/DocumentFiles.h"
+#include "document/RecentFiles.h"
 #include "platform/XbelRecentDocuments.h"
 #include "support/FakePlatform.h"
 
@@ -74,7 +76,7 @@ private Q_SLOTS:
     void leavesAMalformedFileAlone_data();
     void leavesAMalformedFileAlone();
     void sameAsAModelOverRandomUse();
-    void documentTellsTheDesktop();
+    void recordedFilesReachTheDesktop();
 };
 
 void TestXbel::madeWhenMissing() {
@@ -185,16 +187,28 @@ public:
 };
 } // namespace
 
-void TestXbel::documentTellsTheDesktop() {
+// Every file opened or saved goes to the desktop's list as GIF data, whatever its name,
+// also when it heads the editor's own list already.
+void TestXbel::recordedFilesReachTheDesktop() {
     vorlane::test::FakePlatform fakes;
-    vorlane::Document doc(fakes.platform());
+    vorlane::AnimationModel animation;
+    vorlane::RecentFiles recent(&fakes.settings);
+    vorlane::DocumentFiles files(animation, recent, fakes.platform());
     FakeRecent desktop;
-    vorlane::tellDesktopOfRecentFiles(doc, desktop);
+    vorlane::tellDesktopOfRecentFiles(recent, desktop);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("a.gif"));
     writeFile(file, QByteArray::fromBase64("R0lGODlhAQABAIAAAAAAAP///ywAAAAAAQABAAACAUwAOw=="));
-    doc.FileOpen1Execute(vorlane::Document::OpenOrigin::CommandLine, file);
-    QCOMPARE(desktop.told, QStringList{file + QStringLiteral("|image/gif")});
+    files.open(vorlane::DocumentFiles::OpenOrigin::CommandLine, file);
+    animation.pushUnchanged(QStringLiteral("Edit"));
+    QCOMPARE(files.save(), vorlane::DocumentFiles::SaveResult::Saved);
+    const QString own = dir.filePath(QStringLiteral("b.vlgf"));
+    fakes.dialogs.choose(own);
+    files.saveAs(); // a copy is not a recent file
+    files.save();
+    QCOMPARE(desktop.told,
+             (QStringList{file + QStringLiteral("|image/gif"), file + QStringLiteral("|image/gif"),
+                          own + QStringLiteral("|image/gif")}));
 }
 
 QTEST_MAIN(TestXbel)
