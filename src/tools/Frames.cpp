@@ -1,0 +1,356 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tools/Frames.h"
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "codec/ColorReduction.h"
+#include "codec/Compositor.h"
+
+namespace vorlane::tools::detail {
+
+using namespace vorlane::gif;
+
+// ---- progress --------------------------------------------------------------------------
+
+Steps::Steps(const ToolContext& context, size_t total) : m_context(context), m_total(total) {}
+
+void Steps::check() const {
+    if (cancelRequested()) throw Cancelled();
+}
+
+void Steps::advance(size_t units) {
+    check();
+    record(units);
+}
+
+void Steps::record(size_t units) {
+    m_done += units;
+    report();
+}
+
+void Steps::finish() {
+    m_done = m_total;
+    if (m_context.progress && m_reported < 100) m_context.progress(100);
+    m_reported = 100;
+}
+
+void Steps::report() {
+    if (!m_context.progress) return;
+    const int percent = m_total == 0 ? 100 : int(std::min(m_done, m_total) * 100 / m_total);
+    if (percent <= m_reported) return;
+    m_reported = percent;
+    m_context.progress(percent);
+}
+
+// ---- threads ---------------------------------------------------------------------------
+
+int workerCount(size_t count) {
+    // Frames of a few milliseconds each: more threads than cores only add switching.
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    return int(std::min<size_t>({count, size_t(cores), 4}));
+}
+
+void parallelFor(size_t count, Steps& steps,
+                 const std::function<void(size_t index, int worker)>& work) {
+    const int workers = workerCount(count);
+    if (workers <= 1) {
+        for (size_t i = 0; i < count; ++i) {
+            steps.check();
+            work(i, 0);
+            steps.advance();
+        }
+        return;
+    }
+    std::atomic<size_t> next{0};
+    std::atomic<size_t> done{0};
+    std::atomic<bool> stop{false};
+    std::atomic<bool> cancelled{false};
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    // Returns false once nothing is left to do or everything has to stop.
+    auto runOne = [&](int worker) {
+        if (stop.load(std::memory_order_relaxed)) return false;
+        if (steps.cancelRequested()) {
+            cancelled = true;
+            stop = true;
+            return false;
+        }
+        const size_t i = next.fetch_add(1);
+        if (i >= count) return false;
+        try {
+            work(i, worker);
+            ++done;
+        } catch (...) {
+            const std::lock_guard<std::mutex> hold(failureLock);
+            if (!failure) failure = std::current_exception();
+            stop = true;
+            return false;
+        }
+        return true;
+    };
+    std::vector<std::thread> helpers;
+    helpers.reserve(size_t(workers - 1));
+    for (int w = 1; w < workers; ++w)
+        helpers.emplace_back([&runOne, w] {
+            while (runOne(w)) {
+            }
+        });
+    // This thread works too, and reports the progress of all of them as it goes.
+    size_t reported = 0;
+    while (runOne(0)) {
+        const size_t finished = done.load();
+        if (finished > reported) {
+            // No throwing here: the other threads are still running.
+            steps.record(finished - reported);
+            reported = finished;
+        }
+    }
+    for (std::thread& t : helpers)
+        t.join();
+    if (failure) std::rethrow_exception(failure);
+    if (cancelled) throw Cancelled();
+    steps.advance(done.load() - reported);
+}
+
+// ---- frames and records ----------------------------------------------------------------
+
+std::vector<bool> selectedFrames(const FrameSet& frames, size_t count) {
+    if (!frames) return std::vector<bool>(count, true);
+    std::vector<bool> selected(count, false);
+    for (const int i : *frames) {
+        if (i < 0 || size_t(i) >= count) throw GifError("Frame index out of range");
+        selected[size_t(i)] = true;
+    }
+    return selected;
+}
+
+std::optional<uint8_t> transparentIndexOf(const Frame& frame) {
+    const GraphicControl* gc = frame.graphicControl();
+    if (gc && gc->transparent) return gc->transparentIndex;
+    return std::nullopt;
+}
+
+DrawnColors drawnColors(const GifImage& image, size_t i) {
+    DrawnColors colors;
+    colors.fill(0xFF000000u);
+    const ColorTable& table = image.activeColors(i);
+    for (size_t v = 0; v < std::min<size_t>(table.size(), 256); ++v)
+        colors[v] = 0xFF000000u | uint32_t(table[v].r) << 16 | uint32_t(table[v].g) << 8 |
+                    table[v].b;
+    if (const auto t = transparentIndexOf(image.frame(i))) colors[*t] = 0;
+    return colors;
+}
+
+bool isFull(const GifImage& image, size_t i) {
+    const Frame& f = image.frame(i);
+    return f.hasPixels() && f.left == 0 && f.top == 0 && f.width() == image.screenWidth &&
+           f.height() == image.screenHeight;
+}
+
+GifImage emptyLike(const GifImage& source, int width, int height) {
+    GifImage image;
+    image.screenWidth = uint16_t(width);
+    image.screenHeight = uint16_t(height);
+    image.backgroundIndex = source.backgroundIndex;
+    image.aspect = source.aspect;
+    image.colorResolution = source.colorResolution;
+    image.setGlobalColors(source.globalColors(), source.globalSorted());
+    image.transparent = source.transparent;
+    image.reduction = source.reduction;
+    image.trailingExtensions = source.trailingExtensions;
+    return image;
+}
+
+GifImage copyOf(const GifImage& image) {
+    GifImage copy = emptyLike(image, image.screenWidth, image.screenHeight);
+    for (const Frame& frame : image.frames())
+        copy.appendFrame(frame);
+    return copy;
+}
+
+GifImage mapPixels(const GifImage& image, int width, int height, Steps& steps,
+                   const std::function<void(const Bytes& from, uint8_t* to)>& make) {
+    // Each buffer once, whatever number of frames show it.
+    std::vector<const Frame*> unique;
+    std::vector<size_t> bufferOf(image.frameCount());
+    std::unordered_map<const Bytes*, size_t> seen;
+    for (size_t i = 0; i < image.frameCount(); ++i) {
+        const Bytes* pixels = image.frame(i).sharedPixels().get();
+        const auto [at, added] = seen.emplace(pixels, unique.size());
+        if (added) unique.push_back(&image.frame(i));
+        bufferOf[i] = at->second;
+    }
+    steps.addWork(unique.size());
+    std::vector<std::shared_ptr<const Bytes>> made(unique.size());
+    const size_t area = size_t(width) * size_t(height);
+    parallelFor(unique.size(), steps, [&](size_t k, int) {
+        Bytes pixels(area);
+        make(unique[k]->pixels(), pixels.data());
+        made[k] = std::make_shared<const Bytes>(std::move(pixels));
+    });
+    GifImage result = emptyLike(image, width, height);
+    for (size_t i = 0; i < image.frameCount(); ++i) {
+        Frame frame = image.frame(i);
+        frame.setSharedPixels(uint16_t(width), uint16_t(height), made[bufferOf[i]]);
+        result.appendFrame(std::move(frame));
+    }
+    return result;
+}
+
+GraphicControl controlOf(const Frame& frame) {
+    const GraphicControl* gc = frame.graphicControl();
+    return gc ? *gc : GraphicControl{};
+}
+
+Frame withControl(const Frame& frame, const GraphicControl& control) {
+    Frame changed = frame;
+    ExtensionPtr record = Extension::makeGraphicControl();
+    record->control() = control;
+    const auto at = std::find(changed.extensions.begin(), changed.extensions.end(),
+                              changed.graphicControlRecord);
+    // A record that was not written with the frame is now: its values must count.
+    if (at != changed.extensions.end())
+        *at = record;
+    else
+        changed.extensions.push_back(record);
+    changed.graphicControlRecord = record;
+    return changed;
+}
+
+Frame withTransparency(const Frame& frame, std::optional<uint8_t> index) {
+    if (transparentIndexOf(frame) == index) return frame;
+    if (!index && !frame.graphicControlRecord) return frame;
+    GraphicControl control = controlOf(frame);
+    control.transparent = index.has_value();
+    control.transparentIndex = index.value_or(0);
+    return withControl(frame, control);
+}
+
+Rgb transparentEntryColor(const GifImage& image, size_t frame, const ColorTable& table,
+                          size_t entry) {
+    Rgb preferred{255, 255, 255};
+    if (const auto t = transparentIndexOf(image.frame(frame))) {
+        const ColorTable& own = image.activeColors(frame);
+        if (*t < own.size()) preferred = own[*t];
+    }
+    // Drawn without its transparency (a copy, the clipboard) the frame must still tell
+    // its clear pixels from the drawn ones.
+    return colorNotIn(table, entry, preferred);
+}
+
+// ---- frames that show their own pictures -----------------------------------------------
+
+namespace {
+
+// Whether every pixel that `a` leaves transparent is transparent in `b` too; both are
+// full frames of one screen.
+bool transparentWithin(const Frame& a, const Frame& b) {
+    const auto ta = transparentIndexOf(a);
+    if (!ta) return true;
+    const Bytes& pa = a.pixels();
+    const auto tb = transparentIndexOf(b);
+    if (!tb) return std::find(pa.begin(), pa.end(), *ta) == pa.end();
+    if (a.sharedPixels() == b.sharedPixels() && *ta == *tb) return true;
+    const Bytes& pb = b.pixels();
+    for (size_t p = 0; p < pa.size(); ++p)
+        if (pa[p] == *ta && pb[p] != *tb) return false;
+    return true;
+}
+
+// Follows what the screen holds between full frames: the picture of one frame (its
+// index) or nothing (-1). At each frame whose transparent pixels would show a picture,
+// calls clearBefore(i); without it the walk stops there and returns false.
+bool walkFullFrames(const GifImage& image, const std::function<void(size_t)>& clearBefore) {
+    long long shown = -1;
+    for (size_t i = 0; i < image.frameCount(); ++i) {
+        const Frame& frame = image.frame(i);
+        if (shown >= 0 && !transparentWithin(frame, image.frame(size_t(shown)))) {
+            if (!clearBefore) return false;
+            clearBefore(i);
+        }
+        switch (Compositor::disposalOf(image.frame(i))) {
+        case Compositor::Disposal::Keep:
+            shown = (long long)i;
+            break;
+        case Compositor::Disposal::Clear:
+            shown = -1;
+            break;
+        case Compositor::Disposal::Restore:
+            break;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool showsOwnPictures(const GifImage& image) {
+    if (uint64_t(image.screenWidth) * image.screenHeight == 0) return true;
+    for (size_t i = 0; i < image.frameCount(); ++i)
+        if (!isFull(image, i)) return false;
+    return walkFullFrames(image, nullptr);
+}
+
+void settleDisposals(GifImage& image) {
+    walkFullFrames(image, [&image](size_t i) {
+        GraphicControl control = controlOf(image.frame(i - 1));
+        control.disposal = disposal::Background;
+        image.replaceFrame(i - 1, withControl(image.frame(i - 1), control));
+    });
+}
+
+ShownFrames::ShownFrames(const GifImage& source, Steps& steps) : m_source(source) {
+    if (showsOwnPictures(source)) return;
+    const size_t n = source.frameCount();
+    steps.addWork(n);
+    GifImage made = emptyLike(source, source.screenWidth, source.screenHeight);
+    Compositor compositor(source);
+    const int width = compositor.width();
+    const int height = compositor.height();
+    const size_t area = size_t(width) * size_t(height);
+    ColorReducer reducer;
+    for (size_t i = 0; i < n; ++i) {
+        steps.check();
+        const Frame& from = source.frame(i);
+        const uint32_t* canvas = compositor.compose(i);
+        bool own = isFull(source, i);
+        if (own) {
+            const DrawnColors colors = drawnColors(source, i);
+            const Bytes& pixels = from.pixels();
+            for (size_t p = 0; p < area && own; ++p)
+                own = colors[pixels[p]] == canvas[p];
+        }
+        if (own) {
+            made.appendFrame(from);
+        } else {
+            Frame frame = from;
+            Bytes indices(area);
+            const ReductionResult reduced =
+                reducer.reduce(PixelView{canvas, width, height, width}, indices.data(), width,
+                               Dither::Nearest, 256, Rgb{255, 255, 255});
+            ColorTable table = reduced.colors;
+            if (reduced.transparentIndex)
+                table[*reduced.transparentIndex] =
+                    transparentEntryColor(source, i, table, *reduced.transparentIndex);
+            // A table needs an entry; a frame showing nothing has the one of its
+            // transparent pixels.
+            if (table.empty()) table.push_back(Rgb{});
+            frame.left = 0;
+            frame.top = 0;
+            frame.setPixels(uint16_t(width), uint16_t(height), std::move(indices));
+            frame.setLocalColors(std::move(table));
+            made.appendFrame(withTransparency(frame, reduced.transparentIndex));
+        }
+        steps.advance();
+    }
+    settleDisposals(made);
+    m_made.emplace(std::move(made));
+}
+
+} // namespace vorlane::tools::detail
