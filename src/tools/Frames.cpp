@@ -266,9 +266,11 @@ bool transparentWithin(const Frame& a, const Frame& b) {
 // Follows what the screen holds between full frames: the picture of one frame (its
 // index) or nothing (-1). At each frame whose transparent pixels would show a picture,
 // calls clearBefore(i); without it the walk stops there and returns false.
-bool walkFullFrames(const GifImage& image, const std::function<void(size_t)>& clearBefore) {
+bool walkFullFrames(const GifImage& image, const std::function<void(size_t)>& clearBefore,
+                    Steps* steps = nullptr) {
     long long shown = -1;
     for (size_t i = 0; i < image.frameCount(); ++i) {
+        if (steps) steps->advance();
         const Frame& frame = image.frame(i);
         if (shown >= 0 && !transparentWithin(frame, image.frame(size_t(shown)))) {
             if (!clearBefore) return false;
@@ -297,12 +299,16 @@ bool showsOwnPictures(const GifImage& image) {
     return walkFullFrames(image, nullptr);
 }
 
-void settleDisposals(GifImage& image) {
-    walkFullFrames(image, [&image](size_t i) {
-        GraphicControl control = controlOf(image.frame(i - 1));
-        control.disposal = disposal::Background;
-        image.replaceFrame(i - 1, withControl(image.frame(i - 1), control));
-    });
+void settleDisposals(GifImage& image, Steps* steps) {
+    if (steps) steps->addWork(image.frameCount());
+    walkFullFrames(
+        image,
+        [&image](size_t i) {
+            GraphicControl control = controlOf(image.frame(i - 1));
+            control.disposal = disposal::Background;
+            image.replaceFrame(i - 1, withControl(image.frame(i - 1), control));
+        },
+        steps);
 }
 
 ShownFrames::ShownFrames(const GifImage& source, Steps& steps) : m_source(source) {

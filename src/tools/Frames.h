@@ -94,8 +94,8 @@ bool showsOwnPictures(const gif::GifImage& image);
 // For an image of full frames in any order: makes each frame whose transparent pixels
 // would show an earlier picture clear the screen before it (the frame before takes
 // disposal "restore to background"), and changes nothing else, so that every frame
-// shows its own picture. Codes that already do are kept.
-void settleDisposals(gif::GifImage& image);
+// shows its own picture. Codes that already do are kept. With `steps`, one unit a frame.
+void settleDisposals(gif::GifImage& image, Steps* steps = nullptr);
 
 // The frames as the pictures a viewer shows: the image itself when it showsOwnPictures,
 // else a new one whose frame i is the picture shown at frame i of the source (frames

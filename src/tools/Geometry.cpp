@@ -28,42 +28,26 @@ void requirePixels(const GifImage& image) {
         throw GifError("The logical screen is empty");
 }
 
-} // namespace
-
-GifImage crop(const GifImage& source, const QRect& rect, const ToolContext& context) {
-    requirePixels(source);
-    if (rect.isEmpty() || !QRect(0, 0, source.screenWidth, source.screenHeight).contains(rect))
-        throw GifError("Crop rectangle outside the logical screen");
-    Steps steps(context);
-    const ShownFrames shown(source, steps);
-    const int width = shown.image().screenWidth;
+// The part of frames that show their own pictures in `rect`.
+GifImage cropShown(const GifImage& image, const QRect& rect, Steps& steps) {
+    const int width = image.screenWidth;
     const int w = rect.width();
     const int h = rect.height();
-    GifImage result = detail::mapPixels(shown.image(), w, h, steps,
-                                        [&](const Bytes& from, uint8_t* to) {
-                                            for (int y = 0; y < h; ++y)
-                                                std::memcpy(to + size_t(y) * w,
-                                                            from.data() +
-                                                                size_t(rect.top() + y) * width +
-                                                                rect.left(),
-                                                            size_t(w));
-                                        });
-    steps.finish();
-    return result;
+    return detail::mapPixels(image, w, h, steps, [&](const Bytes& from, uint8_t* to) {
+        for (int y = 0; y < h; ++y)
+            std::memcpy(to + size_t(y) * w, from.data() + size_t(rect.top() + y) * width + rect.left(),
+                        size_t(w));
+    });
 }
 
-QRect shownRect(const GifImage& source, const ToolContext& context) {
-    if (uint64_t(source.screenWidth) * source.screenHeight == 0) return {};
-    Steps steps(context);
-    const ShownFrames shown(source, steps);
-    const GifImage& image = shown.image();
+QRect shownRectOf(const GifImage& image, Steps& steps) {
     steps.addWork(image.frameCount());
     const int width = image.screenWidth;
     const int height = image.screenHeight;
     const QRect screen(0, 0, width, height);
     QRect found;
     for (size_t i = 0; i < image.frameCount() && found != screen; ++i) {
-        steps.check();
+        steps.advance();
         const Frame& frame = image.frame(i);
         const auto clear = detail::transparentIndexOf(frame);
         if (!clear) {
@@ -87,21 +71,42 @@ QRect shownRect(const GifImage& source, const ToolContext& context) {
             bottom = y;
         }
         if (top >= 0) found |= QRect(QPoint(left, top), QPoint(right, bottom));
-        steps.advance();
     }
+    return found;
+}
+
+} // namespace
+
+GifImage crop(const GifImage& source, const QRect& rect, const ToolContext& context) {
+    requirePixels(source);
+    if (rect.isEmpty() || !QRect(0, 0, source.screenWidth, source.screenHeight).contains(rect))
+        throw GifError("Crop rectangle outside the logical screen");
+    Steps steps(context);
+    const ShownFrames shown(source, steps);
+    GifImage result = cropShown(shown.image(), rect, steps);
+    steps.finish();
+    return result;
+}
+
+QRect shownRect(const GifImage& source, const ToolContext& context) {
+    if (uint64_t(source.screenWidth) * source.screenHeight == 0) return {};
+    Steps steps(context);
+    const ShownFrames shown(source, steps);
+    const QRect found = shownRectOf(shown.image(), steps);
     steps.finish();
     return found;
 }
 
 GifImage autoCrop(const GifImage& source, const ToolContext& context) {
-    const QRect rect = shownRect(source, context);
-    if (rect.isEmpty() || rect == QRect(0, 0, source.screenWidth, source.screenHeight)) {
-        Steps steps(context);
-        const ShownFrames shown(source, steps);
-        steps.finish();
-        return detail::copyOf(shown.image());
-    }
-    return crop(source, rect, context);
+    Steps steps(context);
+    const ShownFrames shown(source, steps);
+    const QRect rect =
+        uint64_t(source.screenWidth) * source.screenHeight == 0 ? QRect() : shownRectOf(shown.image(), steps);
+    GifImage result = rect.isEmpty() || rect == QRect(0, 0, source.screenWidth, source.screenHeight)
+                          ? detail::copyOf(shown.image())
+                          : cropShown(shown.image(), rect, steps);
+    steps.finish();
+    return result;
 }
 
 GifImage rotate(const GifImage& source, Rotation rotation, const ToolContext& context) {

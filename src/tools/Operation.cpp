@@ -21,7 +21,7 @@ QSize screenOf(const GifImage& image) {
 
 } // namespace
 
-GifImage apply(const GifImage& source, const Operation& operation, const ToolContext& context) {
+GifImage run(const GifImage& source, const Operation& operation, const ToolContext& context) {
     const QSize screen = screenOf(source);
     return std::visit(
         Overloaded{
@@ -49,7 +49,7 @@ GifImage apply(const GifImage& source, const Operation& operation, const ToolCon
 Outcome predict(const GifImage& source, const Operation& operation, const ToolContext& context) {
     const QSize screen = screenOf(source);
     const size_t frames = source.frameCount();
-    // The checks apply makes before it starts.
+    // The checks run makes before it starts.
     const auto pixels = [&] {
         if (screen.isEmpty()) throw GifError("The logical screen is empty");
     };

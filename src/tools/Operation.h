@@ -3,7 +3,7 @@
 
 // Every tool as one value with its parameters, for the callers that treat them alike:
 // the command line applies a list of them in order, and the editor's dialogs show the
-// outcome of one before it runs (predict) and then run it (apply) as one undo step.
+// outcome of one before it runs (predict) and then run it (run) as one undo step.
 
 #include <variant>
 
@@ -67,13 +67,13 @@ using Operation = std::variant<op::Resize, op::Scale, op::Crop, op::AutoCrop, op
 
 // Runs the tool: a new image; the source stays as it is. Throws Cancelled on a cancel
 // and GifError on parameters that do not fit the animation.
-gif::GifImage apply(const gif::GifImage& source, const Operation& operation,
+gif::GifImage run(const gif::GifImage& source, const Operation& operation,
                     const ToolContext& context = {});
 
-// What apply would make, without making it: the logical screen and the number of
+// What run would make, without making it: the logical screen and the number of
 // frames. Auto-crop and de-duplicate read the frames' pixels for it (as fast as the
 // tool's own first pass); the others only look at the parameters. Throws GifError where
-// apply would for the parameters.
+// run would for the parameters.
 struct Outcome {
     QSize screen;
     size_t frames = 0;

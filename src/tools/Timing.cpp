@@ -31,11 +31,11 @@ Frame withDelay(const Frame& frame, int delay) {
 
 // The frames of `shown` in the order `order` gives (old indices), made to show what they
 // showed.
-GifImage inOrder(const GifImage& shown, const std::vector<size_t>& order) {
+GifImage inOrder(const GifImage& shown, const std::vector<size_t>& order, Steps& steps) {
     GifImage result = detail::emptyLike(shown, shown.screenWidth, shown.screenHeight);
     for (const size_t i : order)
         result.appendFrame(shown.frame(i));
-    detail::settleDisposals(result);
+    detail::settleDisposals(result, &steps);
     return result;
 }
 
@@ -72,6 +72,7 @@ std::vector<bool> duplicates(const GifImage& shown, const std::vector<bool>& sel
                              Steps& steps) {
     std::vector<bool> dropped(shown.frameCount(), false);
     steps.addWork(shown.frameCount());
+    steps.advance(); // the first frame is kept
     for (size_t i = 1; i < shown.frameCount(); ++i) {
         if (selected[i] && selected[i - 1]) dropped[i] = sameShown(shown, i - 1, i);
         steps.advance();
@@ -112,7 +113,7 @@ GifImage reverse(const GifImage& source, const FrameSet& frames, const ToolConte
     for (size_t k = 0; k < places.size(); ++k)
         order[places[k]] = places[places.size() - 1 - k];
     steps.check();
-    GifImage result = inOrder(shown.image(), order);
+    GifImage result = inOrder(shown.image(), order, steps);
     steps.finish();
     return result;
 }
@@ -128,7 +129,7 @@ GifImage yoyo(const GifImage& source, const ToolContext& context) {
     for (size_t i = n >= 2 ? n - 2 : 0; i >= 1 && i + 1 < n; --i)
         order.push_back(i);
     steps.check();
-    GifImage result = inOrder(shown.image(), order);
+    GifImage result = inOrder(shown.image(), order, steps);
     // The way back shows the same pictures with records of their own, so that no record
     // stands in two frames of one image.
     for (size_t k = n; k < result.frameCount(); ++k)
@@ -177,7 +178,7 @@ GifImage keepEvery(const GifImage& source, int n, const FrameSet& frames,
         delays.push_back(delayOf(image.frame(i)));
     }
     steps.check();
-    GifImage result = inOrder(image, order);
+    GifImage result = inOrder(image, order, steps);
     for (size_t k = 0; k < result.frameCount(); ++k)
         result.replaceFrame(k, withDelay(result.frame(k), delays[k]));
     steps.finish();
@@ -210,7 +211,7 @@ GifImage dedupe(const GifImage& source, const FrameSet& frames, const ToolContex
         order.push_back(i);
         delays.push_back(delayOf(image.frame(i)));
     }
-    GifImage result = inOrder(image, order);
+    GifImage result = inOrder(image, order, steps);
     for (size_t k = 0; k < result.frameCount(); ++k)
         result.replaceFrame(k, withDelay(result.frame(k), delays[k]));
     steps.finish();

@@ -371,7 +371,7 @@ int edit(const QString& in, const QString& out, const std::vector<tools::Operati
                          qUtf8Printable(in), qUtf8Printable(out));
         for (const tools::Operation& operation : operations) {
             try {
-                image = tools::apply(image, operation);
+                image = tools::run(image, operation);
             } catch (const std::exception& e) {
                 throw FileFailure{in, operationText(operation) + QStringLiteral(": ") +
                                           describeException(e)};
