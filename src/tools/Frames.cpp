@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -57,13 +58,12 @@ int workerCount(size_t count) {
 }
 
 void parallelFor(size_t count, Steps& steps,
-                 const std::function<void(size_t index, int worker)>& work) {
+                 const std::function<size_t(size_t index, int worker)>& work) {
     const int workers = workerCount(count);
     if (workers <= 1) {
         for (size_t i = 0; i < count; ++i) {
             steps.check();
-            work(i, 0);
-            steps.advance();
+            steps.advance(work(i, 0));
         }
         return;
     }
@@ -84,8 +84,7 @@ void parallelFor(size_t count, Steps& steps,
         const size_t i = next.fetch_add(1);
         if (i >= count) return false;
         try {
-            work(i, worker);
-            ++done;
+            done += work(i, worker);
         } catch (...) {
             const std::lock_guard<std::mutex> hold(failureLock);
             if (!failure) failure = std::current_exception();
@@ -116,6 +115,116 @@ void parallelFor(size_t count, Steps& steps,
     if (failure) std::rethrow_exception(failure);
     if (cancelled) throw Cancelled();
     steps.advance(done.load() - reported);
+}
+
+bool isPartial(const Region& change, QSize size) {
+    uint64_t area = 0;
+    for (const QRect& r : change)
+        area += uint64_t(r.width()) * uint64_t(r.height());
+    // Beyond half the picture, copying the frame before costs more than it saves.
+    return area * 2 < uint64_t(size.width()) * uint64_t(size.height());
+}
+
+std::vector<Run> runsOf(const std::vector<Region>& changes, QSize size) {
+    std::vector<Run> runs;
+    for (size_t k = 0; k < changes.size(); ++k) {
+        if (k == 0 || !isPartial(changes[k], size) || k - runs.back().first >= RunLength)
+            runs.push_back({k, k});
+        runs.back().end = k + 1;
+    }
+    return runs;
+}
+
+void forEachRun(const std::vector<Run>& runs, Steps& steps,
+                const std::function<void(const Run& run, int worker)>& work) {
+    parallelFor(runs.size(), steps, [&](size_t r, int worker) {
+        work(runs[r], worker);
+        return runs[r].end - runs[r].first;
+    });
+}
+
+std::vector<Region> changesOf(size_t count, Steps& steps,
+                              const std::function<Region(size_t k)>& change) {
+    std::vector<Region> changes(count);
+    steps.addWork(count);
+    // In blocks, so that each thread takes a good share at a time.
+    constexpr size_t Block = 8;
+    parallelFor((count + Block - 1) / Block, steps, [&](size_t block, int) {
+        const size_t end = std::min(count, (block + 1) * Block);
+        for (size_t k = std::max<size_t>(1, block * Block); k < end; ++k)
+            changes[k] = change(k);
+        return end - block * Block;
+    });
+    return changes;
+}
+
+namespace {
+
+// The bands of changed rows: row(y, x0, x1) says whether row y changed, and where.
+template <typename Row> Region changedBands(int width, int height, Row row) {
+    Region region;
+    for (int band = 0; band < height; band += ChangeBand) {
+        int left = width, right = -1, top = -1, bottom = -1;
+        for (int y = band; y < std::min(height, band + ChangeBand); ++y) {
+            int x0 = 0, x1 = 0;
+            if (!row(y, x0, x1)) continue;
+            if (top < 0) top = y;
+            bottom = y;
+            left = std::min(left, x0);
+            right = std::max(right, x1);
+        }
+        if (top >= 0) region.push_back(QRect(QPoint(left, top), QPoint(right, bottom)));
+    }
+    return region;
+}
+
+} // namespace
+
+Region changedIndices(const Frame& a, const Frame& b, int width, int height) {
+    if (a.sharedPixels() == b.sharedPixels()) return {};
+    const uint8_t* pa = a.pixels().data();
+    const uint8_t* pb = b.pixels().data();
+    return changedBands(width, height, [&](int y, int& x0, int& x1) {
+        const uint8_t* ra = pa + size_t(y) * width;
+        const uint8_t* rb = pb + size_t(y) * width;
+        if (std::memcmp(ra, rb, size_t(width)) == 0) return false;
+        x0 = 0;
+        while (ra[x0] == rb[x0])
+            ++x0;
+        x1 = width - 1;
+        while (ra[x1] == rb[x1])
+            --x1;
+        return true;
+    });
+}
+
+Region changedColors(const GifImage& image, size_t a, size_t b) {
+    const DrawnColors ca = drawnColors(image, a);
+    const DrawnColors cb = drawnColors(image, b);
+    const int width = image.screenWidth;
+    const int height = image.screenHeight;
+    if (ca == cb) return changedIndices(image.frame(a), image.frame(b), width, height);
+    // Entries that show another colour in b: a pixel keeping its index changed there.
+    std::array<bool, 256> moved{};
+    bool anyMoved = false;
+    for (size_t v = 0; v < 256; ++v)
+        anyMoved |= moved[v] = ca[v] != cb[v];
+    const uint8_t* pa = image.frame(a).pixels().data();
+    const uint8_t* pb = image.frame(b).pixels().data();
+    return changedBands(width, height, [&](int y, int& x0, int& x1) {
+        const uint8_t* ra = pa + size_t(y) * width;
+        const uint8_t* rb = pb + size_t(y) * width;
+        if (!anyMoved && std::memcmp(ra, rb, size_t(width)) == 0) return false;
+        auto differs = [&](int x) { return ra[x] == rb[x] ? moved[ra[x]] : ca[ra[x]] != cb[rb[x]]; };
+        x0 = 0;
+        while (x0 < width && !differs(x0))
+            ++x0;
+        if (x0 == width) return false;
+        x1 = width - 1;
+        while (!differs(x1))
+            --x1;
+        return true;
+    });
 }
 
 // ---- frames and records ----------------------------------------------------------------
@@ -175,8 +284,8 @@ GifImage copyOf(const GifImage& image) {
 }
 
 GifImage mapPixels(const GifImage& image, int width, int height, Steps& steps,
-                   const std::function<void(const Bytes& from, uint8_t* to)>& make) {
-    // Each buffer once, whatever number of frames show it.
+                   const PixelMap& map) {
+    // Each buffer once, whatever number of frames show it, in the order they first show.
     std::vector<const Frame*> unique;
     std::vector<size_t> bufferOf(image.frameCount());
     std::unordered_map<const Bytes*, size_t> seen;
@@ -186,13 +295,31 @@ GifImage mapPixels(const GifImage& image, int width, int height, Steps& steps,
         if (added) unique.push_back(&image.frame(i));
         bufferOf[i] = at->second;
     }
+    const QRect screen(0, 0, image.screenWidth, image.screenHeight);
+    const std::vector<Region> changes = changesOf(unique.size(), steps, [&](size_t k) {
+        return changedIndices(*unique[k - 1], *unique[k], screen.width(), screen.height());
+    });
     steps.addWork(unique.size());
     std::vector<std::shared_ptr<const Bytes>> made(unique.size());
     const size_t area = size_t(width) * size_t(height);
-    parallelFor(unique.size(), steps, [&](size_t k, int) {
-        Bytes pixels(area);
-        make(unique[k]->pixels(), pixels.data());
-        made[k] = std::make_shared<const Bytes>(std::move(pixels));
+    forEachRun(runsOf(changes, screen.size()), steps, [&](const Run& run, int) {
+        for (size_t k = run.first; k < run.end; ++k) {
+            if (steps.cancelRequested()) throw Cancelled();
+            if (k > run.first && changes[k].empty()) {
+                made[k] = made[k - 1];
+                continue;
+            }
+            Bytes pixels;
+            if (k > run.first) {
+                pixels = *made[k - 1];
+                for (const QRect& changed : changes[k])
+                    map(unique[k]->pixels(), pixels.data(), changed);
+            } else {
+                pixels.resize(area);
+                map(unique[k]->pixels(), pixels.data(), screen);
+            }
+            made[k] = std::make_shared<const Bytes>(std::move(pixels));
+        }
     });
     GifImage result = emptyLike(image, width, height);
     for (size_t i = 0; i < image.frameCount(); ++i) {
@@ -232,16 +359,19 @@ Frame withTransparency(const Frame& frame, std::optional<uint8_t> index) {
     return withControl(frame, control);
 }
 
-Rgb transparentEntryColor(const GifImage& image, size_t frame, const ColorTable& table,
-                          size_t entry) {
-    Rgb preferred{255, 255, 255};
+Rgb preferredClearColor(const GifImage& image, size_t frame) {
     if (const auto t = transparentIndexOf(image.frame(frame))) {
         const ColorTable& own = image.activeColors(frame);
-        if (*t < own.size()) preferred = own[*t];
+        if (*t < own.size()) return own[*t];
     }
+    return Rgb{255, 255, 255};
+}
+
+Rgb transparentEntryColor(const GifImage& image, size_t frame, const ColorTable& table,
+                          size_t entry) {
     // Drawn without its transparency (a copy, the clipboard) the frame must still tell
     // its clear pixels from the drawn ones.
-    return colorNotIn(table, entry, preferred);
+    return colorNotIn(table, entry, preferredClearColor(image, frame));
 }
 
 // ---- frames that show their own pictures -----------------------------------------------

@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+#include <QRect>
+
 #include "codec/GifImage.h"
 #include "tools/ToolContext.h"
 
@@ -43,10 +45,51 @@ private:
 
 // Runs work(index, worker) for every index in [0, count) on up to workerCount(count)
 // threads, this one among them (worker 0); `worker` tells the caller's per-thread state
-// apart. `steps` advances once per index, from this thread. A cancel or an exception
-// stops every thread; it is thrown here once they all have stopped.
+// apart. work returns the units of `steps` it did, which advance from this thread. A
+// cancel or an exception (Cancelled from work included) stops every thread; it is
+// thrown here once they all have stopped.
 int workerCount(size_t count);
-void parallelFor(size_t count, Steps& steps, const std::function<void(size_t index, int worker)>& work);
+void parallelFor(size_t count, Steps& steps,
+                 const std::function<size_t(size_t index, int worker)>& work);
+
+// Frames are made in runs: the first of a run whole, each later one from the one before
+// it where only part of the picture changed, as composing does. A frame that changed
+// in more than half its pixels starts a run (it is made whole anyway), and no run is
+// longer than RunLength, so that runs can share out over the threads. The content, not
+// the threads, decides the runs, so that a result is the same on every machine.
+inline constexpr size_t RunLength = 16;
+struct Run {
+    size_t first = 0;
+    size_t end = 0;
+};
+// What changed from one frame to the next: a rectangle for each band of rows that
+// changed (bands of ChangeBand rows, in order), so that two sprites far apart do not
+// make the whole picture between them count as changed.
+inline constexpr int ChangeBand = 16;
+using Region = std::vector<QRect>;
+// Whether a change is small enough for a frame to be made from the one before: less
+// than half the picture.
+bool isPartial(const Region& change, QSize size);
+// The runs of `count` items, given what changed from each item to the next (changes[k]
+// from item k - 1 to item k; changes[0] is not read) in a picture of `size`.
+std::vector<Run> runsOf(const std::vector<Region>& changes, QSize size);
+
+// work(run, worker) for each run, on several threads; one unit of `steps` an item. work
+// should throw Cancelled between its items when steps.cancelRequested().
+void forEachRun(const std::vector<Run>& runs, Steps& steps,
+                const std::function<void(const Run& run, int worker)>& work);
+
+// change(k) for every k in [1, count), on several threads, one unit of `steps` each;
+// element 0 of the result is empty.
+std::vector<Region> changesOf(size_t count, Steps& steps,
+                              const std::function<Region(size_t k)>& change);
+
+// Where the two full frames of a screen of w x h hold other indices; empty when they
+// are the same everywhere.
+Region changedIndices(const gif::Frame& a, const gif::Frame& b, int width, int height);
+// Where frames a and b of the image (full frames) show other colours, whatever their
+// tables.
+Region changedColors(const gif::GifImage& image, size_t a, size_t b);
 
 // Which of `count` frames the set holds (all without a set); throws GifError "Frame
 // index out of range" for an index that names no frame.
@@ -71,12 +114,17 @@ gif::GifImage emptyLike(const gif::GifImage& source, int width, int height);
 // A new image holding the same frames, which share their buffers and records.
 gif::GifImage copyOf(const gif::GifImage& image);
 
+// Writes into `to` (the new picture) the pixels that come from the source pixels of
+// `from` inside `changed`.
+using PixelMap = std::function<void(const gif::Bytes& from, uint8_t* to, const QRect& changed)>;
+
 // A new image of w x h (each at most 65535) whose frame i is frame i of `image` (all
-// full frames) with the pixels make(old pixels, new pixels) writes, w x h of them, in
-// place of its own; table and records stay. Frames that shared a buffer share the new
-// one. The buffers are made on several threads, one unit of `steps` each.
+// full frames) with the pixels `map` makes in place of its own; table and records stay.
+// Frames that shared a buffer share the new one. Each frame is made from the one before
+// it where only part changed (see RunLength), on several threads, one unit of `steps`
+// each buffer.
 gif::GifImage mapPixels(const gif::GifImage& image, int width, int height, Steps& steps,
-                        const std::function<void(const gif::Bytes& from, uint8_t* to)>& make);
+                        const PixelMap& map);
 
 // The frame's graphic control values (every field 0 without a record).
 gif::GraphicControl controlOf(const gif::Frame& frame);
@@ -113,8 +161,10 @@ private:
     std::optional<gif::GifImage> m_made;
 };
 
-// The colour a new transparent entry gets: the colour the frame's own transparent
-// entry had, else white; never the colour of another entry of `table`.
+// The colour a new transparent entry of frame i would rather have: the colour its own
+// transparent entry has, else white.
+gif::Rgb preferredClearColor(const gif::GifImage& image, size_t frame);
+// That colour, or another when an entry of `table` other than `entry` holds it.
 gif::Rgb transparentEntryColor(const gif::GifImage& image, size_t frame,
                                const gif::ColorTable& table, size_t entry);
 

@@ -32,12 +32,15 @@ void requirePixels(const GifImage& image) {
 GifImage cropShown(const GifImage& image, const QRect& rect, Steps& steps) {
     const int width = image.screenWidth;
     const int w = rect.width();
-    const int h = rect.height();
-    return detail::mapPixels(image, w, h, steps, [&](const Bytes& from, uint8_t* to) {
-        for (int y = 0; y < h; ++y)
-            std::memcpy(to + size_t(y) * w, from.data() + size_t(rect.top() + y) * width + rect.left(),
-                        size_t(w));
-    });
+    return detail::mapPixels(image, w, rect.height(), steps,
+                             [&](const Bytes& from, uint8_t* to, const QRect& changed) {
+                                 const QRect part = changed.intersected(rect);
+                                 for (int y = part.top(); y <= part.bottom(); ++y)
+                                     std::memcpy(to + size_t(y - rect.top()) * w +
+                                                     (part.left() - rect.left()),
+                                                 from.data() + size_t(y) * width + part.left(),
+                                                 size_t(part.width()));
+                             });
 }
 
 QRect shownRectOf(const GifImage& image, Steps& steps) {
@@ -118,34 +121,43 @@ GifImage rotate(const GifImage& source, Rotation rotation, const ToolContext& co
     GifImage result;
     switch (rotation) {
     case Rotation::Half:
-        result = detail::mapPixels(shown.image(), w, h, steps, [](const Bytes& from, uint8_t* to) {
-            std::reverse_copy(from.begin(), from.end(), to);
-        });
+        // The source pixel (x, y) goes to (w - 1 - x, h - 1 - y).
+        result = detail::mapPixels(shown.image(), w, h, steps,
+                                   [&](const Bytes& from, uint8_t* to, const QRect& changed) {
+                                       for (int y = changed.top(); y <= changed.bottom(); ++y) {
+                                           const uint8_t* row = from.data() + size_t(y) * w;
+                                           std::reverse_copy(row + changed.left(),
+                                                             row + changed.right() + 1,
+                                                             to + size_t(h - 1 - y) * w +
+                                                                 (w - 1 - changed.right()));
+                                       }
+                                   });
         break;
     case Rotation::Quarter:
     case Rotation::ThreeQuarters: {
         // The new picture is h wide and w high. A quarter turn clockwise puts the
         // source pixel (x, y) at (h - 1 - y, x); three quarters put it at (y, w - 1 - x).
         const bool quarter = rotation == Rotation::Quarter;
-        result = detail::mapPixels(shown.image(), h, w, steps, [&](const Bytes& from, uint8_t* to) {
-            for (int ty = 0; ty < h; ty += Tile)
-                for (int tx = 0; tx < w; tx += Tile) {
-                    const int yEnd = std::min(h, ty + Tile);
-                    const int xEnd = std::min(w, tx + Tile);
-                    for (int y = ty; y < yEnd; ++y) {
-                        const uint8_t* row = from.data() + size_t(y) * w;
-                        if (quarter) {
-                            uint8_t* column = to + (h - 1 - y);
-                            for (int x = tx; x < xEnd; ++x)
-                                column[size_t(x) * h] = row[x];
-                        } else {
-                            uint8_t* column = to + y;
-                            for (int x = tx; x < xEnd; ++x)
-                                column[size_t(w - 1 - x) * h] = row[x];
+        result = detail::mapPixels(
+            shown.image(), h, w, steps, [&](const Bytes& from, uint8_t* to, const QRect& changed) {
+                for (int ty = changed.top(); ty <= changed.bottom(); ty += Tile)
+                    for (int tx = changed.left(); tx <= changed.right(); tx += Tile) {
+                        const int yEnd = std::min(changed.bottom() + 1, ty + Tile);
+                        const int xEnd = std::min(changed.right() + 1, tx + Tile);
+                        for (int y = ty; y < yEnd; ++y) {
+                            const uint8_t* row = from.data() + size_t(y) * w;
+                            if (quarter) {
+                                uint8_t* column = to + (h - 1 - y);
+                                for (int x = tx; x < xEnd; ++x)
+                                    column[size_t(x) * h] = row[x];
+                            } else {
+                                uint8_t* column = to + y;
+                                for (int x = tx; x < xEnd; ++x)
+                                    column[size_t(w - 1 - x) * h] = row[x];
+                            }
                         }
                     }
-                }
-        });
+            });
         break;
     }
     }
@@ -159,14 +171,16 @@ GifImage flip(const GifImage& source, FlipDirection direction, const ToolContext
     const ShownFrames shown(source, steps);
     const int w = shown.image().screenWidth;
     const int h = shown.image().screenHeight;
-    GifImage result =
-        detail::mapPixels(shown.image(), w, h, steps, [&](const Bytes& from, uint8_t* to) {
-            for (int y = 0; y < h; ++y) {
+    GifImage result = detail::mapPixels(
+        shown.image(), w, h, steps, [&](const Bytes& from, uint8_t* to, const QRect& changed) {
+            for (int y = changed.top(); y <= changed.bottom(); ++y) {
                 const uint8_t* row = from.data() + size_t(y) * w;
                 if (direction == FlipDirection::Horizontal)
-                    std::reverse_copy(row, row + w, to + size_t(y) * w);
+                    std::reverse_copy(row + changed.left(), row + changed.right() + 1,
+                                      to + size_t(y) * w + (w - 1 - changed.right()));
                 else
-                    std::memcpy(to + size_t(h - 1 - y) * w, row, size_t(w));
+                    std::memcpy(to + size_t(h - 1 - y) * w + changed.left(), row + changed.left(),
+                                size_t(changed.width()));
             }
         });
     steps.finish();

@@ -6,6 +6,8 @@
 #include "tools/Resize.h"
 
 #include <algorithm>
+#include <array>
+#include <climits>
 #include <cmath>
 #include <numbers>
 #include <unordered_map>
@@ -116,97 +118,204 @@ Taps tapsFor(int in, int out, ResizeFilter filter) {
     return taps;
 }
 
-// What one thread keeps between frames.
-struct Worker {
-    std::vector<Premultiplied> across; // the rows resampled across: newWidth x height
-    std::vector<Premultiplied> row;
-    std::vector<uint32_t> picture; // the new picture, 0 for clear
-    ColorReducer reducer;
+// The new pixels whose taps reach the source pixels first..last, along one axis.
+struct Reach {
+    std::vector<int> lowest;  // per source pixel: the lowest new pixel taking it, or INT_MAX
+    std::vector<int> highest; // and the highest, or -1
+
+    Reach(const Taps& taps, int in) : lowest(size_t(in), INT_MAX), highest(size_t(in), -1) {
+        for (int o = 0; o < int(taps.first.size()); ++o)
+            for (int k = 0; k < taps.size && taps.first[size_t(o)] + k < in; ++k) {
+                const size_t j = size_t(taps.first[size_t(o)] + k);
+                lowest[j] = std::min(lowest[j], o);
+                highest[j] = std::max(highest[j], o);
+            }
+    }
+    // [from, to] of the new pixels; to < from when none.
+    std::pair<int, int> of(int first, int last) const {
+        int from = INT_MAX, to = -1;
+        for (int j = first; j <= last; ++j) {
+            from = std::min(from, lowest[size_t(j)]);
+            to = std::max(to, highest[size_t(j)]);
+        }
+        return {from, to};
+    }
+};
+
+// The frame's colours as premultiplied floats, clear for its transparent index.
+std::array<Premultiplied, 256> premultiplied(const GifImage& image, size_t i) {
+    const detail::DrawnColors drawn = detail::drawnColors(image, i);
+    std::array<Premultiplied, 256> colors{};
+    for (size_t v = 0; v < 256; ++v)
+        if (const uint32_t c = drawn[v]; c != 0)
+            colors[v] = {float((c >> 16) & 0xFF), float((c >> 8) & 0xFF), float(c & 0xFF), 1.0f};
+    return colors;
+}
+
+// Computes the new pixels in `part` (new coordinates) of the picture, 0xAARRGGBB with 0
+// for clear, from the source pixels. Every new pixel is computed the same way whatever
+// the part, so a picture made in parts equals one made whole.
+class Resampler {
+public:
+    Resampler(const Taps& across, const Taps& down, int width, int height)
+        : m_across(across), m_down(down), m_width(width), m_height(height) {}
+
+    void run(const uint8_t* pixels, const std::array<Premultiplied, 256>& colors, const QRect& part,
+             uint32_t* picture, int newWidth) {
+        // The source rows the part's new rows take. A tap of weight 0 is left out of a
+        // list, so the first taps need not rise from row to row.
+        int firstRow = m_height - 1;
+        int lastRow = 0;
+        for (int y = part.top(); y <= part.bottom(); ++y) {
+            firstRow = std::min(firstRow, m_down.first[size_t(y)]);
+            lastRow = std::max(lastRow, std::min(m_height - 1, m_down.first[size_t(y)] + m_down.size - 1));
+        }
+        const int columns = part.width();
+        m_rows.resize(size_t(columns) * size_t(lastRow - firstRow + 1));
+        for (int y = firstRow; y <= lastRow; ++y) {
+            const uint8_t* source = pixels + size_t(y) * m_width;
+            Premultiplied* target = m_rows.data() + size_t(y - firstRow) * columns;
+            for (int x = part.left(); x <= part.right(); ++x) {
+                const float* w = m_across.weightsOf(x);
+                const int first = m_across.first[size_t(x)];
+                const uint8_t* s = source + first;
+                const int count = std::min(m_across.size, m_width - first);
+                Premultiplied sum;
+                for (int k = 0; k < count; ++k) {
+                    const Premultiplied& c = colors[s[k]];
+                    sum.r += w[k] * c.r;
+                    sum.g += w[k] * c.g;
+                    sum.b += w[k] * c.b;
+                    sum.a += w[k] * c.a;
+                }
+                target[x - part.left()] = sum;
+            }
+        }
+        m_row.resize(size_t(columns));
+        for (int y = part.top(); y <= part.bottom(); ++y) {
+            std::fill(m_row.begin(), m_row.end(), Premultiplied{});
+            const float* w = m_down.weightsOf(y);
+            const int first = m_down.first[size_t(y)];
+            const int count = std::min(m_down.size, m_height - first);
+            for (int k = 0; k < count; ++k) {
+                if (w[k] == 0) continue;
+                const Premultiplied* source = m_rows.data() + size_t(first + k - firstRow) * columns;
+                for (int x = 0; x < columns; ++x) {
+                    m_row[size_t(x)].r += w[k] * source[x].r;
+                    m_row[size_t(x)].g += w[k] * source[x].g;
+                    m_row[size_t(x)].b += w[k] * source[x].b;
+                    m_row[size_t(x)].a += w[k] * source[x].a;
+                }
+            }
+            uint32_t* target = picture + size_t(y) * newWidth + part.left();
+            for (int x = 0; x < columns; ++x) {
+                const Premultiplied& c = m_row[size_t(x)];
+                // Drawn when at least half covered; its colour is the covered part's.
+                if (c.a < 0.5f) {
+                    target[x] = 0;
+                    continue;
+                }
+                auto channel = [&c](float v) {
+                    return uint32_t(std::clamp(int(v / c.a + 0.5f), 0, 255));
+                };
+                target[x] = 0xFF000000u | channel(c.r) << 16 | channel(c.g) << 8 | channel(c.b);
+            }
+        }
+    }
+
+private:
+    const Taps& m_across;
+    const Taps& m_down;
+    int m_width;
+    int m_height;
+    std::vector<Premultiplied> m_rows; // the part's source rows resampled across
+    std::vector<Premultiplied> m_row;
+};
+
+// The palette of the frames of one run, made from every colour the run's new pixels
+// show, each weighted by its pixels: exactly those colours when they fit in one table
+// (beside an entry for clear pixels), else the codec's octree palette of them with the
+// nearest entry for each. A frame made from the one before thus keeps the indices of
+// its unchanged pixels, and a colour that appears in the run has its place from the
+// first frame on.
+class RunPalette {
+public:
+    void count(const uint32_t* pixels, size_t n) {
+        uint32_t last = 0;
+        std::unordered_map<uint32_t, uint32_t>::iterator at;
+        for (size_t p = 0; p < n; ++p) {
+            const uint32_t c = pixels[p];
+            if (c == 0) {
+                m_clear = true;
+                continue;
+            }
+            if (c != last) {
+                at = m_counts.try_emplace(c, 0).first;
+                last = c;
+            }
+            ++at->second;
+        }
+    }
+
+    // Makes the palette once every colour is counted.
+    void make(ColorReducer& reducer, Rgb clearColor) {
+        const size_t room = m_clear ? 255 : 256;
+        if (m_counts.size() <= room) {
+            for (auto& [color, entry] : m_counts) {
+                colors.push_back(Rgb{uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color)});
+                entry = uint32_t(colors.size() - 1); // the count becomes the entry
+            }
+            m_exact = true;
+        } else {
+            std::vector<std::pair<uint32_t, uint32_t>> counts(m_counts.begin(), m_counts.end());
+            std::sort(counts.begin(), counts.end()); // the same palette whatever the map's order
+            colors = reducer.palette(counts, int(room));
+            m_nearest.emplace(colors, colors.size(), m_counts.size());
+            m_counts.clear();
+        }
+        if (m_clear) {
+            transparent = uint8_t(colors.size());
+            colors.push_back(Rgb{});
+            // Drawn without its transparency (a copy, the clipboard) a frame must still
+            // tell its clear pixels from the drawn ones.
+            colors.back() = colorNotIn(colors, *transparent, clearColor);
+        }
+        if (colors.empty()) colors.push_back(Rgb{}); // a table needs an entry
+    }
+
+    // The entries of the pixels of `part` of a picture `width` wide.
+    void map(const uint32_t* picture, int width, const QRect& part, uint8_t* out) {
+        for (int y = part.top(); y <= part.bottom(); ++y) {
+            const uint32_t* row = picture + size_t(y) * width;
+            uint8_t* target = out + size_t(y) * width;
+            uint32_t last = 0;
+            uint8_t lastEntry = transparent.value_or(0);
+            for (int x = part.left(); x <= part.right(); ++x) {
+                const uint32_t c = row[x];
+                if (c != last) {
+                    last = c;
+                    lastEntry = c == 0 ? *transparent : m_exact ? uint8_t(m_counts.find(c)->second) : (*m_nearest)(c);
+                }
+                target[x] = lastEntry;
+            }
+        }
+    }
+
+    ColorTable colors;
+    std::optional<uint8_t> transparent;
+
+private:
+    std::unordered_map<uint32_t, uint32_t> m_counts; // colour -> pixels, then -> entry
+    bool m_clear = false;
+    bool m_exact = false;
+    std::optional<NearestColor> m_nearest;
 };
 
 struct NewFrame {
-    Bytes pixels;
+    std::shared_ptr<const Bytes> pixels;
     ColorTable colors;
     std::optional<uint8_t> transparentIndex;
 };
-
-NewFrame resample(const GifImage& image, size_t i, const Taps& across, const Taps& down,
-                  int newWidth, int newHeight, Worker& worker) {
-    const int width = image.screenWidth;
-    const int height = image.screenHeight;
-    const detail::DrawnColors drawn = detail::drawnColors(image, i);
-    std::array<Premultiplied, 256> colors;
-    for (size_t v = 0; v < 256; ++v) {
-        const uint32_t c = drawn[v];
-        if (c != 0)
-            colors[v] = {float((c >> 16) & 0xFF), float((c >> 8) & 0xFF), float(c & 0xFF), 1.0f};
-    }
-    const uint8_t* pixels = image.frame(i).pixels().data();
-
-    worker.across.assign(size_t(newWidth) * height, Premultiplied{});
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* source = pixels + size_t(y) * width;
-        Premultiplied* target = worker.across.data() + size_t(y) * newWidth;
-        for (int x = 0; x < newWidth; ++x) {
-            const float* w = across.weightsOf(x);
-            const uint8_t* s = source + across.first[size_t(x)];
-            const int count = std::min(across.size, width - across.first[size_t(x)]);
-            Premultiplied sum;
-            for (int k = 0; k < count; ++k) {
-                const Premultiplied& c = colors[s[k]];
-                sum.r += w[k] * c.r;
-                sum.g += w[k] * c.g;
-                sum.b += w[k] * c.b;
-                sum.a += w[k] * c.a;
-            }
-            target[x] = sum;
-        }
-    }
-
-    worker.picture.resize(size_t(newWidth) * newHeight);
-    worker.row.resize(size_t(newWidth));
-    for (int y = 0; y < newHeight; ++y) {
-        std::fill(worker.row.begin(), worker.row.end(), Premultiplied{});
-        const float* w = down.weightsOf(y);
-        const int first = down.first[size_t(y)];
-        const int count = std::min(down.size, height - first);
-        for (int k = 0; k < count; ++k) {
-            if (w[k] == 0) continue;
-            const Premultiplied* source = worker.across.data() + size_t(first + k) * newWidth;
-            for (int x = 0; x < newWidth; ++x) {
-                worker.row[size_t(x)].r += w[k] * source[x].r;
-                worker.row[size_t(x)].g += w[k] * source[x].g;
-                worker.row[size_t(x)].b += w[k] * source[x].b;
-                worker.row[size_t(x)].a += w[k] * source[x].a;
-            }
-        }
-        uint32_t* target = worker.picture.data() + size_t(y) * newWidth;
-        for (int x = 0; x < newWidth; ++x) {
-            const Premultiplied& c = worker.row[size_t(x)];
-            // Drawn when at least half covered; its colour is the covered part's.
-            if (c.a < 0.5f) {
-                target[x] = 0;
-                continue;
-            }
-            auto channel = [&](float v) {
-                return uint32_t(std::clamp(int(std::lround(v / c.a)), 0, 255));
-            };
-            target[x] = 0xFF000000u | channel(c.r) << 16 | channel(c.g) << 8 | channel(c.b);
-        }
-    }
-
-    NewFrame made;
-    made.pixels.resize(worker.picture.size());
-    const ReductionResult reduced = worker.reducer.reduce(
-        PixelView{worker.picture.data(), newWidth, newHeight, newWidth}, made.pixels.data(),
-        newWidth, Dither::Nearest, 256, Rgb{255, 255, 255});
-    made.colors = reduced.colors;
-    made.transparentIndex = reduced.transparentIndex;
-    if (made.transparentIndex)
-        made.colors[*made.transparentIndex] =
-            detail::transparentEntryColor(image, i, made.colors, *made.transparentIndex);
-    return made;
-}
 
 // Integer n * numerator / denominator rounded half up.
 int scaledSide(int n, long long numerator, long long denominator) {
@@ -286,29 +395,41 @@ GifImage resize(const GifImage& source, QSize size, ResizeFilter filter, const T
         // The source pixel under each new pixel's centre, by index: no colour changes,
         // and each pixel clear in one frame is clear at its new places in all, so the
         // disposal codes still hold.
-        std::vector<int> column(static_cast<size_t>(newWidth));
-        for (int x = 0; x < newWidth; ++x)
-            column[size_t(x)] = int((2LL * x + 1) * width / (2LL * newWidth));
-        result = detail::mapPixels(image, newWidth, newHeight, steps,
-                                   [&](const Bytes& from, uint8_t* to) {
-                                       for (int y = 0; y < newHeight; ++y) {
-                                           const uint8_t* row =
-                                               from.data() +
-                                               size_t((2LL * y + 1) * height / (2LL * newHeight)) *
-                                                   width;
-                                           uint8_t* target = to + size_t(y) * newWidth;
-                                           for (int x = 0; x < newWidth; ++x)
-                                               target[x] = row[column[size_t(x)]];
-                                       }
-                                   });
+        auto sources = [](int in, int out) {
+            std::vector<int> from(static_cast<size_t>(out));
+            for (int o = 0; o < out; ++o)
+                from[size_t(o)] = int((2LL * o + 1) * in / (2LL * out));
+            return from;
+        };
+        const std::vector<int> column = sources(width, newWidth);
+        const std::vector<int> row = sources(height, newHeight);
+        // The new pixels [first, last) taking source pixels from..to (both ascending).
+        auto span = [](const std::vector<int>& from, int lo, int hi) {
+            return std::pair(int(std::lower_bound(from.begin(), from.end(), lo) - from.begin()),
+                             int(std::upper_bound(from.begin(), from.end(), hi) - from.begin()));
+        };
+        result = detail::mapPixels(
+            image, newWidth, newHeight, steps, [&](const Bytes& from, uint8_t* to, const QRect& changed) {
+                const auto [x0, x1] = span(column, changed.left(), changed.right());
+                const auto [y0, y1] = span(row, changed.top(), changed.bottom());
+                for (int y = y0; y < y1; ++y) {
+                    const uint8_t* source = from.data() + size_t(row[size_t(y)]) * width;
+                    uint8_t* target = to + size_t(y) * newWidth;
+                    for (int x = x0; x < x1; ++x)
+                        target[x] = source[column[size_t(x)]];
+                }
+            });
         steps.finish();
         return result;
     }
 
     const Taps across = tapsFor(width, newWidth, filter);
     const Taps down = tapsFor(height, newHeight, filter);
+    const Reach reachAcross(across, width);
+    const Reach reachDown(down, height);
 
-    // Frames showing the same pixels in the same colours are resampled once.
+    // Frames showing the same pixels in the same colours are resampled once, in the
+    // order they first show.
     std::vector<size_t> unique;
     std::vector<size_t> madeFor(image.frameCount());
     std::unordered_map<const Bytes*, std::vector<size_t>> byBuffer;
@@ -327,27 +448,79 @@ GifImage resize(const GifImage& source, QSize size, ResizeFilter filter, const T
         unique.push_back(i);
     }
 
+    // What changed from each frame to the next, in new pixels.
+    const QRect newScreen(0, 0, newWidth, newHeight);
+    const std::vector<detail::Region> parts = detail::changesOf(unique.size(), steps, [&](size_t k) {
+        detail::Region region;
+        for (const QRect& changed : detail::changedColors(image, unique[k - 1], unique[k])) {
+            const auto [x0, x1] = reachAcross.of(changed.left(), changed.right());
+            const auto [y0, y1] = reachDown.of(changed.top(), changed.bottom());
+            if (x0 <= x1 && y0 <= y1) region.push_back(QRect(QPoint(x0, y0), QPoint(x1, y1)));
+        }
+        return region;
+    });
     steps.addWork(unique.size());
-    std::vector<Worker> workers(static_cast<size_t>(detail::workerCount(unique.size())));
-    std::vector<std::shared_ptr<const Bytes>> pixels(unique.size());
     std::vector<NewFrame> made(unique.size());
-    detail::parallelFor(unique.size(), steps, [&](size_t k, int worker) {
-        made[k] = resample(image, unique[k], across, down, newWidth, newHeight,
-                           workers[size_t(worker)]);
-        pixels[k] = std::make_shared<const Bytes>(std::move(made[k].pixels));
+    const detail::Region whole{newScreen};
+    detail::forEachRun(detail::runsOf(parts, newScreen.size()), steps, [&](const detail::Run& run, int) {
+        Resampler resampler(across, down, width, height);
+        RunPalette palette;
+        // The first frame whole, then each later frame's changed parts, which a later
+        // frame may change again: each part's new pixels are kept until they are mapped.
+        // Parts of one frame may overlap where their taps do; they agree there.
+        std::vector<uint32_t> picture(size_t(newWidth) * newHeight);
+        std::vector<std::vector<std::vector<uint32_t>>> kept(run.end - run.first);
+        auto regionOf = [&](size_t k) -> const detail::Region& { return k > run.first ? parts[k] : whole; };
+        for (size_t k = run.first; k < run.end; ++k) {
+            if (steps.cancelRequested()) throw Cancelled();
+            const size_t i = unique[k];
+            const std::array<Premultiplied, 256> colors = premultiplied(image, i);
+            for (const QRect& part : regionOf(k)) {
+                resampler.run(image.frame(i).pixels().data(), colors, part, picture.data(), newWidth);
+                std::vector<uint32_t>& pixels = kept[k - run.first].emplace_back(size_t(part.width()) * part.height());
+                for (int y = 0; y < part.height(); ++y)
+                    std::copy_n(picture.data() + size_t(part.top() + y) * newWidth + part.left(),
+                                part.width(), pixels.data() + size_t(y) * part.width());
+                palette.count(pixels.data(), pixels.size());
+            }
+        }
+        ColorReducer reducer;
+        palette.make(reducer, detail::preferredClearColor(image, unique[run.first]));
+
+        Bytes pixels(picture.size());
+        Bytes entries;
+        for (size_t k = run.first; k < run.end; ++k) {
+            if (steps.cancelRequested()) throw Cancelled();
+            if (regionOf(k).empty()) {
+                made[k] = made[k - 1];
+                continue;
+            }
+            for (size_t r = 0; r < regionOf(k).size(); ++r) {
+                const QRect& part = regionOf(k)[r];
+                const std::vector<uint32_t>& newPixels = kept[k - run.first][r];
+                // Mapped in the part's own rows, then put in place.
+                entries.resize(newPixels.size());
+                palette.map(newPixels.data(), part.width(), QRect(0, 0, part.width(), part.height()),
+                            entries.data());
+                for (int y = 0; y < part.height(); ++y)
+                    std::copy_n(entries.data() + size_t(y) * part.width(), part.width(),
+                                pixels.data() + size_t(part.top() + y) * newWidth + part.left());
+            }
+            made[k] = {std::make_shared<const Bytes>(pixels), palette.colors, palette.transparent};
+        }
     });
 
     result = detail::emptyLike(image, newWidth, newHeight);
     for (size_t i = 0; i < image.frameCount(); ++i) {
         const NewFrame& frame = made[madeFor[i]];
         Frame resized = detail::withTransparency(image.frame(i), frame.transparentIndex);
-        resized.setSharedPixels(uint16_t(newWidth), uint16_t(newHeight), pixels[madeFor[i]]);
-        resized.setLocalColors(frame.colors.empty() ? ColorTable{Rgb{}} : frame.colors);
+        resized.setSharedPixels(uint16_t(newWidth), uint16_t(newHeight), frame.pixels);
+        resized.setLocalColors(frame.colors);
         result.appendFrame(std::move(resized));
     }
     // Resampling spreads and thresholds coverage, so a pixel clear in one frame may be
     // drawn in the frame before it: the disposals are made to clear where needed.
-    detail::settleDisposals(result);
+    detail::settleDisposals(result, &steps);
     steps.finish();
     return result;
 }
