@@ -57,7 +57,7 @@ void parallelFor(size_t count, Steps& steps,
 // in more than half its pixels starts a run (it is made whole anyway), and no run is
 // longer than RunLength, so that runs can share out over the threads. The content, not
 // the threads, decides the runs, so that a result is the same on every machine.
-inline constexpr size_t RunLength = 16;
+inline constexpr size_t RunLength = 32;
 struct Run {
     size_t first = 0;
     size_t end = 0;

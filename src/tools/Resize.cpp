@@ -237,41 +237,50 @@ private:
 // (beside an entry for clear pixels), else the codec's octree palette of them with the
 // nearest entry for each. A frame made from the one before thus keeps the indices of
 // its unchanged pixels, and a colour that appears in the run has its place from the
-// first frame on.
+// first frame on. Pixels are counted as they are made, each colour getting an id, so
+// that each colour is looked up once, not once a pixel.
 class RunPalette {
 public:
-    void count(const uint32_t* pixels, size_t n) {
-        uint32_t last = 0;
-        std::unordered_map<uint32_t, uint32_t>::iterator at;
+    static constexpr uint32_t ClearId = UINT32_MAX;
+
+    // Counts the pixels (0 for clear, else 0xFFrrggbb) and puts each one's colour id in
+    // its place.
+    void count(uint32_t* pixels, size_t n) {
+        uint32_t last = 0, lastId = ClearId;
         for (size_t p = 0; p < n; ++p) {
             const uint32_t c = pixels[p];
             if (c == 0) {
                 m_clear = true;
+                pixels[p] = ClearId;
                 continue;
             }
             if (c != last) {
-                at = m_counts.try_emplace(c, 0).first;
                 last = c;
+                lastId = idOf(c);
             }
-            ++at->second;
+            ++m_counts[lastId];
+            pixels[p] = lastId;
         }
     }
 
     // Makes the palette once every colour is counted.
     void make(ColorReducer& reducer, Rgb clearColor) {
         const size_t room = m_clear ? 255 : 256;
-        if (m_counts.size() <= room) {
-            for (auto& [color, entry] : m_counts) {
-                colors.push_back(Rgb{uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color)});
-                entry = uint32_t(colors.size() - 1); // the count becomes the entry
+        m_entries.resize(m_colors.size());
+        if (m_colors.size() <= room) {
+            for (size_t id = 0; id < m_colors.size(); ++id) {
+                colors.push_back(rgbOf(m_colors[id]));
+                m_entries[id] = uint8_t(id);
             }
-            m_exact = true;
         } else {
-            std::vector<std::pair<uint32_t, uint32_t>> counts(m_counts.begin(), m_counts.end());
-            std::sort(counts.begin(), counts.end()); // the same palette whatever the map's order
+            std::vector<std::pair<uint32_t, uint32_t>> counts(m_colors.size());
+            for (size_t id = 0; id < m_colors.size(); ++id)
+                counts[id] = {m_colors[id], m_counts[id]};
+            std::sort(counts.begin(), counts.end()); // the same palette whatever came first
             colors = reducer.palette(counts, int(room));
-            m_nearest.emplace(colors, colors.size(), m_counts.size());
-            m_counts.clear();
+            NearestColor nearest(colors, colors.size(), m_colors.size());
+            for (size_t id = 0; id < m_colors.size(); ++id)
+                m_entries[id] = nearest(m_colors[id]);
         }
         if (m_clear) {
             transparent = uint8_t(colors.size());
@@ -283,32 +292,50 @@ public:
         if (colors.empty()) colors.push_back(Rgb{}); // a table needs an entry
     }
 
-    // The entries of the pixels of `part` of a picture `width` wide.
-    void map(const uint32_t* picture, int width, const QRect& part, uint8_t* out) {
-        for (int y = part.top(); y <= part.bottom(); ++y) {
-            const uint32_t* row = picture + size_t(y) * width;
-            uint8_t* target = out + size_t(y) * width;
-            uint32_t last = 0;
-            uint8_t lastEntry = transparent.value_or(0);
-            for (int x = part.left(); x <= part.right(); ++x) {
-                const uint32_t c = row[x];
-                if (c != last) {
-                    last = c;
-                    lastEntry = c == 0 ? *transparent : m_exact ? uint8_t(m_counts.find(c)->second) : (*m_nearest)(c);
-                }
-                target[x] = lastEntry;
-            }
-        }
-    }
+    uint8_t entryOf(uint32_t id) const { return id == ClearId ? *transparent : m_entries[id]; }
 
     ColorTable colors;
     std::optional<uint8_t> transparent;
 
 private:
-    std::unordered_map<uint32_t, uint32_t> m_counts; // colour -> pixels, then -> entry
+    static Rgb rgbOf(uint32_t c) { return Rgb{uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)}; }
+    static size_t hash(uint32_t c) { return (c * 0x9E3779B1u) >> 7; }
+
+    // An open-addressing table of colour -> id; 0 (never an opaque colour) marks a free
+    // slot.
+    uint32_t idOf(uint32_t c) {
+        if ((m_colors.size() + 1) * 2 > m_keys.size()) grow();
+        const size_t mask = m_keys.size() - 1;
+        size_t i = hash(c) & mask;
+        while (m_keys[i] != 0) {
+            if (m_keys[i] == c) return m_ids[i];
+            i = (i + 1) & mask;
+        }
+        m_keys[i] = c;
+        m_ids[i] = uint32_t(m_colors.size());
+        m_colors.push_back(c);
+        m_counts.push_back(0);
+        return m_ids[i];
+    }
+    void grow() {
+        m_keys.assign(std::max<size_t>(4096, m_keys.size() * 2), 0);
+        m_ids.resize(m_keys.size());
+        const size_t mask = m_keys.size() - 1;
+        for (uint32_t id = 0; id < m_colors.size(); ++id) {
+            size_t i = hash(m_colors[id]) & mask;
+            while (m_keys[i] != 0)
+                i = (i + 1) & mask;
+            m_keys[i] = m_colors[id];
+            m_ids[i] = id;
+        }
+    }
+
+    std::vector<uint32_t> m_keys;
+    std::vector<uint32_t> m_ids;
+    std::vector<uint32_t> m_colors; // by id
+    std::vector<uint32_t> m_counts; // by id
+    std::vector<uint8_t> m_entries; // by id, once made
     bool m_clear = false;
-    bool m_exact = false;
-    std::optional<NearestColor> m_nearest;
 };
 
 struct NewFrame {
@@ -466,10 +493,11 @@ GifImage resize(const GifImage& source, QSize size, ResizeFilter filter, const T
         Resampler resampler(across, down, width, height);
         RunPalette palette;
         // The first frame whole, then each later frame's changed parts, which a later
-        // frame may change again: each part's new pixels are kept until they are mapped.
+        // frame may change again: each part's new pixels are kept (as colour ids) until
+        // the palette is made.
         // Parts of one frame may overlap where their taps do; they agree there.
         std::vector<uint32_t> picture(size_t(newWidth) * newHeight);
-        std::vector<std::vector<std::vector<uint32_t>>> kept(run.end - run.first);
+        std::vector<uint32_t> kept; // every part's pixels, one after the other
         auto regionOf = [&](size_t k) -> const detail::Region& { return k > run.first ? parts[k] : whole; };
         for (size_t k = run.first; k < run.end; ++k) {
             if (steps.cancelRequested()) throw Cancelled();
@@ -477,34 +505,31 @@ GifImage resize(const GifImage& source, QSize size, ResizeFilter filter, const T
             const std::array<Premultiplied, 256> colors = premultiplied(image, i);
             for (const QRect& part : regionOf(k)) {
                 resampler.run(image.frame(i).pixels().data(), colors, part, picture.data(), newWidth);
-                std::vector<uint32_t>& pixels = kept[k - run.first].emplace_back(size_t(part.width()) * part.height());
-                for (int y = 0; y < part.height(); ++y)
-                    std::copy_n(picture.data() + size_t(part.top() + y) * newWidth + part.left(),
-                                part.width(), pixels.data() + size_t(y) * part.width());
-                palette.count(pixels.data(), pixels.size());
+                const size_t at = kept.size();
+                for (int y = 0; y < part.height(); ++y) {
+                    const uint32_t* row = picture.data() + size_t(part.top() + y) * newWidth + part.left();
+                    kept.insert(kept.end(), row, row + part.width());
+                }
+                palette.count(kept.data() + at, kept.size() - at);
             }
         }
         ColorReducer reducer;
         palette.make(reducer, detail::preferredClearColor(image, unique[run.first]));
 
         Bytes pixels(picture.size());
-        Bytes entries;
+        const uint32_t* ids = kept.data();
         for (size_t k = run.first; k < run.end; ++k) {
             if (steps.cancelRequested()) throw Cancelled();
             if (regionOf(k).empty()) {
                 made[k] = made[k - 1];
                 continue;
             }
-            for (size_t r = 0; r < regionOf(k).size(); ++r) {
-                const QRect& part = regionOf(k)[r];
-                const std::vector<uint32_t>& newPixels = kept[k - run.first][r];
-                // Mapped in the part's own rows, then put in place.
-                entries.resize(newPixels.size());
-                palette.map(newPixels.data(), part.width(), QRect(0, 0, part.width(), part.height()),
-                            entries.data());
-                for (int y = 0; y < part.height(); ++y)
-                    std::copy_n(entries.data() + size_t(y) * part.width(), part.width(),
-                                pixels.data() + size_t(part.top() + y) * newWidth + part.left());
+            for (const QRect& part : regionOf(k)) {
+                for (int y = 0; y < part.height(); ++y) {
+                    uint8_t* target = pixels.data() + size_t(part.top() + y) * newWidth + part.left();
+                    for (int x = 0; x < part.width(); ++x)
+                        target[x] = palette.entryOf(*ids++);
+                }
             }
             made[k] = {std::make_shared<const Bytes>(pixels), palette.colors, palette.transparent};
         }

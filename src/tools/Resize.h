@@ -4,10 +4,12 @@
 // Resizing an animation. Each frame's picture (the one a viewer shows at it) is
 // resampled with premultiplied alpha, so that clear pixels lend no colour to their
 // drawn neighbours and edges get no dark fringe; a pixel at least half covered is drawn,
-// the others stay clear (a GIF pixel is either). The new picture is reduced to at most
-// 256 colours again (exactly when it has no more; else an octree palette and the
-// nearest colour, without dithering, which would flicker from frame to frame). Nearest
-// neighbour copies pixel indices and so changes no colour at all.
+// the others stay clear (a GIF pixel is either). As composing does, a frame is made from
+// the one before it where only part of the picture changed, and such a run of frames
+// (at most 32, decided by the content alone) shares one table: exactly the colours the
+// run shows when they fit in 256, else the codec's octree palette of them with the
+// nearest colour for each pixel, without dithering (which would flicker from frame to
+// frame). Nearest neighbour copies pixel indices and so changes no colour at all.
 
 #include <optional>
 #include <string_view>
