@@ -117,19 +117,36 @@ void parallelFor(size_t count, Steps& steps,
     steps.advance(done.load() - reported);
 }
 
-bool isPartial(const Region& change, QSize size) {
+namespace {
+
+uint64_t areaOf(const Region& region) {
     uint64_t area = 0;
-    for (const QRect& r : change)
+    for (const QRect& r : region)
         area += uint64_t(r.width()) * uint64_t(r.height());
+    return area;
+}
+
+} // namespace
+
+bool isPartial(const Region& change, QSize size) {
     // Beyond half the picture, copying the frame before costs more than it saves.
-    return area * 2 < uint64_t(size.width()) * uint64_t(size.height());
+    return areaOf(change) * 2 < uint64_t(size.width()) * uint64_t(size.height());
 }
 
 std::vector<Run> runsOf(const std::vector<Region>& changes, QSize size) {
+    const uint64_t picture = uint64_t(size.width()) * uint64_t(size.height());
     std::vector<Run> runs;
+    uint64_t changed = 0; // pixels changed since the run began
     for (size_t k = 0; k < changes.size(); ++k) {
-        if (k == 0 || !isPartial(changes[k], size) || k - runs.back().first >= RunLength)
+        const uint64_t area = k == 0 ? picture : areaOf(changes[k]);
+        // A run also ends once its changes add up to twice the picture, which bounds
+        // what a resize keeps of a run before it is mapped.
+        if (k == 0 || area * 2 >= picture || k - runs.back().first >= RunLength ||
+            changed + area > 2 * picture) {
             runs.push_back({k, k});
+            changed = 0;
+        }
+        changed += area;
         runs.back().end = k + 1;
     }
     return runs;

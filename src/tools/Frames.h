@@ -54,9 +54,11 @@ void parallelFor(size_t count, Steps& steps,
 
 // Frames are made in runs: the first of a run whole, each later one from the one before
 // it where only part of the picture changed, as composing does. A frame that changed
-// in more than half its pixels starts a run (it is made whole anyway), and no run is
-// longer than RunLength, so that runs can share out over the threads. The content, not
-// the threads, decides the runs, so that a result is the same on every machine.
+// in more than half its pixels starts a run (it is made whole anyway), a run ends once
+// its frames' changes add up to twice the picture (what a resize keeps of a run stays
+// within three pictures), and no run is longer than RunLength, so that runs can share
+// out over the threads. The content, not the threads, decides the runs, so that a
+// result is the same on every machine.
 inline constexpr size_t RunLength = 32;
 struct Run {
     size_t first = 0;
