@@ -30,15 +30,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <cmath>
-#include <string>
 #include <exception>
 #include <limits>
 #include <span>
+#include <string>
 
 #include <QByteArray>
 #include <QFile>
@@ -204,8 +204,8 @@ std::string checkTool(const GifImage& source, const GifImage& result, bool rotat
     const double psnr = mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99;
     const double clear = 100.0 * double(mismatched) / (double(compared + mismatched) + 1e-9);
     char text[96];
-    std::snprintf(text, sizeof text, "%s:%.1fdB,%.2f%%clear-differs", psnr >= 30 && clear <= 1 ? "ok" : "bad",
-                  psnr, clear);
+    std::snprintf(text, sizeof text, "%s:%.1fdB,%.2f%%clear-differs",
+                  psnr >= 30 && clear <= 1 ? "ok" : "bad", psnr, clear);
     return text;
 }
 
@@ -269,8 +269,9 @@ int main(int argc, char** argv) {
         if (argc == 3 && std::strcmp(argv[1], "import") == 0) return import(argv[2]);
         if (argc == 5 && std::strcmp(argv[1], "tool") == 0)
             return tool(std::atoi(argv[2]), argv[3], argv[4]);
-        std::fprintf(stderr, "usage: bench_codec read RUNS FILE... | write RUNS FILE | same A B "
-                             "| budget FILE | import PICTURE | tool RUNS FILE resize-half|rotate\n");
+        std::fprintf(stderr,
+                     "usage: bench_codec read RUNS FILE... | write RUNS FILE | same A B "
+                     "| budget FILE | import PICTURE | tool RUNS FILE resize-half|rotate\n");
         return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_codec: %s\n", e.what());

@@ -52,13 +52,15 @@ Operation pick(uint8_t choice, uint8_t param, const GifImage& image) {
     case 2: {
         const int x = w > 0 ? param % w : 0;
         const int y = h > 0 ? (param / 4) % h : 0;
-        return op::Crop{QRect(x, y, 1 + (param * 3) % std::max(1, w), 1 + (param * 5) % std::max(1, h))};
+        return op::Crop{
+            QRect(x, y, 1 + (param * 3) % std::max(1, w), 1 + (param * 5) % std::max(1, h))};
     }
     case 3:
         return op::AutoCrop{};
     case 4:
-        return op::Rotate{param % 3 == 0 ? Rotation::Quarter
-                                         : param % 3 == 1 ? Rotation::Half : Rotation::ThreeQuarters};
+        return op::Rotate{param % 3 == 0   ? Rotation::Quarter
+                          : param % 3 == 1 ? Rotation::Half
+                                           : Rotation::ThreeQuarters};
     case 5:
         return op::Flip{param & 1 ? FlipDirection::Horizontal : FlipDirection::Vertical};
     case 6:
@@ -80,7 +82,8 @@ Operation pick(uint8_t choice, uint8_t param, const GifImage& image) {
 std::optional<Operation> inverse(const Operation& operation) {
     if (const auto* r = std::get_if<op::Rotate>(&operation)) {
         if (r->rotation == Rotation::Half) return operation;
-        return op::Rotate{r->rotation == Rotation::Quarter ? Rotation::ThreeQuarters : Rotation::Quarter};
+        return op::Rotate{r->rotation == Rotation::Quarter ? Rotation::ThreeQuarters
+                                                           : Rotation::Quarter};
     }
     if (std::holds_alternative<op::Flip>(operation)) return operation;
     if (std::holds_alternative<op::Reverse>(operation)) return operation;

@@ -119,8 +119,9 @@ int main(int argc, char** argv) {
 
     if (name == QLatin1String("edit")) {
         if (args.size() < 3) {
-            std::fprintf(stderr, "vorlane-gif-cli: edit takes IN, OUT and at least one "
-                                 "operation\n\n%s",
+            std::fprintf(stderr,
+                         "vorlane-gif-cli: edit takes IN, OUT and at least one "
+                         "operation\n\n%s",
                          usageText);
             return vorlane::cli::ExitUsage;
         }

@@ -232,7 +232,9 @@ Region changedColors(const GifImage& image, size_t a, size_t b) {
         const uint8_t* ra = pa + size_t(y) * width;
         const uint8_t* rb = pb + size_t(y) * width;
         if (!anyMoved && std::memcmp(ra, rb, size_t(width)) == 0) return false;
-        auto differs = [&](int x) { return ra[x] == rb[x] ? moved[ra[x]] : ca[ra[x]] != cb[rb[x]]; };
+        auto differs = [&](int x) {
+            return ra[x] == rb[x] ? moved[ra[x]] : ca[ra[x]] != cb[rb[x]];
+        };
         x0 = 0;
         while (x0 < width && !differs(x0))
             ++x0;
@@ -267,8 +269,8 @@ DrawnColors drawnColors(const GifImage& image, size_t i) {
     colors.fill(0xFF000000u);
     const ColorTable& table = image.activeColors(i);
     for (size_t v = 0; v < std::min<size_t>(table.size(), 256); ++v)
-        colors[v] = 0xFF000000u | uint32_t(table[v].r) << 16 | uint32_t(table[v].g) << 8 |
-                    table[v].b;
+        colors[v] =
+            0xFF000000u | uint32_t(table[v].r) << 16 | uint32_t(table[v].g) << 8 | table[v].b;
     if (const auto t = transparentIndexOf(image.frame(i))) colors[*t] = 0;
     return colors;
 }

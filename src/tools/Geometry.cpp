@@ -32,15 +32,13 @@ void requirePixels(const GifImage& image) {
 GifImage cropShown(const GifImage& image, const QRect& rect, Steps& steps) {
     const int width = image.screenWidth;
     const int w = rect.width();
-    return detail::mapPixels(image, w, rect.height(), steps,
-                             [&](const Bytes& from, uint8_t* to, const QRect& changed) {
-                                 const QRect part = changed.intersected(rect);
-                                 for (int y = part.top(); y <= part.bottom(); ++y)
-                                     std::memcpy(to + size_t(y - rect.top()) * w +
-                                                     (part.left() - rect.left()),
-                                                 from.data() + size_t(y) * width + part.left(),
-                                                 size_t(part.width()));
-                             });
+    return detail::mapPixels(
+        image, w, rect.height(), steps, [&](const Bytes& from, uint8_t* to, const QRect& changed) {
+            const QRect part = changed.intersected(rect);
+            for (int y = part.top(); y <= part.bottom(); ++y)
+                std::memcpy(to + size_t(y - rect.top()) * w + (part.left() - rect.left()),
+                            from.data() + size_t(y) * width + part.left(), size_t(part.width()));
+        });
 }
 
 QRect shownRectOf(const GifImage& image, Steps& steps) {
@@ -103,8 +101,9 @@ QRect shownRect(const GifImage& source, const ToolContext& context) {
 GifImage autoCrop(const GifImage& source, const ToolContext& context) {
     Steps steps(context);
     const ShownFrames shown(source, steps);
-    const QRect rect =
-        uint64_t(source.screenWidth) * source.screenHeight == 0 ? QRect() : shownRectOf(shown.image(), steps);
+    const QRect rect = uint64_t(source.screenWidth) * source.screenHeight == 0
+                           ? QRect()
+                           : shownRectOf(shown.image(), steps);
     GifImage result = rect.isEmpty() || rect == QRect(0, 0, source.screenWidth, source.screenHeight)
                           ? detail::copyOf(shown.image())
                           : cropShown(shown.image(), rect, steps);
@@ -122,16 +121,14 @@ GifImage rotate(const GifImage& source, Rotation rotation, const ToolContext& co
     switch (rotation) {
     case Rotation::Half:
         // The source pixel (x, y) goes to (w - 1 - x, h - 1 - y).
-        result = detail::mapPixels(shown.image(), w, h, steps,
-                                   [&](const Bytes& from, uint8_t* to, const QRect& changed) {
-                                       for (int y = changed.top(); y <= changed.bottom(); ++y) {
-                                           const uint8_t* row = from.data() + size_t(y) * w;
-                                           std::reverse_copy(row + changed.left(),
-                                                             row + changed.right() + 1,
-                                                             to + size_t(h - 1 - y) * w +
-                                                                 (w - 1 - changed.right()));
-                                       }
-                                   });
+        result = detail::mapPixels(
+            shown.image(), w, h, steps, [&](const Bytes& from, uint8_t* to, const QRect& changed) {
+                for (int y = changed.top(); y <= changed.bottom(); ++y) {
+                    const uint8_t* row = from.data() + size_t(y) * w;
+                    std::reverse_copy(row + changed.left(), row + changed.right() + 1,
+                                      to + size_t(h - 1 - y) * w + (w - 1 - changed.right()));
+                }
+            });
         break;
     case Rotation::Quarter:
     case Rotation::ThreeQuarters: {

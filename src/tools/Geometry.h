@@ -33,7 +33,8 @@ QRect shownRect(const gif::GifImage& source, const ToolContext& context = {});
 gif::GifImage autoCrop(const gif::GifImage& source, const ToolContext& context = {});
 
 // 90 and 270 degrees exchange the screen's width and height.
-gif::GifImage rotate(const gif::GifImage& source, Rotation rotation, const ToolContext& context = {});
+gif::GifImage rotate(const gif::GifImage& source, Rotation rotation,
+                     const ToolContext& context = {});
 
 gif::GifImage flip(const gif::GifImage& source, FlipDirection direction,
                    const ToolContext& context = {});

@@ -61,14 +61,14 @@ struct Delay {
 };
 } // namespace op
 
-using Operation = std::variant<op::Resize, op::Scale, op::Crop, op::AutoCrop, op::Rotate, op::Flip,
-                               op::Reverse, op::Yoyo, op::KeepEvery, op::Dedupe, op::Speed,
-                               op::Delay>;
+using Operation =
+    std::variant<op::Resize, op::Scale, op::Crop, op::AutoCrop, op::Rotate, op::Flip, op::Reverse,
+                 op::Yoyo, op::KeepEvery, op::Dedupe, op::Speed, op::Delay>;
 
 // Runs the tool: a new image; the source stays as it is. Throws Cancelled on a cancel
 // and GifError on parameters that do not fit the animation.
 gif::GifImage run(const gif::GifImage& source, const Operation& operation,
-                    const ToolContext& context = {});
+                  const ToolContext& context = {});
 
 // What run would make, without making it: the logical screen and the number of
 // frames. Auto-crop and de-duplicate read the frames' pixels for it (as fast as the

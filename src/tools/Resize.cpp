@@ -61,7 +61,8 @@ double lanczos3(double x) {
 // Taps from `in` pixels to `out`. Sources beyond the edges are the edge pixels.
 Taps tapsFor(int in, int out, ResizeFilter filter) {
     const double scale = double(out) / in;
-    if (filter == ResizeFilter::Auto) filter = scale < 1 ? ResizeFilter::Area : ResizeFilter::Bicubic;
+    if (filter == ResizeFilter::Auto)
+        filter = scale < 1 ? ResizeFilter::Area : ResizeFilter::Bicubic;
     std::vector<std::vector<std::pair<int, double>>> lists(static_cast<size_t>(out));
     for (int o = 0; o < out; ++o) {
         std::vector<std::pair<int, double>>& list = lists[size_t(o)];
@@ -89,7 +90,8 @@ Taps tapsFor(int in, int out, ResizeFilter filter) {
             const double stretch = std::min(1.0, scale);
             const double centre = (o + 0.5) / scale;
             const double reach = radius / stretch;
-            for (int j = int(std::floor(centre - reach)); j <= int(std::ceil(centre + reach)); ++j) {
+            for (int j = int(std::floor(centre - reach)); j <= int(std::ceil(centre + reach));
+                 ++j) {
                 const double x = (j + 0.5 - centre) * stretch;
                 const double w = filter == ResizeFilter::Lanczos ? lanczos3(x) : cubic(x);
                 if (w != 0) add(j, w);
@@ -168,7 +170,8 @@ public:
         int lastRow = 0;
         for (int y = part.top(); y <= part.bottom(); ++y) {
             firstRow = std::min(firstRow, m_down.first[size_t(y)]);
-            lastRow = std::max(lastRow, std::min(m_height - 1, m_down.first[size_t(y)] + m_down.size - 1));
+            lastRow = std::max(lastRow,
+                               std::min(m_height - 1, m_down.first[size_t(y)] + m_down.size - 1));
         }
         const int columns = part.width();
         m_rows.resize(size_t(columns) * size_t(lastRow - firstRow + 1));
@@ -199,7 +202,8 @@ public:
             const int count = std::min(m_down.size, m_height - first);
             for (int k = 0; k < count; ++k) {
                 if (w[k] == 0) continue;
-                const Premultiplied* source = m_rows.data() + size_t(first + k - firstRow) * columns;
+                const Premultiplied* source =
+                    m_rows.data() + size_t(first + k - firstRow) * columns;
                 for (int x = 0; x < columns; ++x) {
                     m_row[size_t(x)].r += w[k] * source[x].r;
                     m_row[size_t(x)].g += w[k] * source[x].g;
@@ -398,14 +402,16 @@ QSize resizedSize(QSize screen, int width, int height, bool keepAspect) {
 }
 
 QSize scaledSize(QSize screen, double percent) {
-    if (!(percent > 0) || !std::isfinite(percent)) throw GifError("The scale must be above 0 percent");
+    if (!(percent > 0) || !std::isfinite(percent))
+        throw GifError("The scale must be above 0 percent");
     auto side = [percent](int n) {
         return int(std::clamp(std::floor(n * percent / 100.0 + 0.5), 1.0, double(MaxSide + 1)));
     };
     return QSize(side(screen.width()), side(screen.height()));
 }
 
-GifImage resize(const GifImage& source, QSize size, ResizeFilter filter, const ToolContext& context) {
+GifImage resize(const GifImage& source, QSize size, ResizeFilter filter,
+                const ToolContext& context) {
     if (uint64_t(source.screenWidth) * source.screenHeight == 0)
         throw GifError("The logical screen is empty");
     checkResizeSize(size, source.frameCount());
@@ -436,7 +442,8 @@ GifImage resize(const GifImage& source, QSize size, ResizeFilter filter, const T
                              int(std::upper_bound(from.begin(), from.end(), hi) - from.begin()));
         };
         result = detail::mapPixels(
-            image, newWidth, newHeight, steps, [&](const Bytes& from, uint8_t* to, const QRect& changed) {
+            image, newWidth, newHeight, steps,
+            [&](const Bytes& from, uint8_t* to, const QRect& changed) {
                 const auto [x0, x1] = span(column, changed.left(), changed.right());
                 const auto [y0, y1] = span(row, changed.top(), changed.bottom());
                 for (int y = y0; y < y1; ++y) {
@@ -477,63 +484,71 @@ GifImage resize(const GifImage& source, QSize size, ResizeFilter filter, const T
 
     // What changed from each frame to the next, in new pixels.
     const QRect newScreen(0, 0, newWidth, newHeight);
-    const std::vector<detail::Region> parts = detail::changesOf(unique.size(), steps, [&](size_t k) {
-        detail::Region region;
-        for (const QRect& changed : detail::changedColors(image, unique[k - 1], unique[k])) {
-            const auto [x0, x1] = reachAcross.of(changed.left(), changed.right());
-            const auto [y0, y1] = reachDown.of(changed.top(), changed.bottom());
-            if (x0 <= x1 && y0 <= y1) region.push_back(QRect(QPoint(x0, y0), QPoint(x1, y1)));
-        }
-        return region;
-    });
+    const std::vector<detail::Region> parts =
+        detail::changesOf(unique.size(), steps, [&](size_t k) {
+            detail::Region region;
+            for (const QRect& changed : detail::changedColors(image, unique[k - 1], unique[k])) {
+                const auto [x0, x1] = reachAcross.of(changed.left(), changed.right());
+                const auto [y0, y1] = reachDown.of(changed.top(), changed.bottom());
+                if (x0 <= x1 && y0 <= y1) region.push_back(QRect(QPoint(x0, y0), QPoint(x1, y1)));
+            }
+            return region;
+        });
     steps.addWork(unique.size());
     std::vector<NewFrame> made(unique.size());
     const detail::Region whole{newScreen};
-    detail::forEachRun(detail::runsOf(parts, newScreen.size()), steps, [&](const detail::Run& run, int) {
-        Resampler resampler(across, down, width, height);
-        RunPalette palette;
-        // The first frame whole, then each later frame's changed parts, which a later
-        // frame may change again: each part's new pixels are kept (as colour ids) until
-        // the palette is made.
-        // Parts of one frame may overlap where their taps do; they agree there.
-        std::vector<uint32_t> picture(size_t(newWidth) * newHeight);
-        std::vector<uint32_t> kept; // every part's pixels, one after the other
-        auto regionOf = [&](size_t k) -> const detail::Region& { return k > run.first ? parts[k] : whole; };
-        for (size_t k = run.first; k < run.end; ++k) {
-            if (steps.cancelRequested()) throw Cancelled();
-            const size_t i = unique[k];
-            const std::array<Premultiplied, 256> colors = premultiplied(image, i);
-            for (const QRect& part : regionOf(k)) {
-                resampler.run(image.frame(i).pixels().data(), colors, part, picture.data(), newWidth);
-                const size_t at = kept.size();
-                for (int y = 0; y < part.height(); ++y) {
-                    const uint32_t* row = picture.data() + size_t(part.top() + y) * newWidth + part.left();
-                    kept.insert(kept.end(), row, row + part.width());
+    detail::forEachRun(
+        detail::runsOf(parts, newScreen.size()), steps, [&](const detail::Run& run, int) {
+            Resampler resampler(across, down, width, height);
+            RunPalette palette;
+            // The first frame whole, then each later frame's changed parts, which a later
+            // frame may change again: each part's new pixels are kept (as colour ids) until
+            // the palette is made.
+            // Parts of one frame may overlap where their taps do; they agree there.
+            std::vector<uint32_t> picture(size_t(newWidth) * newHeight);
+            std::vector<uint32_t> kept; // every part's pixels, one after the other
+            auto regionOf = [&](size_t k) -> const detail::Region& {
+                return k > run.first ? parts[k] : whole;
+            };
+            for (size_t k = run.first; k < run.end; ++k) {
+                if (steps.cancelRequested()) throw Cancelled();
+                const size_t i = unique[k];
+                const std::array<Premultiplied, 256> colors = premultiplied(image, i);
+                for (const QRect& part : regionOf(k)) {
+                    resampler.run(image.frame(i).pixels().data(), colors, part, picture.data(),
+                                  newWidth);
+                    const size_t at = kept.size();
+                    for (int y = 0; y < part.height(); ++y) {
+                        const uint32_t* row =
+                            picture.data() + size_t(part.top() + y) * newWidth + part.left();
+                        kept.insert(kept.end(), row, row + part.width());
+                    }
+                    palette.count(kept.data() + at, kept.size() - at);
                 }
-                palette.count(kept.data() + at, kept.size() - at);
             }
-        }
-        ColorReducer reducer;
-        palette.make(reducer, detail::preferredClearColor(image, unique[run.first]));
+            ColorReducer reducer;
+            palette.make(reducer, detail::preferredClearColor(image, unique[run.first]));
 
-        Bytes pixels(picture.size());
-        const uint32_t* ids = kept.data();
-        for (size_t k = run.first; k < run.end; ++k) {
-            if (steps.cancelRequested()) throw Cancelled();
-            if (regionOf(k).empty()) {
-                made[k] = made[k - 1];
-                continue;
-            }
-            for (const QRect& part : regionOf(k)) {
-                for (int y = 0; y < part.height(); ++y) {
-                    uint8_t* target = pixels.data() + size_t(part.top() + y) * newWidth + part.left();
-                    for (int x = 0; x < part.width(); ++x)
-                        target[x] = palette.entryOf(*ids++);
+            Bytes pixels(picture.size());
+            const uint32_t* ids = kept.data();
+            for (size_t k = run.first; k < run.end; ++k) {
+                if (steps.cancelRequested()) throw Cancelled();
+                if (regionOf(k).empty()) {
+                    made[k] = made[k - 1];
+                    continue;
                 }
+                for (const QRect& part : regionOf(k)) {
+                    for (int y = 0; y < part.height(); ++y) {
+                        uint8_t* target =
+                            pixels.data() + size_t(part.top() + y) * newWidth + part.left();
+                        for (int x = 0; x < part.width(); ++x)
+                            target[x] = palette.entryOf(*ids++);
+                    }
+                }
+                made[k] = {std::make_shared<const Bytes>(pixels), palette.colors,
+                           palette.transparent};
             }
-            made[k] = {std::make_shared<const Bytes>(pixels), palette.colors, palette.transparent};
-        }
-    });
+        });
 
     result = detail::emptyLike(image, newWidth, newHeight);
     for (size_t i = 0; i < image.frameCount(); ++i) {

@@ -46,7 +46,7 @@ void checkResizeSize(QSize size, size_t frames);
 // The animation at `size`. Throws GifError for a size beyond 65535 either way or
 // holding more pixels than an opened animation may (ReadLimits), and for an empty
 // logical screen.
-gif::GifImage resize(const gif::GifImage& source, QSize size, ResizeFilter filter = ResizeFilter::Auto,
-                     const ToolContext& context = {});
+gif::GifImage resize(const gif::GifImage& source, QSize size,
+                     ResizeFilter filter = ResizeFilter::Auto, const ToolContext& context = {});
 
 } // namespace vorlane::tools

@@ -54,7 +54,7 @@ gif::GifImage changeSpeed(const gif::GifImage& source, int percent,
 int scaledDelay(int delay, int percent);
 
 // Sets the delay of the frames (0..65535).
-gif::GifImage setDelay(const gif::GifImage& source, int delay, const FrameSet& frames = std::nullopt,
-                       const ToolContext& context = {});
+gif::GifImage setDelay(const gif::GifImage& source, int delay,
+                       const FrameSet& frames = std::nullopt, const ToolContext& context = {});
 
 } // namespace vorlane::tools

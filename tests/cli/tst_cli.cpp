@@ -12,8 +12,8 @@
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTransform>
 #include <QTest>
+#include <QTransform>
 
 #include "codec/Compositor.h"
 #include "codec/GifImage.h"
@@ -143,7 +143,8 @@ QImage transformed(const QImage& picture, const QString& how) {
     if (how == QLatin1String("flip v")) out = p.mirrored(false, true);
     if (how == QLatin1String("crop")) out = p.copy(1, 1, 4, 2);
     if (how == QLatin1String("autocrop")) out = p.copy(0, 0, 5, 4);
-    if (how == QLatin1String("double")) out = p.scaled(12, 8, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    if (how == QLatin1String("double"))
+        out = p.scaled(12, 8, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     if (how == QLatin1String("rotate 90, flip v"))
         out = p.transformed(QTransform().rotate(90)).mirrored(false, true);
     return out.convertToFormat(QImage::Format_ARGB32);
@@ -174,7 +175,8 @@ private Q_SLOTS:
             << QStringList{QStringLiteral("frames"), QStringLiteral("a"), QStringLiteral("b"),
                            QStringLiteral("c")};
         const auto edit = [](const char* operations) {
-            return QStringList{QStringLiteral("edit"), QStringLiteral("a.gif"), QStringLiteral("b.gif")} +
+            return QStringList{QStringLiteral("edit"), QStringLiteral("a.gif"),
+                               QStringLiteral("b.gif")} +
                    QString::fromLatin1(operations).split(QLatin1Char(' '), Qt::SkipEmptyParts);
         };
         QTest::newRow("edit without operation") << edit("");
@@ -615,29 +617,46 @@ private Q_SLOTS:
         using L = QList<int>;
         const L all{0, 1, 2, 3, 4, 5};
         const L delays{10, 20, 30, 5, 7, 0};
-        QTest::newRow("rotate 90") << "--rotate 90" << "rotate 90" << all << delays;
-        QTest::newRow("rotate 180") << "--rotate 180" << "rotate 180" << all << delays;
-        QTest::newRow("rotate 270") << "--rotate=270" << "rotate 270" << all << delays;
-        QTest::newRow("flip h") << "--flip h" << "flip h" << all << delays;
-        QTest::newRow("flip v") << "--flip v" << "flip v" << all << delays;
-        QTest::newRow("crop") << "--crop 1,1,4x2" << "crop" << all << delays;
-        QTest::newRow("autocrop") << "--autocrop" << "autocrop" << all << delays;
-        QTest::newRow("scale nearest") << "--scale 200 --filter nearest" << "double" << all << delays;
-        QTest::newRow("resize nearest") << "--filter nearest --resize 12x0" << "double" << all << delays;
-        QTest::newRow("reverse") << "--reverse" << "" << L{5, 4, 3, 2, 1, 0} << L{0, 7, 5, 30, 20, 10};
-        QTest::newRow("yoyo") << "--yoyo" << "" << L{0, 1, 2, 3, 4, 5, 4, 3, 2, 1}
+        QTest::newRow("rotate 90") << "--rotate 90"
+                                   << "rotate 90" << all << delays;
+        QTest::newRow("rotate 180") << "--rotate 180"
+                                    << "rotate 180" << all << delays;
+        QTest::newRow("rotate 270") << "--rotate=270"
+                                    << "rotate 270" << all << delays;
+        QTest::newRow("flip h") << "--flip h"
+                                << "flip h" << all << delays;
+        QTest::newRow("flip v") << "--flip v"
+                                << "flip v" << all << delays;
+        QTest::newRow("crop") << "--crop 1,1,4x2"
+                              << "crop" << all << delays;
+        QTest::newRow("autocrop") << "--autocrop"
+                                  << "autocrop" << all << delays;
+        QTest::newRow("scale nearest") << "--scale 200 --filter nearest"
+                                       << "double" << all << delays;
+        QTest::newRow("resize nearest") << "--filter nearest --resize 12x0"
+                                        << "double" << all << delays;
+        QTest::newRow("reverse") << "--reverse"
+                                 << "" << L{5, 4, 3, 2, 1, 0} << L{0, 7, 5, 30, 20, 10};
+        QTest::newRow("yoyo") << "--yoyo"
+                              << "" << L{0, 1, 2, 3, 4, 5, 4, 3, 2, 1}
                               << L{10, 20, 30, 5, 7, 0, 7, 5, 30, 20};
-        QTest::newRow("keep every 2") << "--keep-every 2" << "" << L{0, 2, 4} << L{30, 35, 7};
-        QTest::newRow("keep every 4") << "--keep-every 4" << "" << L{0, 4} << L{65, 7};
-        QTest::newRow("dedupe") << "--dedupe" << "" << L{0, 1, 2, 3, 5} << L{10, 20, 30, 12, 0};
-        QTest::newRow("speed 200") << "--speed 200" << "" << all << L{5, 10, 15, 3, 4, 0};
-        QTest::newRow("speed 33") << "--speed 33" << "" << all << L{30, 61, 91, 15, 21, 0};
-        QTest::newRow("delay") << "--delay 7" << "" << all << L{7, 7, 7, 7, 7, 7};
+        QTest::newRow("keep every 2") << "--keep-every 2"
+                                      << "" << L{0, 2, 4} << L{30, 35, 7};
+        QTest::newRow("keep every 4") << "--keep-every 4"
+                                      << "" << L{0, 4} << L{65, 7};
+        QTest::newRow("dedupe") << "--dedupe"
+                                << "" << L{0, 1, 2, 3, 5} << L{10, 20, 30, 12, 0};
+        QTest::newRow("speed 200") << "--speed 200"
+                                   << "" << all << L{5, 10, 15, 3, 4, 0};
+        QTest::newRow("speed 33") << "--speed 33"
+                                  << "" << all << L{30, 61, 91, 15, 21, 0};
+        QTest::newRow("delay") << "--delay 7"
+                               << "" << all << L{7, 7, 7, 7, 7, 7};
         QTest::newRow("in order") << "--rotate 90 --flip v --reverse --speed 50"
                                   << "rotate 90, flip v" << L{5, 4, 3, 2, 1, 0}
                                   << L{0, 14, 10, 60, 40, 20};
-        QTest::newRow("dedupe after reverse") << "--reverse --dedupe" << "" << L{5, 4, 2, 1, 0}
-                                              << L{0, 12, 30, 20, 10};
+        QTest::newRow("dedupe after reverse") << "--reverse --dedupe"
+                                              << "" << L{5, 4, 2, 1, 0} << L{0, 12, 30, 20, 10};
     }
     void editAppliesTheOperationsInOrder() {
         QFETCH(QString, operations);
@@ -662,7 +681,8 @@ private Q_SLOTS:
             picture = picture.convertToFormat(QImage::Format_ARGB32);
         QCOMPARE(result, expected);
         QCOMPARE(delaysOf(out), std::vector<int>(delays.begin(), delays.end()));
-        QVERIFY(runTool({QStringLiteral("info"), out}).out.contains("\nloop 3\ncomment \"edited\"\n"));
+        QVERIFY(
+            runTool({QStringLiteral("info"), out}).out.contains("\nloop 3\ncomment \"edited\"\n"));
     }
 
     void editThatCannotApplyAnOperationNamesIt() {
@@ -685,13 +705,20 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString in = dir.filePath(QStringLiteral("in.gif"));
         const QString out = dir.filePath(QStringLiteral("out.gif"));
-        writeFile(in, GifBuilder().header().screen(2, 1, palette).image(0, 0, 2, 1, {1, 2}).trailer().bytes());
-        const Run run = runTool({QStringLiteral("edit"), in, out, QStringLiteral("--flip"), QStringLiteral("h")});
+        writeFile(in, GifBuilder()
+                          .header()
+                          .screen(2, 1, palette)
+                          .image(0, 0, 2, 1, {1, 2})
+                          .trailer()
+                          .bytes());
+        const Run run = runTool(
+            {QStringLiteral("edit"), in, out, QStringLiteral("--flip"), QStringLiteral("h")});
         QCOMPARE(run.status, 0);
-        QCOMPARE(QString::fromUtf8(run.err),
-                 QStringLiteral("note: %1: the file has no loop setting, so browsers play it once; %2 "
-                                "repeats indefinitely, as the editor saves it\n")
-                     .arg(in, out));
+        QCOMPARE(
+            QString::fromUtf8(run.err),
+            QStringLiteral("note: %1: the file has no loop setting, so browsers play it once; %2 "
+                           "repeats indefinitely, as the editor saves it\n")
+                .arg(in, out));
         QVERIFY(runTool({QStringLiteral("info"), out}).out.contains("\nloop 0\n"));
     }
 

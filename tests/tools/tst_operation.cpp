@@ -58,7 +58,8 @@ GifImage withMargin(quint32 seed, bool opened) {
 GifImage movingSprite() {
     const int w = 40, h = 24;
     GifImage g = blankImage(w, h);
-    const ColorTable colors = {{250, 240, 200}, {30, 90, 160}, {200, 40, 40}, {20, 20, 20}, {0, 0, 0}};
+    const ColorTable colors = {
+        {250, 240, 200}, {30, 90, 160}, {200, 40, 40}, {20, 20, 20}, {0, 0, 0}};
     for (int f = 0; f < 40; ++f) {
         Bytes pixels(size_t(w) * h);
         for (int y = 0; y < h; ++y)
@@ -121,9 +122,7 @@ private Q_SLOTS:
         QVERIFY2(polls >= int(made.frameCount()), qPrintable(QString::number(polls)));
     }
 
-    void cancelStopsTheTool_data() {
-        addOperations();
-    }
+    void cancelStopsTheTool_data() { addOperations(); }
     void cancelStopsTheTool() {
         QFETCH(Operation, operation);
         QFETCH(bool, opened);
@@ -143,8 +142,10 @@ private Q_SLOTS:
         QTest::newRow("flip") << Operation{op::Flip{FlipDirection::Horizontal}} << 99.0;
         QTest::newRow("crop") << Operation{op::Crop{QRect(5, 3, 30, 17)}} << 99.0;
         QTest::newRow("nearest") << Operation{op::Scale{70, ResizeFilter::Nearest}} << 99.0;
-        QTest::newRow("area, exact colours") << Operation{op::Scale{50, ResizeFilter::Area}} << 99.0;
-        QTest::newRow("lanczos, reduced colours") << Operation{op::Scale{170, ResizeFilter::Lanczos}} << 30.0;
+        QTest::newRow("area, exact colours")
+            << Operation{op::Scale{50, ResizeFilter::Area}} << 99.0;
+        QTest::newRow("lanczos, reduced colours")
+            << Operation{op::Scale{170, ResizeFilter::Lanczos}} << 30.0;
     }
     void framesMadeFromTheOneBeforeAreAsIfMadeWhole() {
         QFETCH(Operation, operation);
@@ -159,15 +160,18 @@ private Q_SLOTS:
             for (size_t p = 0; p < made.size(); ++p) {
                 QVERIFY2((made[p] == 0) == (alone[p] == 0), qPrintable(QString::number(i)));
                 for (int shift : {0, 8, 16}) {
-                    const double d = double((made[p] >> shift) & 0xFF) - double((alone[p] >> shift) & 0xFF);
+                    const double d =
+                        double((made[p] >> shift) & 0xFF) - double((alone[p] >> shift) & 0xFF);
                     squared += d * d;
                 }
             }
             if (minPsnr >= 99) {
                 QVERIFY2(made == alone, qPrintable(QString::number(i)));
             } else if (squared > 0) {
-                const double psnr = 10 * std::log10(255.0 * 255.0 * 3 * double(made.size()) / squared);
-                QVERIFY2(psnr >= minPsnr, qPrintable(QStringLiteral("frame %1: %2 dB").arg(i).arg(psnr)));
+                const double psnr =
+                    10 * std::log10(255.0 * 255.0 * 3 * double(made.size()) / squared);
+                QVERIFY2(psnr >= minPsnr,
+                         qPrintable(QStringLiteral("frame %1: %2 dB").arg(i).arg(psnr)));
             }
         }
     }
@@ -180,7 +184,8 @@ private Q_SLOTS:
         const ToolContext context = ToolContext::watching(flag, [&](int percent) {
             if (percent >= 10) flag = true;
         });
-        QVERIFY_THROWS_EXCEPTION(Cancelled, run(source, op::Scale{170, ResizeFilter::Lanczos}, context));
+        QVERIFY_THROWS_EXCEPTION(Cancelled,
+                                 run(source, op::Scale{170, ResizeFilter::Lanczos}, context));
     }
 };
 

@@ -62,7 +62,8 @@ Picture referenceResize(const Picture& p, int w, int h, int nw, int nh, Kernel k
                     const double wgt = weight(kx, w, nw, x, sx) * weight(ky, h, nh, y, sy);
                     if (wgt == 0) continue;
                     total += wgt;
-                    const uint32_t c = p[size_t(std::clamp(sy, 0, h - 1)) * w + std::clamp(sx, 0, w - 1)];
+                    const uint32_t c =
+                        p[size_t(std::clamp(sy, 0, h - 1)) * w + std::clamp(sx, 0, w - 1)];
                     if (c == 0) continue;
                     r += wgt * ((c >> 16) & 0xFF);
                     g += wgt * ((c >> 8) & 0xFF);
@@ -80,8 +81,8 @@ Picture referenceResize(const Picture& p, int w, int h, int nw, int nh, Kernel k
 }
 
 struct Comparison {
-    double psnr = 0;            // over the colour channels of pixels drawn in both
-    double clearMismatch = 0;   // share of pixels drawn in one and clear in the other
+    double psnr = 0;          // over the colour channels of pixels drawn in both
+    double clearMismatch = 0; // share of pixels drawn in one and clear in the other
 };
 
 Comparison compare(const Picture& a, const Picture& b) {
@@ -122,10 +123,10 @@ private Q_SLOTS:
         // keeps under 256 colours and so must match the reference all but exactly;
         // grown, it gets thousands, and the octree palette leaves 30 to 46 dB (measured).
         const Row rows[] = {
-            {ResizeFilter::Auto, {10, 7}, 60},      {ResizeFilter::Auto, {7, 5}, 60},
-            {ResizeFilter::Area, {13, 9}, 60},      {ResizeFilter::Auto, {42, 30}, 28},
-            {ResizeFilter::Auto, {50, 19}, 28},     {ResizeFilter::Auto, {11, 40}, 28},
-            {ResizeFilter::Area, {30, 31}, 28},     {ResizeFilter::Bicubic, {63, 45}, 28},
+            {ResizeFilter::Auto, {10, 7}, 60},     {ResizeFilter::Auto, {7, 5}, 60},
+            {ResizeFilter::Area, {13, 9}, 60},     {ResizeFilter::Auto, {42, 30}, 28},
+            {ResizeFilter::Auto, {50, 19}, 28},    {ResizeFilter::Auto, {11, 40}, 28},
+            {ResizeFilter::Area, {30, 31}, 28},    {ResizeFilter::Bicubic, {63, 45}, 28},
             {ResizeFilter::Lanczos, {40, 33}, 28},
         };
         for (const Row& row : rows)
@@ -148,14 +149,14 @@ private Q_SLOTS:
             QCOMPARE(QSize(after.width, after.height), size);
             QCOMPARE(after.delays, before.delays);
             auto kernel = [&](int n, int m) {
-                if (f == ResizeFilter::Area || (f == ResizeFilter::Auto && m < n)) return Kernel::Area;
+                if (f == ResizeFilter::Area || (f == ResizeFilter::Auto && m < n))
+                    return Kernel::Area;
                 return f == ResizeFilter::Lanczos ? Kernel::Lanczos : Kernel::Cubic;
             };
             for (size_t i = 0; i < before.pictures.size(); ++i) {
-                const Picture expected =
-                    referenceResize(before.pictures[i], before.width, before.height, size.width(),
-                                    size.height(), kernel(before.width, size.width()),
-                                    kernel(before.height, size.height()));
+                const Picture expected = referenceResize(
+                    before.pictures[i], before.width, before.height, size.width(), size.height(),
+                    kernel(before.width, size.width()), kernel(before.height, size.height()));
                 const Comparison c = compare(after.pictures[i], expected);
                 QVERIFY2(c.psnr >= minPsnr && c.clearMismatch <= 0.01,
                          qPrintable(QStringLiteral("frame %1: %2 dB, %3 % clear mismatched")
@@ -221,13 +222,17 @@ private Q_SLOTS:
         QTest::addColumn<bool>("keepAspect");
         QTest::addColumn<QSize>("expected");
         QTest::newRow("both given") << QSize(480, 360) << 100 << 100 << false << QSize(100, 100);
-        QTest::newRow("height from width") << QSize(480, 360) << 240 << 0 << false << QSize(240, 180);
-        QTest::newRow("width from height") << QSize(480, 360) << 0 << 100 << false << QSize(133, 100);
+        QTest::newRow("height from width")
+            << QSize(480, 360) << 240 << 0 << false << QSize(240, 180);
+        QTest::newRow("width from height")
+            << QSize(480, 360) << 0 << 100 << false << QSize(133, 100);
         QTest::newRow("half rounds up") << QSize(3, 5) << 0 << 3 << false << QSize(2, 3);
         QTest::newRow("never below 1") << QSize(1000, 10) << 10 << 0 << false << QSize(10, 1);
         QTest::newRow("both 0: as it is") << QSize(480, 360) << 0 << 0 << false << QSize(480, 360);
-        QTest::newRow("locked, width binds") << QSize(480, 360) << 240 << 300 << true << QSize(240, 180);
-        QTest::newRow("locked, height binds") << QSize(480, 360) << 400 << 150 << true << QSize(200, 150);
+        QTest::newRow("locked, width binds")
+            << QSize(480, 360) << 240 << 300 << true << QSize(240, 180);
+        QTest::newRow("locked, height binds")
+            << QSize(480, 360) << 400 << 150 << true << QSize(200, 150);
     }
     void sizesForTheFields() {
         QFETCH(QSize, screen);

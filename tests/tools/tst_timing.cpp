@@ -56,13 +56,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("n");
         QTest::addColumn<QList<int>>("frames");
         QTest::addColumn<QList<int>>("order");
-        QTest::addColumn<QList<int>>("sums"); // for each result frame, the old frames whose delays add up
+        QTest::addColumn<QList<int>>(
+            "sums"); // for each result frame, the old frames whose delays add up
         using L = QList<int>;
         QTest::newRow("reverse") << "reverse" << 0 << L{} << L{7, 6, 5, 4, 3, 2, 1, 0} << L{};
-        QTest::newRow("reverse a selection") << "reverse" << 0 << L{1, 2, 6} << L{0, 6, 2, 3, 4, 5, 1, 7}
-                                             << L{};
-        QTest::newRow("yo-yo") << "yoyo" << 0 << L{}
-                               << L{0, 1, 2, 3, 4, 5, 6, 7, 6, 5, 4, 3, 2, 1} << L{};
+        QTest::newRow("reverse a selection")
+            << "reverse" << 0 << L{1, 2, 6} << L{0, 6, 2, 3, 4, 5, 1, 7} << L{};
+        QTest::newRow("yo-yo") << "yoyo" << 0 << L{} << L{0, 1, 2, 3, 4, 5, 6, 7, 6, 5, 4, 3, 2, 1}
+                               << L{};
         QTest::newRow("keep every 3") << "keep" << 3 << L{} << L{0, 3, 6} << L{3, 3, 2};
         QTest::newRow("keep every 1") << "keep" << 1 << L{} << L{0, 1, 2, 3, 4, 5, 6, 7} << L{};
         QTest::newRow("keep every 2 of two runs")
@@ -115,8 +116,8 @@ private Q_SLOTS:
         QFETCH(QList<int>, repeated);
         QFETCH(QList<int>, frames);
         for (const quint32 seed : {31u, 32u, 33u}) {
-            const GifImage source =
-                withRepeats(toolInput(seed, true, 6), std::set<int>(repeated.begin(), repeated.end()));
+            const GifImage source = withRepeats(toolInput(seed, true, 6),
+                                                std::set<int>(repeated.begin(), repeated.end()));
             const Shown before = shownBy(source);
             // The model: a selected frame showing the picture of the selected frame
             // before it goes, and its delay goes to the kept frame before it.
@@ -132,7 +133,8 @@ private Q_SLOTS:
                 expected.delays.push_back(before.delays[i]);
             }
             if (frames.isEmpty())
-                QVERIFY(expected.pictures.size() + size_t(repeated.size()) <= before.pictures.size());
+                QVERIFY(expected.pictures.size() + size_t(repeated.size()) <=
+                        before.pictures.size());
             const GifImage result = dedupe(source, setOf(frames));
             QCOMPARE(shownBy(result), expected);
             QCOMPARE(framesAfterDedupe(source, setOf(frames)), expected.pictures.size());
@@ -149,7 +151,8 @@ private Q_SLOTS:
         g.appendFrame(makeFrame(1, 1, 1, 1, {9}, distinctTable(12), 1, -1, 3));
         const GifImage result = dedupe(g);
         QCOMPARE(shownBy(result).delays, std::vector<int>({17, 3}));
-        QCOMPARE(shownBy(result).pictures, std::vector<Picture>({shownBy(g).pictures[0], shownBy(g).pictures[2]}));
+        QCOMPARE(shownBy(result).pictures,
+                 std::vector<Picture>({shownBy(g).pictures[0], shownBy(g).pictures[2]}));
     }
 
     void scaledDelayRoundsHalfUpAndStaysPlayable_data() {
@@ -190,8 +193,8 @@ private Q_SLOTS:
             const GifImage source = toolInput(41, opened, 8);
             const Shown before = shownBy(source);
             const bool speed = tool == QLatin1String("speed");
-            const GifImage result =
-                speed ? changeSpeed(source, 250, setOf(frames)) : setDelay(source, 13, setOf(frames));
+            const GifImage result = speed ? changeSpeed(source, 250, setOf(frames))
+                                          : setDelay(source, 13, setOf(frames));
             Shown expected = before;
             for (size_t i = 0; i < expected.delays.size(); ++i)
                 if (frames.isEmpty() || frames.contains(int(i)))

@@ -9,9 +9,7 @@ using namespace vorlane::tools;
 
 namespace {
 
-template <typename... Ts> struct Overloaded : Ts... {
-    using Ts::operator()...;
-};
+template <typename... Ts> struct Overloaded : Ts... { using Ts::operator()...; };
 template <typename... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
 
 // Whole-string matches of unsigned decimal numbers, so that "+5", " 5" or "5px" are
@@ -38,7 +36,8 @@ std::optional<std::vector<Operation>> parseOperations(const QStringList& args, Q
     for (qsizetype k = 0; k < args.size(); ++k) {
         QString name = args[k];
         std::optional<QString> value;
-        if (const qsizetype eq = name.indexOf(QLatin1Char('=')); name.startsWith(QLatin1String("--")) && eq > 0) {
+        if (const qsizetype eq = name.indexOf(QLatin1Char('='));
+            name.startsWith(QLatin1String("--")) && eq > 0) {
             value = name.mid(eq + 1);
             name = name.left(eq);
         }
@@ -79,8 +78,9 @@ std::optional<std::vector<Operation>> parseOperations(const QStringList& args, Q
         } else if (name == QLatin1String("--crop")) {
             const auto v = needsValue();
             if (!v) return std::nullopt;
-            if (!matchNumbers(*v, Number + QStringLiteral(",") + Number + QStringLiteral(",") +
-                                      Number + QStringLiteral("x") + Number,
+            if (!matchNumbers(*v,
+                              Number + QStringLiteral(",") + Number + QStringLiteral(",") + Number +
+                                  QStringLiteral("x") + Number,
                               n) ||
                 n[0] > 65535 || n[1] > 65535 || n[2] < 1 || n[3] < 1 || n[2] > 65535 ||
                 n[3] > 65535)
@@ -179,8 +179,9 @@ QString operationText(const Operation& operation) {
             [](const op::AutoCrop&) { return QStringLiteral("--autocrop"); },
             [](const op::Rotate& o) { return QStringLiteral("--rotate %1").arg(int(o.rotation)); },
             [](const op::Flip& o) {
-                return QStringLiteral("--flip %1").arg(
-                    o.direction == FlipDirection::Horizontal ? QLatin1Char('h') : QLatin1Char('v'));
+                return QStringLiteral("--flip %1")
+                    .arg(o.direction == FlipDirection::Horizontal ? QLatin1Char('h')
+                                                                  : QLatin1Char('v'));
             },
             [](const op::Reverse&) { return QStringLiteral("--reverse"); },
             [](const op::Yoyo&) { return QStringLiteral("--yoyo"); },
