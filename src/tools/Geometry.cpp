@@ -7,6 +7,7 @@
 #include "tools/Geometry.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "tools/Frames.h"
@@ -19,9 +20,26 @@ using detail::Steps;
 
 namespace {
 
-// Rows and columns in tiles of this many pixels, so that a turn reads and writes
-// memory close together on both sides.
-constexpr int Tile = 64;
+// An 8 x 8 block of bytes, one row a word (byte k of the word in column k, as a
+// little-endian load puts it), transposed in place: word k becomes column k, its byte j
+// from row j. Three rounds of swapping ever larger sub-blocks across the diagonal.
+void transpose8(uint64_t m[8]) {
+    for (int i = 0; i < 8; i += 2) {
+        const uint64_t t = ((m[i] >> 8) ^ m[i + 1]) & 0x00FF00FF00FF00FFull;
+        m[i + 1] ^= t;
+        m[i] ^= t << 8;
+    }
+    for (const int i : {0, 1, 4, 5}) {
+        const uint64_t t = ((m[i] >> 16) ^ m[i + 2]) & 0x0000FFFF0000FFFFull;
+        m[i + 2] ^= t;
+        m[i] ^= t << 16;
+    }
+    for (int i = 0; i < 4; ++i) {
+        const uint64_t t = ((m[i] >> 32) ^ m[i + 4]) & 0x00000000FFFFFFFFull;
+        m[i + 4] ^= t;
+        m[i] ^= t << 32;
+    }
+}
 
 void requirePixels(const GifImage& image) {
     if (uint64_t(image.screenWidth) * image.screenHeight == 0)
@@ -135,24 +153,34 @@ GifImage rotate(const GifImage& source, Rotation rotation, const ToolContext& co
         // The new picture is h wide and w high. A quarter turn clockwise puts the
         // source pixel (x, y) at (h - 1 - y, x); three quarters put it at (y, w - 1 - x).
         const bool quarter = rotation == Rotation::Quarter;
+        // Where the source pixel (x, y) goes.
+        auto place = [&](int x, int y) {
+            return quarter ? size_t(x) * h + size_t(h - 1 - y) : size_t(w - 1 - x) * h + size_t(y);
+        };
         result = detail::mapPixels(
             shown.image(), h, w, steps, [&](const Bytes& from, uint8_t* to, const QRect& changed) {
-                for (int ty = changed.top(); ty <= changed.bottom(); ty += Tile)
-                    for (int tx = changed.left(); tx <= changed.right(); tx += Tile) {
-                        const int yEnd = std::min(changed.bottom() + 1, ty + Tile);
-                        const int xEnd = std::min(changed.right() + 1, tx + Tile);
-                        for (int y = ty; y < yEnd; ++y) {
-                            const uint8_t* row = from.data() + size_t(y) * w;
-                            if (quarter) {
-                                uint8_t* column = to + (h - 1 - y);
-                                for (int x = tx; x < xEnd; ++x)
-                                    column[size_t(x) * h] = row[x];
-                            } else {
-                                uint8_t* column = to + y;
-                                for (int x = tx; x < xEnd; ++x)
-                                    column[size_t(w - 1 - x) * h] = row[x];
-                            }
+                for (int by = changed.top(); by <= changed.bottom(); by += 8)
+                    for (int bx = changed.left(); bx <= changed.right(); bx += 8) {
+                        if (std::endian::native == std::endian::little &&
+                            bx + 7 <= changed.right() && by + 7 <= changed.bottom()) {
+                            // A whole block of 8 x 8: rows in (upside down for a quarter
+                            // turn, so that the columns come out in their new order),
+                            // turned into columns, and each written as one new row.
+                            uint64_t block[8];
+                            for (int j = 0; j < 8; ++j)
+                                std::memcpy(&block[j],
+                                            from.data() +
+                                                size_t(quarter ? by + 7 - j : by + j) * w + bx,
+                                            8);
+                            transpose8(block);
+                            for (int i = 0; i < 8; ++i)
+                                std::memcpy(to + place(bx + i, quarter ? by + 7 : by), &block[i],
+                                            8);
+                            continue;
                         }
+                        for (int y = by; y <= std::min(by + 7, changed.bottom()); ++y)
+                            for (int x = bx; x <= std::min(bx + 7, changed.right()); ++x)
+                                to[place(x, y)] = from[size_t(y) * w + x];
                     }
             });
         break;

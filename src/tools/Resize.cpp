@@ -173,11 +173,13 @@ public:
             lastRow = std::max(lastRow,
                                std::min(m_height - 1, m_down.first[size_t(y)] + m_down.size - 1));
         }
+        // Rows of floats, four a pixel (r, g, b, a), which the compiler runs on vectors.
         const int columns = part.width();
-        m_rows.resize(size_t(columns) * size_t(lastRow - firstRow + 1));
+        const size_t rowFloats = 4 * size_t(columns);
+        m_rows.resize(rowFloats * size_t(lastRow - firstRow + 1));
         for (int y = firstRow; y <= lastRow; ++y) {
             const uint8_t* source = pixels + size_t(y) * m_width;
-            Premultiplied* target = m_rows.data() + size_t(y - firstRow) * columns;
+            float* target = m_rows.data() + size_t(y - firstRow) * rowFloats;
             for (int x = part.left(); x <= part.right(); ++x) {
                 const float* w = m_across.weightsOf(x);
                 const int first = m_across.first[size_t(x)];
@@ -191,38 +193,39 @@ public:
                     sum.b += w[k] * c.b;
                     sum.a += w[k] * c.a;
                 }
-                target[x - part.left()] = sum;
+                float* t = target + 4 * size_t(x - part.left());
+                t[0] = sum.r;
+                t[1] = sum.g;
+                t[2] = sum.b;
+                t[3] = sum.a;
             }
         }
-        m_row.resize(size_t(columns));
+        m_row.resize(rowFloats);
         for (int y = part.top(); y <= part.bottom(); ++y) {
-            std::fill(m_row.begin(), m_row.end(), Premultiplied{});
+            std::fill(m_row.begin(), m_row.end(), 0.0f);
             const float* w = m_down.weightsOf(y);
             const int first = m_down.first[size_t(y)];
             const int count = std::min(m_down.size, m_height - first);
             for (int k = 0; k < count; ++k) {
                 if (w[k] == 0) continue;
-                const Premultiplied* source =
-                    m_rows.data() + size_t(first + k - firstRow) * columns;
-                for (int x = 0; x < columns; ++x) {
-                    m_row[size_t(x)].r += w[k] * source[x].r;
-                    m_row[size_t(x)].g += w[k] * source[x].g;
-                    m_row[size_t(x)].b += w[k] * source[x].b;
-                    m_row[size_t(x)].a += w[k] * source[x].a;
-                }
+                const float* source = m_rows.data() + size_t(first + k - firstRow) * rowFloats;
+                const float weight = w[k];
+                for (size_t f = 0; f < rowFloats; ++f)
+                    m_row[f] += weight * source[f];
             }
             uint32_t* target = picture + size_t(y) * newWidth + part.left();
             for (int x = 0; x < columns; ++x) {
-                const Premultiplied& c = m_row[size_t(x)];
+                const float* c = m_row.data() + 4 * size_t(x);
+                const float a = c[3];
                 // Drawn when at least half covered; its colour is the covered part's.
-                if (c.a < 0.5f) {
+                if (a < 0.5f) {
                     target[x] = 0;
                     continue;
                 }
-                auto channel = [&c](float v) {
-                    return uint32_t(std::clamp(int(v / c.a + 0.5f), 0, 255));
+                auto channel = [a](float v) {
+                    return uint32_t(std::clamp(int(v / a + 0.5f), 0, 255));
                 };
-                target[x] = 0xFF000000u | channel(c.r) << 16 | channel(c.g) << 8 | channel(c.b);
+                target[x] = 0xFF000000u | channel(c[0]) << 16 | channel(c[1]) << 8 | channel(c[2]);
             }
         }
     }
@@ -232,8 +235,8 @@ private:
     const Taps& m_down;
     int m_width;
     int m_height;
-    std::vector<Premultiplied> m_rows; // the part's source rows resampled across
-    std::vector<Premultiplied> m_row;
+    std::vector<float> m_rows; // the part's source rows resampled across
+    std::vector<float> m_row;
 };
 
 // The palette of the frames of one run, made from every colour the run's new pixels
@@ -282,9 +285,33 @@ public:
                 counts[id] = {m_colors[id], m_counts[id]};
             std::sort(counts.begin(), counts.end()); // the same palette whatever came first
             colors = reducer.palette(counts, int(room));
-            NearestColor nearest(colors, colors.size(), m_colors.size());
-            for (size_t id = 0; id < m_colors.size(); ++id)
-                m_entries[id] = nearest(m_colors[id]);
+            // Each colour is asked about once: a plain search over the entries, which the
+            // compiler runs on vectors, costs less than the lookup lists NearestColor
+            // builds for repeated questions.
+            const int n = int(colors.size());
+            std::array<int32_t, 256> r{}, g{}, b{}, distance{};
+            for (int e = 0; e < n; ++e) {
+                r[size_t(e)] = colors[size_t(e)].r;
+                g[size_t(e)] = colors[size_t(e)].g;
+                b[size_t(e)] = colors[size_t(e)].b;
+            }
+            for (size_t id = 0; id < m_colors.size(); ++id) {
+                const int32_t cr = int32_t((m_colors[id] >> 16) & 0xFF);
+                const int32_t cg = int32_t((m_colors[id] >> 8) & 0xFF);
+                const int32_t cb = int32_t(m_colors[id] & 0xFF);
+                int32_t best = INT32_MAX;
+                for (int e = 0; e < n; ++e) {
+                    const int32_t d = (r[size_t(e)] - cr) * (r[size_t(e)] - cr) +
+                                      (g[size_t(e)] - cg) * (g[size_t(e)] - cg) +
+                                      (b[size_t(e)] - cb) * (b[size_t(e)] - cb);
+                    distance[size_t(e)] = d;
+                    best = std::min(best, d);
+                }
+                int e = 0;
+                while (distance[size_t(e)] != best) // the lowest entry of the nearest
+                    ++e;
+                m_entries[id] = uint8_t(e);
+            }
         }
         if (m_clear) {
             transparent = uint8_t(colors.size());
@@ -497,58 +524,69 @@ GifImage resize(const GifImage& source, QSize size, ResizeFilter filter,
     steps.addWork(unique.size());
     std::vector<NewFrame> made(unique.size());
     const detail::Region whole{newScreen};
-    detail::forEachRun(
-        detail::runsOf(parts, newScreen.size()), steps, [&](const detail::Run& run, int) {
-            Resampler resampler(across, down, width, height);
-            RunPalette palette;
-            // The first frame whole, then each later frame's changed parts, which a later
-            // frame may change again: each part's new pixels are kept (as colour ids) until
-            // the palette is made.
-            // Parts of one frame may overlap where their taps do; they agree there.
-            std::vector<uint32_t> picture(size_t(newWidth) * newHeight);
-            std::vector<uint32_t> kept; // every part's pixels, one after the other
-            auto regionOf = [&](size_t k) -> const detail::Region& {
-                return k > run.first ? parts[k] : whole;
-            };
-            for (size_t k = run.first; k < run.end; ++k) {
-                if (steps.cancelRequested()) throw Cancelled();
-                const size_t i = unique[k];
-                const std::array<Premultiplied, 256> colors = premultiplied(image, i);
-                for (const QRect& part : regionOf(k)) {
-                    resampler.run(image.frame(i).pixels().data(), colors, part, picture.data(),
-                                  newWidth);
-                    const size_t at = kept.size();
-                    for (int y = 0; y < part.height(); ++y) {
-                        const uint32_t* row =
-                            picture.data() + size_t(part.top() + y) * newWidth + part.left();
-                        kept.insert(kept.end(), row, row + part.width());
-                    }
-                    palette.count(kept.data() + at, kept.size() - at);
+    const std::vector<detail::Run> runs = detail::runsOf(parts, newScreen.size());
+    // What each thread keeps from run to run: new memory costs page faults, which
+    // threads take one at a time, and the reducer's buffers are some 10 MB.
+    struct Worker {
+        std::optional<Resampler> resampler;
+        ColorReducer reducer;
+        std::vector<uint32_t> picture;
+        std::vector<uint32_t> kept; // every part's pixels of a run, one after the other
+    };
+    std::vector<Worker> workers(static_cast<size_t>(detail::workerCount(runs.size())));
+    detail::forEachRun(runs, steps, [&](const detail::Run& run, int worker) {
+        Worker& mine = workers[size_t(worker)];
+        if (!mine.resampler) mine.resampler.emplace(across, down, width, height);
+        Resampler& resampler = *mine.resampler;
+        RunPalette palette;
+        // The first frame whole, then each later frame's changed parts, which a later
+        // frame may change again: each part's new pixels are kept (as colour ids) until
+        // the palette is made.
+        // Parts of one frame may overlap where their taps do; they agree there.
+        std::vector<uint32_t>& picture = mine.picture;
+        picture.resize(size_t(newWidth) * newHeight);
+        std::vector<uint32_t>& kept = mine.kept;
+        kept.clear();
+        auto regionOf = [&](size_t k) -> const detail::Region& {
+            return k > run.first ? parts[k] : whole;
+        };
+        for (size_t k = run.first; k < run.end; ++k) {
+            if (steps.cancelRequested()) throw Cancelled();
+            const size_t i = unique[k];
+            const std::array<Premultiplied, 256> colors = premultiplied(image, i);
+            for (const QRect& part : regionOf(k)) {
+                resampler.run(image.frame(i).pixels().data(), colors, part, picture.data(),
+                              newWidth);
+                const size_t at = kept.size();
+                for (int y = 0; y < part.height(); ++y) {
+                    const uint32_t* row =
+                        picture.data() + size_t(part.top() + y) * newWidth + part.left();
+                    kept.insert(kept.end(), row, row + part.width());
                 }
+                palette.count(kept.data() + at, kept.size() - at);
             }
-            ColorReducer reducer;
-            palette.make(reducer, detail::preferredClearColor(image, unique[run.first]));
+        }
+        palette.make(mine.reducer, detail::preferredClearColor(image, unique[run.first]));
 
-            Bytes pixels(picture.size());
-            const uint32_t* ids = kept.data();
-            for (size_t k = run.first; k < run.end; ++k) {
-                if (steps.cancelRequested()) throw Cancelled();
-                if (regionOf(k).empty()) {
-                    made[k] = made[k - 1];
-                    continue;
-                }
-                for (const QRect& part : regionOf(k)) {
-                    for (int y = 0; y < part.height(); ++y) {
-                        uint8_t* target =
-                            pixels.data() + size_t(part.top() + y) * newWidth + part.left();
-                        for (int x = 0; x < part.width(); ++x)
-                            target[x] = palette.entryOf(*ids++);
-                    }
-                }
-                made[k] = {std::make_shared<const Bytes>(pixels), palette.colors,
-                           palette.transparent};
+        Bytes pixels(picture.size());
+        const uint32_t* ids = kept.data();
+        for (size_t k = run.first; k < run.end; ++k) {
+            if (steps.cancelRequested()) throw Cancelled();
+            if (regionOf(k).empty()) {
+                made[k] = made[k - 1];
+                continue;
             }
-        });
+            for (const QRect& part : regionOf(k)) {
+                for (int y = 0; y < part.height(); ++y) {
+                    uint8_t* target =
+                        pixels.data() + size_t(part.top() + y) * newWidth + part.left();
+                    for (int x = 0; x < part.width(); ++x)
+                        target[x] = palette.entryOf(*ids++);
+                }
+            }
+            made[k] = {std::make_shared<const Bytes>(pixels), palette.colors, palette.transparent};
+        }
+    });
 
     result = detail::emptyLike(image, newWidth, newHeight);
     for (size_t i = 0; i < image.frameCount(); ++i) {
