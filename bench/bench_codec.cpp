@@ -14,6 +14,15 @@
 //   bench_codec budget FILE         the memory budget of opening FILE in KiB: 1.5 x the
 //                                   bytes of all composed frames at one byte per pixel,
 //                                   plus 64 MiB
+//   bench_codec tool RUNS FILE OP   best-of-RUNS times of opening FILE as the editor does
+//                                   (GifImage::load on bytes in memory, then unoptimize)
+//                                   and of the tool OP on the opened animation (resize-half:
+//                                   resize to half size with the default filter; rotate:
+//                                   a quarter turn), with the check of every composed pixel
+//                                   of the result against the composed source: rotate
+//                                   exactly; resize within a PSNR bound of a plain 2 x 2
+//                                   average computed here. "NAME OP FRAMES OPEN_MS TOOL_MS
+//                                   TOOL_CPU_MS CHECK" (processor time of all threads)
 //   bench_codec import PICTURE      adds the picture as a frame the way Add does (the
 //                                   picture import, its reduction, GifImage::addFrame),
 //                                   for measuring its peak memory from outside: "W H
@@ -21,12 +30,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <exception>
 #include <limits>
 #include <span>
+#include <string>
 
 #include <QByteArray>
 #include <QFile>
@@ -36,7 +48,10 @@
 
 #include "codec/Compositor.h"
 #include "codec/GifImage.h"
+#include "codec/Unoptimize.h"
 #include "formats/PictureImport.h"
+#include "tools/Geometry.h"
+#include "tools/Resize.h"
 
 using namespace vorlane::gif;
 
@@ -135,6 +150,98 @@ int budget(const char* path) {
     return 0;
 }
 
+// Every composed picture of `result` against the composed picture of `source` moved by
+// the tool: exactly for the quarter turn; for half size, the PSNR against the average
+// of each 2 x 2 block (drawn where at least half the block is), with the share of
+// pixels whose transparency differs.
+std::string checkTool(const GifImage& source, const GifImage& result, bool rotate) {
+    if (result.frameCount() != source.frameCount()) return "differs: frame count";
+    Compositor cs(source), cr(result);
+    const int w = cs.width(), h = cs.height();
+    const int nw = cr.width(), nh = cr.height();
+    double squared = 0;
+    uint64_t compared = 0, mismatched = 0;
+    for (size_t i = 0; i < source.frameCount(); ++i) {
+        const uint32_t* s = cs.compose(i);
+        const uint32_t* r = cr.compose(i);
+        for (int y = 0; y < nh; ++y)
+            for (int x = 0; x < nw; ++x) {
+                const uint32_t got = r[size_t(y) * nw + x];
+                if (rotate) {
+                    const uint32_t want = s[size_t(h - 1 - x) * w + y];
+                    if (got != want) {
+                        char text[96];
+                        std::snprintf(text, sizeof text, "differs: frame %zu at (%d,%d)", i, x, y);
+                        return text;
+                    }
+                    continue;
+                }
+                double sum[3] = {0, 0, 0};
+                int drawn = 0;
+                for (int dy = 0; dy < 2; ++dy)
+                    for (int dx = 0; dx < 2; ++dx) {
+                        const uint32_t c = s[size_t(std::min(2 * y + dy, h - 1)) * w +
+                                             std::min(2 * x + dx, w - 1)];
+                        if ((c >> 24) == 0) continue;
+                        ++drawn;
+                        for (int k = 0; k < 3; ++k)
+                            sum[k] += (c >> (16 - 8 * k)) & 0xFF;
+                    }
+                if ((drawn >= 2) != ((got >> 24) != 0)) {
+                    ++mismatched;
+                    continue;
+                }
+                if (drawn < 2) continue;
+                ++compared;
+                for (int k = 0; k < 3; ++k) {
+                    const double d = sum[k] / drawn - double((got >> (16 - 8 * k)) & 0xFF);
+                    squared += d * d;
+                }
+            }
+    }
+    if (rotate) return "exact";
+    const double mse = compared ? squared / (3.0 * double(compared)) : 0;
+    const double psnr = mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99;
+    const double clear = 100.0 * double(mismatched) / (double(compared + mismatched) + 1e-9);
+    char text[96];
+    std::snprintf(text, sizeof text, "%s:%.1fdB,%.2f%%clear-differs",
+                  psnr >= 30 && clear <= 1 ? "ok" : "bad", psnr, clear);
+    return text;
+}
+
+// Processor time of this process, all threads, in milliseconds.
+double cpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1000.0 + double(t.tv_nsec) / 1e6;
+}
+
+int tool(int runs, const char* path, const char* op) {
+    const bool rotate = std::strcmp(op, "rotate") == 0;
+    if (!rotate && std::strcmp(op, "resize-half") != 0) throw GifError("unknown tool");
+    const QByteArray bytes = readAll(path);
+    GifImage opened;
+    const double openMs = bestMs(runs, [&] {
+        GifImage loaded;
+        loaded.load(asSpan(bytes));
+        opened = unoptimize(loaded);
+    });
+    GifImage result;
+    const QSize half((opened.screenWidth + 1) / 2, (opened.screenHeight + 1) / 2);
+    double toolCpuMs = std::numeric_limits<double>::max();
+    const double toolMs = bestMs(runs, [&] {
+        const double cpu = cpuMs();
+        result = rotate ? vorlane::tools::rotate(opened, vorlane::tools::Rotation::Quarter)
+                        : vorlane::tools::resize(opened, half);
+        toolCpuMs = std::min(toolCpuMs, cpuMs() - cpu);
+    });
+    const std::string check = checkTool(opened, result, rotate);
+    std::printf("%s %s %zu %.1f %.1f %.1f %s\n",
+                qPrintable(QFileInfo(QString::fromLocal8Bit(path)).fileName()), op,
+                opened.frameCount(), openMs, toolMs, toolCpuMs, check.c_str());
+    return check == "exact" || check.rfind("ok:", 0) == 0 ? 0 : 1;
+}
+
 int import(const char* path) {
     const vorlane::formats::PictureImport importer;
     QImage picture = importer.load(QString::fromLocal8Bit(path));
@@ -160,8 +267,11 @@ int main(int argc, char** argv) {
         if (argc == 4 && std::strcmp(argv[1], "same") == 0) return same(argv[2], argv[3]);
         if (argc == 3 && std::strcmp(argv[1], "budget") == 0) return budget(argv[2]);
         if (argc == 3 && std::strcmp(argv[1], "import") == 0) return import(argv[2]);
-        std::fprintf(stderr, "usage: bench_codec read RUNS FILE... | write RUNS FILE | same A B "
-                             "| budget FILE | import PICTURE\n");
+        if (argc == 5 && std::strcmp(argv[1], "tool") == 0)
+            return tool(std::atoi(argv[2]), argv[3], argv[4]);
+        std::fprintf(stderr,
+                     "usage: bench_codec read RUNS FILE... | write RUNS FILE | same A B "
+                     "| budget FILE | import PICTURE | tool RUNS FILE resize-half|rotate\n");
         return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_codec: %s\n", e.what());

@@ -15,6 +15,7 @@
 #include <span>
 #include <vector>
 
+#include "FuzzChecks.h"
 #include "FuzzLimits.h"
 #include "HeapBudget.h"
 #include "codec/Compositor.h"
@@ -32,29 +33,11 @@ namespace {
     std::abort();
 }
 
-// Whether the screen shows at most 255 colours besides transparency: then unoptimizing
-// keeps every pixel exactly; beyond that it reduces colours on purpose.
-bool fitsInOneTable(const uint32_t* canvas, size_t area) {
-    std::vector<uint32_t> seen(canvas, canvas + area);
-    std::sort(seen.begin(), seen.end());
-    seen.erase(std::unique(seen.begin(), seen.end()), seen.end());
-    return seen.size() <= 256;
-}
-
 // Compares what two images show at every frame; `onlyWhereExact` skips frames whose
 // picture in `a` needs more than one colour table.
 void compareShown(const GifImage& a, const GifImage& b, bool onlyWhereExact, const char* what) {
-    if (a.frameCount() != b.frameCount()) finding(what);
-    Compositor ca(a);
-    Compositor cb(b);
-    if (ca.width() != cb.width() || ca.height() != cb.height()) finding(what);
-    const size_t area = size_t(ca.width()) * size_t(ca.height());
-    for (size_t i = 0; i < a.frameCount(); ++i) {
-        const uint32_t* pa = ca.compose(i);
-        const uint32_t* pb = cb.compose(i);
-        if (onlyWhereExact && !fitsInOneTable(pa, area)) continue;
-        if (area > 0 && std::memcmp(pa, pb, area * 4) != 0) finding(what, i);
-    }
+    size_t frame = 0;
+    if (!vorlane::fuzz::sameShown(a, b, onlyWhereExact, frame)) finding(what, frame);
 }
 
 // What an image shows over time: each picture that stays on screen, with the time it is

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include "cli/Commands.h"
+#include "cli/Operations.h"
 
 namespace {
 
@@ -24,12 +25,39 @@ const char* const usageText =
     "  quantize PICTURE OUT.gif   reduce a picture to 256 colours (nearest colour) and\n"
     "                             write it as a one-frame GIF\n"
     "  resave IN OUT              read and write a GIF unchanged (times the codec alone)\n"
+    "  edit IN OUT OPERATION...   open IN as the editor does, apply the operations in\n"
+    "                             order, and save OUT as the editor does\n"
     "  --help                     show this text\n"
+    "\n"
+    "Operations of edit (a value may also follow \"=\", as in --rotate=90):\n"
+    "  --resize WxH               resize to W x H pixels; a 0 keeps the aspect (200x0)\n"
+    "  --scale PERCENT            resize both sides by PERCENT (50: half size)\n"
+    "  --filter NAME              how every resize resamples: auto (area averaging when\n"
+    "                             shrinking, bicubic when growing; the default),\n"
+    "                             nearest (pixel art: no new colours), area, bicubic,\n"
+    "                             lanczos\n"
+    "  --crop X,Y,WxH             keep the W x H rectangle at X,Y\n"
+    "  --autocrop                 crop to the smallest rectangle any frame draws in\n"
+    "  --rotate 90|180|270        turn clockwise\n"
+    "  --flip h|v                 mirror: h swaps left and right, v top and bottom\n"
+    "  --reverse                  play the frames backwards\n"
+    "  --yoyo                     the frames, then back again (0 1 2 3 2 1)\n"
+    "  --keep-every N             keep frames 0, N, 2N, ...; each kept frame lasts as\n"
+    "                             long as the frames it stands for\n"
+    "  --dedupe                   drop each frame showing what the one before shows,\n"
+    "                             adding its delay to that one\n"
+    "  --speed PERCENT            play at PERCENT of the speed (200: twice as fast);\n"
+    "                             delays are rounded half up, never below 2 hundredths\n"
+    "                             (delays of 0 and 1 stay as they are)\n"
+    "  --delay CS                 set every delay to CS hundredths of a second"
     "\n"
     "Options (before or after the command):\n"
     "  --strict                   fail when the reader had to repair or ignore anything\n"
     "                             in an input (a cut file, bytes after the end, ...)\n"
     "\n"
+    "edit writes the loop setting and comment of IN's first frame on OUT's first frame;\n"
+    "a file without a loop setting is saved to repeat indefinitely (with a note on\n"
+    "standard error), as the editor saves it.\n"
     "Every problem the reader repaired or ignored is written to standard error as\n"
     "\"warning: FILE: MESSAGE\"; without --strict the command goes on.\n"
     "frames also removes the numbered pictures (NNN.png) that an earlier run left in DIR\n"
@@ -87,6 +115,24 @@ int main(int argc, char** argv) {
         name == QLatin1String("help")) {
         std::fputs(usageText, stdout);
         return vorlane::cli::ExitOk;
+    }
+
+    if (name == QLatin1String("edit")) {
+        if (args.size() < 3) {
+            std::fprintf(stderr,
+                         "vorlane-gif-cli: edit takes IN, OUT and at least one "
+                         "operation\n\n%s",
+                         usageText);
+            return vorlane::cli::ExitUsage;
+        }
+        QString error;
+        const auto operations = vorlane::cli::parseOperations(args.mid(2), error);
+        if (!operations) {
+            std::fprintf(stderr, "vorlane-gif-cli: edit: %s\n\n%s", qUtf8Printable(error),
+                         usageText);
+            return vorlane::cli::ExitUsage;
+        }
+        return vorlane::cli::edit(args[0], args[1], *operations, options);
     }
 
     for (const Command& command : commands) {

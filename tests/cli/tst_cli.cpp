@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTransform>
 
 #include "codec/Compositor.h"
 #include "codec/GifImage.h"
@@ -46,6 +47,13 @@ Run runTool(const QStringList& args) {
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+// The arguments of a command reading IN and writing OUT; edit gets one operation.
+QStringList commandArgs(const QString& command, const QString& in, const QString& out) {
+    QStringList args{command, in, out};
+    if (command == QLatin1String("edit")) args << QStringLiteral("--reverse");
+    return args;
 }
 
 // The pictures a viewer shows at each frame.
@@ -96,6 +104,61 @@ vorlane::test::Bytes repetitiveAnimation() {
     return b.trailer().bytes();
 }
 
+// Six frames over a 6 x 4 screen with every disposal code and transparency: a red
+// frame one column short of the screen, a green patch with a clear corner then restored
+// to background (leaving a clear hole), a blue bar then restored to previous, two frames
+// drawing nothing (the second repeats the first), a green dot without a control record.
+// Delays 10, 20, 30, 5, 7, 0.
+vorlane::test::Bytes mixedAnimation() {
+    std::vector<uint8_t> red(20, 1);
+    red[6] = 3;
+    return GifBuilder()
+        .header()
+        .screen(6, 4, palette)
+        .loop(3)
+        .comment("edited")
+        .graphicControl(1, 10)
+        .image(0, 0, 5, 4, red)
+        .graphicControl(2, 20, 0)
+        .image(1, 1, 2, 2, {0, 2, 2, 2})
+        .graphicControl(3, 30)
+        .image(3, 2, 2, 1, {3, 3})
+        .graphicControl(1, 5, 0)
+        .image(0, 0, 1, 1, {0})
+        .graphicControl(0, 7, 0)
+        .image(4, 3, 1, 1, {0})
+        .image(0, 0, 1, 1, {2})
+        .trailer()
+        .bytes();
+}
+
+// The picture moved as the operation's name says, with Qt's own exact transforms.
+QImage transformed(const QImage& picture, const QString& how) {
+    const QImage p = picture.convertToFormat(QImage::Format_ARGB32);
+    QImage out = p;
+    if (how == QLatin1String("rotate 90")) out = p.transformed(QTransform().rotate(90));
+    if (how == QLatin1String("rotate 180")) out = p.transformed(QTransform().rotate(180));
+    if (how == QLatin1String("rotate 270")) out = p.transformed(QTransform().rotate(270));
+    if (how == QLatin1String("flip h")) out = p.mirrored(true, false);
+    if (how == QLatin1String("flip v")) out = p.mirrored(false, true);
+    if (how == QLatin1String("crop")) out = p.copy(1, 1, 4, 2);
+    if (how == QLatin1String("autocrop")) out = p.copy(0, 0, 5, 4);
+    if (how == QLatin1String("double"))
+        out = p.scaled(12, 8, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    if (how == QLatin1String("rotate 90, flip v"))
+        out = p.transformed(QTransform().rotate(90)).mirrored(false, true);
+    return out.convertToFormat(QImage::Format_ARGB32);
+}
+
+std::vector<int> delaysOf(const QString& path) {
+    GifImage image;
+    image.load(path);
+    std::vector<int> delays;
+    for (const Frame& f : image.frames())
+        delays.push_back(f.graphicControl() ? f.graphicControl()->delay : -1);
+    return delays;
+}
+
 } // namespace
 
 class TestCli : public QObject {
@@ -111,6 +174,25 @@ private Q_SLOTS:
         QTest::newRow("frames three arguments")
             << QStringList{QStringLiteral("frames"), QStringLiteral("a"), QStringLiteral("b"),
                            QStringLiteral("c")};
+        const auto edit = [](const char* operations) {
+            return QStringList{QStringLiteral("edit"), QStringLiteral("a.gif"),
+                               QStringLiteral("b.gif")} +
+                   QString::fromLatin1(operations).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        };
+        QTest::newRow("edit without operation") << edit("");
+        QTest::newRow("edit, unknown operation") << edit("--explode");
+        QTest::newRow("edit, operation without its value") << edit("--reverse --rotate");
+        QTest::newRow("edit, rotate by 45") << edit("--rotate 45");
+        QTest::newRow("edit, resize to 0x0") << edit("--resize 0x0");
+        QTest::newRow("edit, resize beyond 65535") << edit("--resize 70000x10");
+        QTest::newRow("edit, signed number") << edit("--delay +5");
+        QTest::newRow("edit, crop without size") << edit("--crop 1,2");
+        QTest::newRow("edit, keep every 0") << edit("--keep-every 0");
+        QTest::newRow("edit, speed 0") << edit("--speed 0");
+        QTest::newRow("edit, flip diagonally") << edit("--flip d");
+        QTest::newRow("edit, value for a switch") << edit("--reverse=yes");
+        QTest::newRow("edit, unknown filter") << edit("--scale 50 --filter blur");
+        QTest::newRow("edit, two filters") << edit("--filter area --scale 50 --filter nearest");
     }
     void usageErrorsExitWithTwo() {
         QFETCH(QStringList, args);
@@ -125,7 +207,7 @@ private Q_SLOTS:
         const Run run = runTool({QStringLiteral("--help")});
         QCOMPARE(run.status, 0);
         QVERIFY(run.err.isEmpty());
-        for (const char* command : {"info", "unoptimize", "optimize", "frames", "quantize"})
+        for (const char* command : {"info", "unoptimize", "optimize", "frames", "quantize", "edit"})
             QVERIFY2(run.out.contains(QByteArray("  ") + command + ' '), command);
     }
 
@@ -366,7 +448,7 @@ private Q_SLOTS:
         const vorlane::test::Bytes sample = sampleAnimation();
         const QByteArray truncated(reinterpret_cast<const char*>(sample.data()),
                                    qsizetype(sample.size() / 2));
-        for (const char* c : {"unoptimize", "optimize", "resave"})
+        for (const char* c : {"unoptimize", "optimize", "resave", "edit"})
             QTest::newRow(c) << QString::fromLatin1(c) << truncated;
         QTest::newRow("quantize") << QStringLiteral("quantize") << QByteArray("no picture");
     }
@@ -378,7 +460,7 @@ private Q_SLOTS:
         const QString out = dir.filePath(QStringLiteral("out.gif"));
         writeFile(in, vorlane::test::Bytes(input.begin(), input.end()));
         writeFile(out, {'o', 'l', 'd'});
-        const Run run = runTool({command, in, out});
+        const Run run = runTool(commandArgs(command, in, out));
         QCOMPARE(run.status, 1);
         QVERIFY2(run.err.startsWith("vorlane-gif-cli: " + in.toUtf8() + ": "), run.err);
         QCOMPARE(readFile(out), QByteArray("old"));
@@ -388,7 +470,7 @@ private Q_SLOTS:
 
     void unwritableOutputFailsWithItsName_data() {
         QTest::addColumn<QString>("command");
-        for (const char* c : {"unoptimize", "optimize", "resave"})
+        for (const char* c : {"unoptimize", "optimize", "resave", "edit"})
             QTest::newRow(c) << QString::fromLatin1(c);
     }
     void unwritableOutputFailsWithItsName() {
@@ -397,7 +479,7 @@ private Q_SLOTS:
         const QString in = dir.filePath(QStringLiteral("in.gif"));
         const QString out = dir.filePath(QStringLiteral("missing/out.gif"));
         writeFile(in, sampleAnimation());
-        const Run run = runTool({command, in, out});
+        const Run run = runTool(commandArgs(command, in, out));
         QCOMPARE(run.status, 1);
         QVERIFY2(run.err.startsWith("vorlane-gif-cli: " + out.toUtf8() + ": "), run.err);
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
@@ -407,7 +489,7 @@ private Q_SLOTS:
     // (or as a picture's name in frames) fails with the system's reason and stays a device.
     void everyOutputIntoAFullDeviceFails_data() {
         QTest::addColumn<QString>("command");
-        for (const char* c : {"unoptimize", "optimize", "resave", "quantize", "frames"})
+        for (const char* c : {"unoptimize", "optimize", "resave", "quantize", "frames", "edit"})
             QTest::newRow(c) << QString::fromLatin1(c);
     }
     void everyOutputIntoAFullDeviceFails() {
@@ -424,7 +506,7 @@ private Q_SLOTS:
         const bool frames = command == QLatin1String("frames");
         const QString device = dir.filePath(frames ? QStringLiteral("000.png") : QStringLiteral("full"));
         if (!makeCharacterDevice(device, 1, 7)) QSKIP("making device nodes needs the superuser");
-        const Run run = runTool({command, in, frames ? dir.path() : device});
+        const Run run = runTool(commandArgs(command, in, frames ? dir.path() : device));
         QCOMPARE(run.status, 1);
         QCOMPARE(QString::fromUtf8(run.err),
                  QStringLiteral("vorlane-gif-cli: %1: Cannot write \"%1\": No space left on device\n")
@@ -438,7 +520,7 @@ private Q_SLOTS:
     void warningsGoToStandardErrorAndStrictFails_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<int>("strictAt"); // -1: not given, else its place in the arguments
-        for (const char* c : {"info", "unoptimize", "optimize", "frames", "resave"})
+        for (const char* c : {"info", "unoptimize", "optimize", "frames", "resave", "edit"})
             for (int at : {-1, 0, 3})
                 QTest::addRow("%s, strict at %d", c, at) << QString::fromLatin1(c) << at;
     }
@@ -451,8 +533,8 @@ private Q_SLOTS:
         vorlane::test::Bytes bytes = sampleAnimation();
         bytes.pop_back(); // no trailer
         writeFile(in, bytes);
-        QStringList args{command, in};
-        if (command != QLatin1String("info")) args << out;
+        QStringList args = commandArgs(command, in, out);
+        if (command == QLatin1String("info")) args.removeLast();
         if (strictAt >= 0) args.insert(std::min<qsizetype>(strictAt, args.size()), QStringLiteral("--strict"));
         if (command != QLatin1String("frames")) QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("out"))));
         const Run run = runTool(args);
@@ -522,6 +604,122 @@ private Q_SLOTS:
                               QStringLiteral("007.png"), QStringLiteral("009.png.txt"),
                               QStringLiteral("12.png"), QStringLiteral("notes.txt")}));
         QCOMPARE(QImage(QDir(outDir).filePath(QStringLiteral("000.png"))).size(), QSize(4, 3));
+    }
+
+    // Every operation of edit on an animation with transparency and every disposal code:
+    // the pictures shown are the source's, moved as the operation says, in the order
+    // and with the delays written here; the loop count and comment stay on frame 0.
+    void editAppliesTheOperationsInOrder_data() {
+        QTest::addColumn<QString>("operations");
+        QTest::addColumn<QString>("transform");
+        QTest::addColumn<QList<int>>("frames"); // the source frame each result frame shows
+        QTest::addColumn<QList<int>>("delays");
+        using L = QList<int>;
+        const L all{0, 1, 2, 3, 4, 5};
+        const L delays{10, 20, 30, 5, 7, 0};
+        QTest::newRow("rotate 90") << "--rotate 90"
+                                   << "rotate 90" << all << delays;
+        QTest::newRow("rotate 180") << "--rotate 180"
+                                    << "rotate 180" << all << delays;
+        QTest::newRow("rotate 270") << "--rotate=270"
+                                    << "rotate 270" << all << delays;
+        QTest::newRow("flip h") << "--flip h"
+                                << "flip h" << all << delays;
+        QTest::newRow("flip v") << "--flip v"
+                                << "flip v" << all << delays;
+        QTest::newRow("crop") << "--crop 1,1,4x2"
+                              << "crop" << all << delays;
+        QTest::newRow("autocrop") << "--autocrop"
+                                  << "autocrop" << all << delays;
+        QTest::newRow("scale nearest") << "--scale 200 --filter nearest"
+                                       << "double" << all << delays;
+        QTest::newRow("resize nearest") << "--filter nearest --resize 12x0"
+                                        << "double" << all << delays;
+        QTest::newRow("reverse") << "--reverse"
+                                 << "" << L{5, 4, 3, 2, 1, 0} << L{0, 7, 5, 30, 20, 10};
+        QTest::newRow("yoyo") << "--yoyo"
+                              << "" << L{0, 1, 2, 3, 4, 5, 4, 3, 2, 1}
+                              << L{10, 20, 30, 5, 7, 0, 7, 5, 30, 20};
+        QTest::newRow("keep every 2") << "--keep-every 2"
+                                      << "" << L{0, 2, 4} << L{30, 35, 7};
+        QTest::newRow("keep every 4") << "--keep-every 4"
+                                      << "" << L{0, 4} << L{65, 7};
+        QTest::newRow("dedupe") << "--dedupe"
+                                << "" << L{0, 1, 2, 3, 5} << L{10, 20, 30, 12, 0};
+        QTest::newRow("speed 200") << "--speed 200"
+                                   << "" << all << L{5, 10, 15, 3, 4, 0};
+        QTest::newRow("speed 33") << "--speed 33"
+                                  << "" << all << L{30, 61, 91, 15, 21, 0};
+        QTest::newRow("delay") << "--delay 7"
+                               << "" << all << L{7, 7, 7, 7, 7, 7};
+        QTest::newRow("in order") << "--rotate 90 --flip v --reverse --speed 50"
+                                  << "rotate 90, flip v" << L{5, 4, 3, 2, 1, 0}
+                                  << L{0, 14, 10, 60, 40, 20};
+        QTest::newRow("dedupe after reverse") << "--reverse --dedupe"
+                                              << "" << L{5, 4, 2, 1, 0} << L{0, 12, 30, 20, 10};
+    }
+    void editAppliesTheOperationsInOrder() {
+        QFETCH(QString, operations);
+        QFETCH(QString, transform);
+        QFETCH(QList<int>, frames);
+        QFETCH(QList<int>, delays);
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("in.gif"));
+        const QString out = dir.filePath(QStringLiteral("out.gif"));
+        writeFile(in, mixedAnimation());
+        const Run run = runTool(QStringList{QStringLiteral("edit"), in, out} +
+                                operations.split(QLatin1Char(' ')));
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.err.isEmpty(), run.err);
+
+        const std::vector<QImage> source = composed(in);
+        std::vector<QImage> expected;
+        for (const int i : frames)
+            expected.push_back(transformed(source[size_t(i)], transform));
+        std::vector<QImage> result = composed(out);
+        for (QImage& picture : result)
+            picture = picture.convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(result, expected);
+        QCOMPARE(delaysOf(out), std::vector<int>(delays.begin(), delays.end()));
+        QVERIFY(
+            runTool({QStringLiteral("info"), out}).out.contains("\nloop 3\ncomment \"edited\"\n"));
+    }
+
+    void editThatCannotApplyAnOperationNamesIt() {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("in.gif"));
+        const QString out = dir.filePath(QStringLiteral("out.gif"));
+        writeFile(in, mixedAnimation());
+        const Run run = runTool({QStringLiteral("edit"), in, out, QStringLiteral("--reverse"),
+                                 QStringLiteral("--crop"), QStringLiteral("3,0,4x4")});
+        QCOMPARE(run.status, 1);
+        QCOMPARE(QString::fromUtf8(run.err),
+                 QStringLiteral("vorlane-gif-cli: %1: --crop 3,0,4x4: Crop rectangle outside the "
+                                "logical screen\n")
+                     .arg(in));
+        QVERIFY(!QFileInfo::exists(out));
+    }
+
+    // As the editor saves: a file that played once now repeats, and the user is told.
+    void editOfAFileWithoutLoopSaysItNowRepeats() {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("in.gif"));
+        const QString out = dir.filePath(QStringLiteral("out.gif"));
+        writeFile(in, GifBuilder()
+                          .header()
+                          .screen(2, 1, palette)
+                          .image(0, 0, 2, 1, {1, 2})
+                          .trailer()
+                          .bytes());
+        const Run run = runTool(
+            {QStringLiteral("edit"), in, out, QStringLiteral("--flip"), QStringLiteral("h")});
+        QCOMPARE(run.status, 0);
+        QCOMPARE(
+            QString::fromUtf8(run.err),
+            QStringLiteral("note: %1: the file has no loop setting, so browsers play it once; %2 "
+                           "repeats indefinitely, as the editor saves it\n")
+                .arg(in, out));
+        QVERIFY(runTool({QStringLiteral("info"), out}).out.contains("\nloop 0\n"));
     }
 
     void resaveKeepsEveryRecord() {

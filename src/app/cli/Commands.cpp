@@ -14,6 +14,7 @@
 #include <QImageWriter>
 #include <QRegularExpression>
 
+#include "cli/Operations.h"
 #include "codec/ColorReduction.h"
 #include "codec/Compositor.h"
 #include "codec/GifImage.h"
@@ -198,6 +199,46 @@ bool isFramePictureName(const QString& name) {
     return pattern.match(name).hasMatch();
 }
 
+// The loop record and the comments of the first frame, which belong to the animation
+// rather than to whichever frame stands first: the editor holds them apart while the
+// frames are edited and writes them back on the first frame.
+struct AnimationRecords {
+    ExtensionPtr loop;
+    ExtensionList comments;
+};
+
+AnimationRecords takeAnimationRecords(GifImage& image) {
+    AnimationRecords taken;
+    if (image.frameCount() == 0) return taken;
+    ExtensionList kept;
+    for (const ExtensionPtr& record : image.frame(0).extensions) {
+        if (!taken.loop && record->isLoop())
+            taken.loop = record;
+        else if (record->isComment())
+            taken.comments.push_back(record);
+        else
+            kept.push_back(record);
+    }
+    image.frame(0).extensions = std::move(kept);
+    return taken;
+}
+
+// As the editor saves: the loop record first, where every reader looks for it (a file
+// without one repeats indefinitely from now on), the comments after the first frame's
+// other records, and every frame with a graphic control record.
+void putAnimationRecords(GifImage& image, const AnimationRecords& records) {
+    for (size_t i = 0; i < image.frameCount(); ++i) {
+        Frame& frame = image.frame(i);
+        if (!frame.graphicControlRecord) frame.extensions.push_back(image.newGraphicControl(i));
+    }
+    if (image.frameCount() == 0) return;
+    ExtensionList& first = image.frame(0).extensions;
+    ExtensionPtr loop = records.loop ? records.loop->clone() : Extension::makeLoop(0);
+    loop->setLoopCount(loop->loopCount().value_or(0));
+    first.insert(first.begin(), loop);
+    first.insert(first.end(), records.comments.begin(), records.comments.end());
+}
+
 } // namespace
 
 QString frameFileName(size_t index, size_t count) {
@@ -312,6 +353,31 @@ int quantize(const QString& picture, const QString& out) {
         GifImage image;
         image.addFrame(
             reduceColors(input.convertToFormat(QImage::Format_RGB32), Dither::Nearest, 8));
+        saveGif(image, out);
+        return ExitOk;
+    });
+}
+
+int edit(const QString& in, const QString& out, const std::vector<tools::Operation>& operations,
+         const Options& options) {
+    return guarded(in, [&] {
+        // As the editor opens a file: every frame becomes the picture shown at it.
+        GifImage image = gif::unoptimize(loadGif(in, options));
+        const AnimationRecords records = takeAnimationRecords(image);
+        if (image.frameCount() > 0 && !records.loop)
+            std::fprintf(stderr,
+                         "note: %s: the file has no loop setting, so browsers play it once; %s "
+                         "repeats indefinitely, as the editor saves it\n",
+                         qUtf8Printable(in), qUtf8Printable(out));
+        for (const tools::Operation& operation : operations) {
+            try {
+                image = tools::run(image, operation);
+            } catch (const std::exception& e) {
+                throw FileFailure{in, operationText(operation) + QStringLiteral(": ") +
+                                          describeException(e)};
+            }
+        }
+        putAnimationRecords(image, records);
         saveGif(image, out);
         return ExitOk;
     });

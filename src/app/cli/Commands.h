@@ -9,8 +9,11 @@
 // input is written to standard error as "warning: FILE: MESSAGE".
 
 #include <cstdio>
+#include <vector>
 
 #include <QString>
+
+#include "tools/Operation.h"
 
 namespace vorlane::cli {
 
@@ -40,6 +43,14 @@ int frames(const QString& in, const QString& dir, const Options& options = {});
 int quantize(const QString& picture, const QString& out);
 // Reads and writes the GIF unchanged (for timing the reader and writer alone).
 int resave(const QString& in, const QString& out, const Options& options = {});
+// Reads IN as the editor opens it (every frame the full picture shown at it), applies
+// the operations in order, and writes OUT as the editor's Save does: the loop record of
+// the first frame first (one saying "repeat indefinitely" when the file had none, with a
+// note on standard error), its comments after its other records, a graphic control
+// record on every frame. A tool refusing its parameters fails the command, naming IN
+// and the operation.
+int edit(const QString& in, const QString& out, const std::vector<tools::Operation>& operations,
+         const Options& options = {});
 
 // The file name of frame `index` among `count` frames: three digits at least, more when
 // the last index needs them.
