@@ -68,7 +68,8 @@ int main(int argc, char* argv[]) {
     vorlane::QtClock clock;
     // The desktop's list of recently used files (it outlives the window that tells it).
     vorlane::XbelRecentDocuments desktopRecent;
-    const vorlane::Platform platform{&settings, &prompts, &fileDialogs, &clipboard, &shell, &clock};
+    const vorlane::Platform platform{&settings, &prompts, &fileDialogs, &clipboard, &shell, &clock,
+                                     true};
 
     // The main window; message boxes and file dialogs open over it. The guidance dialogs
     // are made once, as its children, and connect its Help menu and "Options...".

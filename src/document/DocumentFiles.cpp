@@ -16,6 +16,7 @@
 #include "codec/SafeFile.h"
 #include "codec/Unoptimize.h"
 #include "document/AnimationModel.h"
+#include "document/BackgroundWork.h"
 #include "document/RecentFiles.h"
 #include "platform/Clock.h"
 #include "platform/FileDialogs.h"
@@ -94,10 +95,26 @@ QString DocumentFiles::progressText(gif::ProgressMessage message) {
     return {};
 }
 
-void DocumentFiles::watch(gif::GifImage& image) {
-    image.onProgress = [this](gif::Stage stage, int percent, gif::ProgressMessage message) {
-        Q_EMIT progress(stage, percent, message);
+namespace {
+void watch(gif::GifImage& image, WorkProgress& progress) {
+    image.onProgress = [&progress](gif::Stage stage, int percent, gif::ProgressMessage message) {
+        progress.report(stage, percent, message);
     };
+}
+} // namespace
+
+bool DocumentFiles::runJob(const std::function<void(WorkProgress&)>& job,
+                           gif::ProgressMessage closing) {
+    try {
+        BackgroundWork::run(m_work, job,
+                            [this](gif::Stage stage, int percent, gif::ProgressMessage message) {
+                                Q_EMIT progress(stage, percent, message);
+                            });
+        return true;
+    } catch (const WorkCancelled&) {
+        Q_EMIT progress(gif::Stage::Ending, 100, closing);
+        return false;
+    }
 }
 
 bool DocumentFiles::askToSave(const QString& question) {
@@ -149,35 +166,46 @@ void DocumentFiles::open(OpenOrigin origin, const QString& fileName) {
                    QStringLiteral("\nbefore opening selected file?")))
         return;
 
-    Q_EMIT opening();
     QStringList notices;
     qint64 t0 = 0;
     qint64 t1 = 0;
     gif::GifImage result;
     try {
-        t0 = m_platform.clock->nowMs();
-        gif::GifImage loaded;
-        watch(loaded);
-        loaded.onWarning = [&notices](const std::string& warning) {
-            const QString text = QString::fromStdString(warning);
-            if (!notices.contains(text)) notices << text;
-        };
-        loaded.load(name);
-        t1 = m_platform.clock->nowMs();
-        // Browsers play a file without a loop record once; saved from here it will
-        // repeat indefinitely. That rule stays, but the user is told.
-        if (loaded.frameCount() > 0 &&
-            std::none_of(loaded.frame(0).extensions.begin(), loaded.frame(0).extensions.end(),
-                         [](const gif::ExtensionPtr& r) { return r->isLoop(); }))
-            notices.prepend(NoLoopNotice);
-        result = gif::unoptimize(loaded);
+        const bool done = runJob(
+            [&](WorkProgress& progress) {
+                t0 = m_platform.clock->nowMs();
+                gif::GifImage loaded;
+                watch(loaded, progress);
+                loaded.onWarning = [&notices](const std::string& warning) {
+                    const QString text = QString::fromStdString(warning);
+                    if (!notices.contains(text)) notices << text;
+                };
+                loaded.load(name);
+                t1 = m_platform.clock->nowMs();
+                // Browsers play a file without a loop record once; saved from here it
+                // will repeat indefinitely. That rule stays, but the user is told.
+                if (loaded.frameCount() > 0 &&
+                    std::none_of(loaded.frame(0).extensions.begin(),
+                                 loaded.frame(0).extensions.end(),
+                                 [](const gif::ExtensionPtr& r) { return r->isLoop(); }))
+                    notices.prepend(NoLoopNotice);
+                result = gif::unoptimize(loaded);
+                result.onProgress = nullptr;
+            },
+            gif::ProgressMessage::Loading);
+        if (!done) {
+            Q_EMIT openFailed();
+            return;
+        }
     } catch (const std::exception&) {
         // The animation being edited stays as it was: a file that cannot be read takes
         // nothing away.
+        Q_EMIT progress(gif::Stage::Ending, 100, gif::ProgressMessage::Loading);
         m_platform.prompts->tell(Prompts::Icon::Warning, InvalidFormat);
         Q_EMIT openFailed();
         return;
     }
+    Q_EMIT opening();
     const bool empty = result.frameCount() == 0;
     m_animation.load(std::move(result), fileNamePart(name));
     m_path = name;
@@ -189,12 +217,20 @@ void DocumentFiles::open(OpenOrigin origin, const QString& fileName) {
 
 // ---- saving ----------------------------------------------------------------------------
 
-bool DocumentFiles::writeImage(const gif::GifImage& image, const QString& fileName) {
+bool DocumentFiles::writeImage(const gif::GifImage& image, const QString& fileName,
+                               const std::function<void(gif::GifImage&)>& prepare) {
     try {
-        // Written beside the target and renamed over it, so a failure leaves an existing
-        // file as it was.
-        image.save(fileName);
-        return true;
+        return runJob(
+            [&](WorkProgress& progress) {
+                gif::GifImage copy;
+                watch(copy, progress);
+                copy.assign(image);
+                if (prepare) prepare(copy);
+                // Written beside the target and renamed over it, so a failure or a
+                // cancel leaves an existing file as it was.
+                copy.save(fileName);
+            },
+            gif::ProgressMessage::Saving);
     } catch (const std::exception& e) {
         Q_EMIT progress(gif::Stage::Ending, 100, gif::ProgressMessage::Saving);
         m_platform.prompts->tell(Prompts::Icon::Error,
@@ -233,9 +269,8 @@ DocumentFiles::SaveResult DocumentFiles::save() {
         if (!name) return SaveResult::Cancelled;
         target = fullName(*name);
     }
-    gif::GifImage image = m_animation.imageForSaving(m_animation.comment());
-    watch(image);
-    if (!writeImage(image, target)) return SaveResult::Failed;
+    if (!writeImage(m_animation.imageForSaving(m_animation.comment()), target))
+        return SaveResult::Failed;
     if (chosen) {
         m_path = target;
         m_animation.setName(fileNamePart(target));
@@ -253,9 +288,7 @@ void DocumentFiles::saveAs() {
     if (!name) return;
     const QString target = fullName(*name);
     // The comment as last saved or read: Save as writes the animation as Save left it.
-    gif::GifImage image = m_animation.imageForSaving(m_animation.savedComment());
-    watch(image);
-    if (!writeImage(image, target)) return;
+    if (!writeImage(m_animation.imageForSaving(m_animation.savedComment()), target)) return;
     m_path = target;
     m_animation.setName(fileNamePart(target));
 }
@@ -267,26 +300,20 @@ void DocumentFiles::saveOptimizedAs() {
                                          QStringLiteral("gif"), QString(), true});
     if (!name) return;
     const QString target = fullName(*name);
-    try {
-        // The optimizer changes the frames and their records: it works on a copy of its
-        // own, never on records the animation shares.
-        gif::GifImage copy;
-        watch(copy);
-        copy.assign(m_animation.imageForSaving(m_animation.savedComment()));
-        gif::OptimizeOptions options;
-        options.crop = true;
-        options.merge = true;
-        options.cleanup = true;
-        options.colorTables = true;
-        options.colorReduce = false;
-        options.reduction = {gif::ReductionSettings::Method::None, 8, gif::Dither::Nearest};
-        gif::optimize(copy, options);
-        writeImage(copy, target);
-    } catch (const std::exception& e) {
-        Q_EMIT progress(gif::Stage::Ending, 100, gif::ProgressMessage::Optimizing);
-        m_platform.prompts->tell(Prompts::Icon::Error,
-                                 saveFailedText(target, QString::fromUtf8(e.what())));
-    }
+    // The optimizer changes the frames and their records: it works on the writer's copy,
+    // never on records the animation shares.
+    writeImage(m_animation.imageForSaving(m_animation.savedComment()), target,
+               [](gif::GifImage& copy) {
+                   gif::OptimizeOptions options;
+                   options.crop = true;
+                   options.merge = true;
+                   options.cleanup = true;
+                   options.colorTables = true;
+                   options.colorReduce = false;
+                   options.reduction = {gif::ReductionSettings::Method::None, 8,
+                                        gif::Dither::Nearest};
+                   gif::optimize(copy, options);
+               });
 }
 
 void DocumentFiles::revert() {

@@ -8,6 +8,8 @@
 // a file) and tells the window what happened, so that the window can bring its views in
 // line. Questions, file choices, settings and time go through the platform interfaces.
 
+#include <functional>
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -21,13 +23,17 @@ namespace gif {
 class GifImage;
 }
 class AnimationModel;
+class BackgroundWork;
 class RecentFiles;
+class WorkProgress;
 
 class DocumentFiles : public QObject {
     Q_OBJECT
 public:
     // Where an opening starts, which decides where the file name comes from.
     enum class OpenOrigin { Dialog, Recent1, Recent2, Recent3, Recent4, CommandLine, Revert };
+    // Failed: nothing was written, as a failure said or because the writing was
+    // cancelled; what was to follow the save does not happen.
     enum class SaveResult { Saved, Cancelled, Failed };
 
     static inline const QString AppTitle = QStringLiteral("Vorlane Gif");
@@ -41,6 +47,9 @@ public:
 
     DocumentFiles(AnimationModel& animation, RecentFiles& recent, const Platform& platform,
                   QObject* parent = nullptr);
+
+    // Reading, writing and optimizing run on `work` (nullptr: on this thread).
+    void setWork(BackgroundWork* work) { m_work = work; }
 
     QString path() const { return m_path; }
     bool hasFile() const { return m_hasFile; }
@@ -71,13 +80,13 @@ public:
     static QString progressText(gif::ProgressMessage message);
 
 Q_SIGNALS:
-    // A file is about to be read (its question was answered): both views are hidden.
+    // A file was read and is about to become the animation: both views are hidden.
     void opening();
     // The file was read and is the animation now. `notices`: what reading repaired or
     // ignored, and a missing loop setting. `empty`: the file holds no images.
     void opened(const QStringList& notices, bool empty);
-    // The file could not be read; "Invalid file format." was said, the animation is as
-    // it was.
+    // The file could not be read ("Invalid file format." was said) or its reading was
+    // cancelled; the animation is as it was.
     void openFailed();
     // New emptied the animation.
     void cleared();
@@ -88,15 +97,20 @@ Q_SIGNALS:
 
 private:
     bool askToSave(const QString& question);
-    // Writes the image; reports a failure with its reason and returns false.
-    bool writeImage(const gif::GifImage& image, const QString& fileName);
-    void watch(gif::GifImage& image);
+    // Writes a copy of the image, after `prepare` made of it what is written; reports a
+    // failure with its reason and returns false, as it does when it was cancelled.
+    bool writeImage(const gif::GifImage& image, const QString& fileName,
+                    const std::function<void(gif::GifImage&)>& prepare = {});
+    // Runs `job` on the worker with its progress shown; false when it was cancelled
+    // (the progress closed). Rethrows what the job threw.
+    bool runJob(const std::function<void(WorkProgress&)>& job, gif::ProgressMessage closing);
     // Where the Save as dialog starts: the animation's name in its folder.
     QString saveDialogStart() const;
     bool checkSomethingToSave();
 
     AnimationModel& m_animation;
     RecentFiles& m_recent;
+    BackgroundWork* m_work = nullptr;
     Platform m_platform;
     QString m_path;
     bool m_hasFile = false;

@@ -38,6 +38,7 @@
 #include <QVBoxLayout>
 
 #include "codec/GifImage.h"
+#include "document/BackgroundWork.h"
 #include "document/EditSteps.h"
 #include "document/FrameListModel.h"
 #include "document/RecentFiles.h"
@@ -101,6 +102,7 @@ const Act KeptChecks[] = {Act::Toolbars, Act::SA,        Act::ShowFrames,
 
 TMainform::TMainform(const Platform& platform, QWidget* parent)
     : QMainWindow(parent), m_platform(platform),
+      m_work(std::make_unique<BackgroundWork>(platform.threadedWork)),
       m_animation(std::make_unique<AnimationModel>()),
       m_recent(std::make_unique<RecentFiles>(platform.settings)),
       m_files(std::make_unique<DocumentFiles>(*m_animation, *m_recent, platform)),
@@ -146,6 +148,7 @@ TMainform::~TMainform() {
     m_animation->undoStack().disconnect(this);
     m_animation->disconnect(this);
     m_files->disconnect(this);
+    m_work->disconnect(this);
     // The views hold the image; they let go before the animation goes.
     m_box->animationView()->setImage(nullptr);
     m_selection.reset();
@@ -245,6 +248,7 @@ bool TMainform::triggerAsShortcut(QAction* item) {
         }
         menu = parentMenu;
     }
+    if (m_work->busy() && !chain.empty() && conflictsWithWork(chain.front())) return false;
     for (QMenu* menu : chain) {
         auto handler = m_openHandlers.find(menu);
         if (handler != m_openHandlers.end() && handler->second) handler->second();
@@ -522,6 +526,43 @@ void TMainform::buildStatusBar() {
     m_progress->setTextVisible(false);
     m_progress->setGeometry(3, 1, 153, 17);
     m_progress->hide();
+    // Beside it while long work runs: Cancel, as Esc does.
+    m_cancelWork = new QToolButton(m_statusBar);
+    m_cancelWork->setObjectName(QStringLiteral("CancelWork"));
+    m_cancelWork->setText(QStringLiteral("Cancel"));
+    m_cancelWork->setToolTip(QStringLiteral("Stop this work (Esc); nothing changes"));
+    m_cancelWork->setAutoRaise(true);
+    m_statusBar->insertPermanentWidget(1, m_cancelWork);
+    m_cancelWork->hide();
+    m_cancelKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    m_cancelKey->setObjectName(QStringLiteral("CancelWorkKey"));
+    m_cancelKey->setContext(Qt::WindowShortcut);
+    m_cancelKey->setEnabled(false);
+    connect(m_cancelWork, &QToolButton::clicked, m_work.get(), &BackgroundWork::cancel);
+    connect(m_cancelKey, &QShortcut::activated, m_work.get(), &BackgroundWork::cancel);
+    connect(m_work.get(), &BackgroundWork::busyChanged, this, &TMainform::workBusyChanged);
+    m_files->setWork(m_work.get());
+}
+
+bool TMainform::conflictsWithWork(QMenu* topMenu) const {
+    // Reading the window goes on: the View, Control and Help menus stay; every other
+    // menu changes the animation or its file.
+    static const QStringList reading = {QStringLiteral("Voir1"), QStringLiteral("Afficher1"),
+                                        QStringLiteral("Help1")};
+    return topMenu && !reading.contains(topMenu->objectName());
+}
+
+void TMainform::workBusyChanged(bool busy) {
+    m_cancelWork->setVisible(busy);
+    m_cancelKey->setEnabled(busy);
+    for (QToolButton* button : m_menuButtons)
+        if (conflictsWithWork(button->menu())) button->setEnabled(!busy);
+    applyFlags();
+    updateFields();
+    if (!busy && m_closeWhenIdle) {
+        m_closeWhenIdle = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
 }
 
 // ======================================================================================
@@ -935,17 +976,22 @@ void TMainform::check(ActionWord word) {
 }
 
 void TMainform::applyFlags() {
-    m_saveButton->setEnabled(m_animation->isModified());
-    m_cutButton->setEnabled(m_flags.cut);
+    // While long work runs, nothing that changes the animation or its file.
+    const bool idle = !m_work->busy();
+    m_saveButton->setEnabled(idle && m_animation->isModified());
+    m_cutButton->setEnabled(idle && m_flags.cut);
     m_copyButton->setEnabled(m_flags.copy);
-    m_pasteButton->setEnabled(m_flags.paste);
-    m_strip->removeButton()->setEnabled(m_flags.remove);
+    m_pasteButton->setEnabled(idle && m_flags.paste);
+    m_strip->removeButton()->setEnabled(idle && m_flags.remove);
     m_playButton->setEnabled(m_flags.play);
     m_stopButton->setEnabled(m_flags.stop);
-    m_strip->addButton()->setEnabled(m_flags.add);
+    m_strip->addButton()->setEnabled(idle && m_flags.add);
     const EditMenuState edit = editMenuState(m_flags, currentState());
-    m_undoButton->setEnabled(edit.undo);
-    m_redoButton->setEnabled(edit.redo);
+    m_undoButton->setEnabled(idle && edit.undo);
+    m_redoButton->setEnabled(idle && edit.redo);
+    for (const char* name : {"tbNew", "ToolButton1", "ToolButton2"})
+        if (auto* button = m_toolBar->findChild<QToolButton*>(QLatin1String(name)))
+            button->setEnabled(idle);
 }
 
 void TMainform::EnableButtons() {
@@ -1455,11 +1501,12 @@ void TMainform::StateClick() {
 }
 
 void TMainform::updateFields() {
-    m_side->infini()->setEnabled(m_fields.loopChoices);
-    m_side->fini()->setEnabled(m_fields.loopChoices);
-    m_side->numLoops()->setEnabled(m_fields.numLoops);
-    m_side->period()->setEnabled(m_fields.period);
-    m_side->comment()->setEnabled(m_fields.comment);
+    const bool idle = !m_work->busy();
+    m_side->infini()->setEnabled(idle && m_fields.loopChoices);
+    m_side->fini()->setEnabled(idle && m_fields.loopChoices);
+    m_side->numLoops()->setEnabled(idle && m_fields.numLoops);
+    m_side->period()->setEnabled(idle && m_fields.period);
+    m_side->comment()->setEnabled(idle && m_fields.comment);
 }
 
 void TMainform::updateLoopChoice() {
@@ -1687,7 +1734,7 @@ void TMainform::startFrameDrag() {
 }
 
 void TMainform::stripDrop(const QMimeData* data, int index, bool copy) {
-    if (!data || !frameViewShown()) return;
+    if (!data || !frameViewShown() || m_work->busy()) return;
     if (data->hasFormat(ThumbnailStrip::FrameDragType)) {
         // Frames of this window: moved there (copied with Ctrl).
         FrameSelection s;
@@ -1716,7 +1763,7 @@ void TMainform::stripDrop(const QMimeData* data, int index, bool copy) {
 
 void TMainform::previewDrop(const QMimeData* data, bool open) {
     const QStringList files = droppedFiles(data);
-    if (files.isEmpty()) return;
+    if (files.isEmpty() || m_work->busy()) return;
     // A GIF dropped on an empty window, or with Ctrl, opens as a file.
     if (files.size() == 1 && isGif(files.front()) && (open || m_animation->frameCount() == 0)) {
         m_files->open(DocumentFiles::OpenOrigin::CommandLine, files.front());
@@ -1817,6 +1864,13 @@ void TMainform::showEvent(QShowEvent* event) {
 }
 
 void TMainform::closeEvent(QCloseEvent* event) {
+    if (m_work->busy()) {
+        // The work stops first; the window closes once it did, with its usual question.
+        m_closeWhenIdle = true;
+        m_work->cancel();
+        event->ignore();
+        return;
+    }
     if (!m_files->mayClose()) {
         event->ignore();
         return;

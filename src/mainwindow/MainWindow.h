@@ -33,6 +33,7 @@ class QMimeData;
 class QPlainTextEdit;
 class QProgressBar;
 class QRadioButton;
+class QShortcut;
 class QSlider;
 class QSpinBox;
 class QStatusBar;
@@ -41,6 +42,7 @@ class QToolButton;
 
 namespace vorlane {
 
+class BackgroundWork;
 class BalloonHint;
 class DisposalChooser;
 class FrameCommands;
@@ -107,6 +109,7 @@ public:
     AnimationModel& animation() { return *m_animation; }
     DocumentFiles& files() { return *m_files; }
     FrameCommands& commands() { return *m_commands; }
+    BackgroundWork& work() { return *m_work; }
     FrameListModel& frameList() { return *m_frameList; }
     QItemSelectionModel& selection() { return *m_selection; }
     RecentFiles& recentFiles() { return *m_recent; }
@@ -333,7 +336,13 @@ private:
     void readSettings();
     void writeSettings();
 
+    // Long work runs there; while it runs, the commands that would change the animation
+    // or its file are off, and Cancel (or Esc) stops it.
+    void workBusyChanged(bool busy);
+    bool conflictsWithWork(QMenu* topMenu) const;
+
     Platform m_platform;
+    std::unique_ptr<BackgroundWork> m_work;
     std::unique_ptr<AnimationModel> m_animation;
     std::unique_ptr<RecentFiles> m_recent;
     std::unique_ptr<DocumentFiles> m_files;
@@ -386,6 +395,9 @@ private:
     QStatusBar* m_statusBar = nullptr;
     std::array<QLabel*, 5> m_panels{};
     QProgressBar* m_progress = nullptr;
+    QToolButton* m_cancelWork = nullptr;
+    QShortcut* m_cancelKey = nullptr;
+    bool m_closeWhenIdle = false; // a close came while work ran: it was cancelled
     BalloonHint* m_balloon = nullptr;
 
     QElapsedTimer m_progressPainted;

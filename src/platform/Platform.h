@@ -20,6 +20,9 @@ struct Platform {
     Clipboard* clipboard = nullptr;
     Shell* shell = nullptr;
     Clock* clock = nullptr;
+    // Long work (opening, saving, effects, tools) runs on a worker thread while the
+    // window stays responsive; off, it runs on the window's thread (most tests).
+    bool threadedWork = false;
 };
 
 } // namespace vorlane

@@ -12,7 +12,8 @@
 
 namespace vorlane::test {
 
-WindowHarness::WindowHarness() {
+WindowHarness::WindowHarness(bool threadedWork) {
+    fakes.threadedWork = threadedWork;
     restart();
 }
 

@@ -28,7 +28,8 @@ struct WindowHarness {
     QTemporaryDir dir;
     std::unique_ptr<TMainform> window;
 
-    WindowHarness();
+    // `threadedWork`: long work runs on a worker, as in the program.
+    explicit WindowHarness(bool threadedWork = false);
     ~WindowHarness();
     // Makes a new window on the same fakes (the settings store survives): a restart.
     void restart();

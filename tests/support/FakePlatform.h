@@ -204,9 +204,11 @@ struct FakePlatform {
     FakeShell shell;
     FakeClock clock;
     MemorySettings settings;
+    // Long work on a worker thread, as in the program.
+    bool threadedWork = false;
 
     Platform platform() {
-        return Platform{&settings, &prompts, &dialogs, &clipboard, &shell, &clock};
+        return Platform{&settings, &prompts, &dialogs, &clipboard, &shell, &clock, threadedWork};
     }
 };
 
