@@ -10,8 +10,8 @@
 #include "dialogs/About.h"
 #include "dialogs/OptionsBox.h"
 #include "dialogs/SmallTuto.h"
-#include "dialogs/Wizard.h"
 #include "dialogs/WelcomeActions.h"
+#include "dialogs/Wizard.h"
 #include "editing/FrameCommands.h"
 #include "help/HelpPages.h"
 #include "help/HelpWindow.h"
@@ -34,6 +34,7 @@ GuidanceDialogs::GuidanceDialogs(TMainform& window, const Platform& platform, En
     // The wizard is made once and kept; the window runs it from its menu.
     auto* wizard = new Tassform(window.files(), window.animation(), platform,
                                 window.commands().pictureImport(), &window);
+    wizard->setWork(&window.work());
     window.setWizardRunner([wizard] { wizard->exec(); });
     qApp->installEventFilter(this);
 }

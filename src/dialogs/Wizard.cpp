@@ -10,12 +10,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QVBoxLayout>
 
 #include "document/AnimationModel.h"
+#include "document/BackgroundWork.h"
 #include "document/DocumentFiles.h"
 #include "editing/NewAnimation.h"
 #include "formats/PictureImport.h"
@@ -53,8 +55,8 @@ QWidget* newPage(const char* name) {
 
 Tassform::Tassform(DocumentFiles& files, AnimationModel& animation, const Platform& platform,
                    const formats::PictureImport& import, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_files(files), m_animation(animation),
-      m_platform(platform), m_import(import) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_files(files),
+      m_animation(animation), m_platform(platform), m_import(import) {
     setObjectName(QStringLiteral("assform"));
     setWindowTitle(Caption);
 
@@ -295,6 +297,11 @@ void Tassform::PreClick() {
 }
 
 void Tassform::CancelClick() {
+    // While the animation is being made, Cancel (or Esc) stops that, without a question.
+    if (m_creatingNow) {
+        if (m_work) m_work->cancel();
+        return;
+    }
     if (m_platform.prompts->ask(Prompts::Icon::Confirmation, Prompts::Buttons::YesNo,
                                 CancelQuestion) == Prompts::Answer::Yes)
         QDialog::reject();
@@ -367,6 +374,15 @@ bool Tassform::create() {
     request.delay = m_delay->value();
 
     NewAnimation creation(m_files, m_animation, m_platform, m_import);
+    creation.work = m_work;
+    m_creatingNow = true;
+    m_previous->setEnabled(false);
+    m_next->setEnabled(false);
+    const auto done = qScopeGuard([this] {
+        m_creatingNow = false;
+        m_previous->setEnabled(true);
+        m_next->setEnabled(true);
+    });
     creation.onFile = [this](int index) {
         if (index == 0) {
             m_progress->setRange(0, 3 * int(m_paths.size()));

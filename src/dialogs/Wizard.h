@@ -23,6 +23,7 @@ class QStackedWidget;
 namespace vorlane {
 
 class AnimationModel;
+class BackgroundWork;
 class DocumentFiles;
 namespace formats {
 class PictureImport;
@@ -38,9 +39,11 @@ public:
     static inline const QString CancelQuestion = QStringLiteral(
         "Are you sure you want to quit the wizard and cancel the creation of new animation?");
 
+    // Where the frames are made (nullptr: on this thread).
+    void setWork(BackgroundWork* work) { m_work = work; }
+
     Tassform(DocumentFiles& files, AnimationModel& animation, const Platform& platform,
-             const formats::PictureImport& import,
-             QWidget* parent = nullptr);
+             const formats::PictureImport& import, QWidget* parent = nullptr);
 
     // The handlers of the buttons and lists.
     void SuivClick();
@@ -71,6 +74,8 @@ private:
     bool create();
 
     DocumentFiles& m_files;
+    BackgroundWork* m_work = nullptr;
+    bool m_creatingNow = false; // the animation is being made: Cancel stops that
     AnimationModel& m_animation;
     Platform m_platform;
     const formats::PictureImport& m_import;

@@ -123,6 +123,12 @@ void AnimationModel::pushDone(std::unique_ptr<EditStep> step) {
     trimHistory();
 }
 
+void AnimationModel::discard(std::unique_ptr<EditStep> step) {
+    if (!step) return;
+    step->undo(*this);
+    restoreSelection(step->before);
+}
+
 void AnimationModel::pushUnchanged(const QString& text) {
     push(std::make_unique<UnchangedStep>(text));
 }

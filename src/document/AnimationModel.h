@@ -89,6 +89,9 @@ public:
     void push(std::unique_ptr<EditStep> step);
     // Pushes a step that has run already (a macro built step by step).
     void pushDone(std::unique_ptr<EditStep> step);
+    // Takes back a step that has run and was never pushed (a command cancelled half-way):
+    // the animation and the selection are as they were before it.
+    void discard(std::unique_ptr<EditStep> step);
     // The step on top of the history takes no further edits into it (the user left the
     // field whose typing it gathers).
     void closeMerging();

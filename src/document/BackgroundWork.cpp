@@ -20,8 +20,8 @@ constexpr int PollMs = 40;
 
 void WorkProgress::report(gif::Stage stage, int percent, gif::ProgressMessage message) {
     check();
-    if (m_direct) {
-        m_direct(stage, percent, message);
+    if (!m_window) {
+        if (m_direct) m_direct(stage, percent, message);
         return;
     }
     std::lock_guard lock(m_mutex);
@@ -34,6 +34,26 @@ void WorkProgress::report(gif::Stage stage, int percent, gif::ProgressMessage me
 void WorkProgress::report(int percent) {
     State now = take();
     report(gif::Stage::Running, percent, now.message);
+}
+
+void WorkProgress::onWindow(const std::function<void()>& fn) {
+    if (!m_window) {
+        check();
+        fn();
+        return;
+    }
+    std::exception_ptr error;
+    QMetaObject::invokeMethod(
+        m_window,
+        [&] {
+            try {
+                fn();
+            } catch (...) {
+                error = std::current_exception();
+            }
+        },
+        Qt::BlockingQueuedConnection);
+    if (error) std::rethrow_exception(error);
 }
 
 WorkProgress::State WorkProgress::take() const {
@@ -75,6 +95,7 @@ void BackgroundWork::run(const Job& job, const WorkProgress::Sink& sink) {
         return;
     }
     WorkProgress progress;
+    progress.m_window = this;
     m_running = &progress;
     m_delivered = 0;
     Q_EMIT busyChanged(true);

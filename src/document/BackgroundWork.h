@@ -50,6 +50,10 @@ public:
     }
     // The flag, for code that polls one of its own.
     const std::atomic<bool>& flag() const { return m_cancelled; }
+    // Runs `fn` on the window's thread and waits for it: for what a job must do there as
+    // it goes (a question, a message, frames put into the animation as they are made).
+    // What `fn` throws is thrown here.
+    void onWindow(const std::function<void()>& fn);
 
     // A progress that delivers each report at once to `sink` (work on the caller's thread).
     explicit WorkProgress(Sink direct = {}) : m_direct(std::move(direct)) {}
@@ -65,6 +69,7 @@ private:
     State take() const;
 
     Sink m_direct;
+    QObject* m_window = nullptr; // lives on the window's thread; none: work runs there
     std::atomic<bool> m_cancelled{false};
     mutable std::mutex m_mutex;
     State m_state;

@@ -11,6 +11,7 @@
 
 #include "codec/ColorReduction.h"
 #include "codec/Unoptimize.h"
+#include "document/BackgroundWork.h"
 #include "document/EditSteps.h"
 #include "editing/DisposalChooser.h"
 #include "platform/Clipboard.h"
@@ -70,6 +71,13 @@ std::vector<gif::Frame> withoutLoopRecords(const gif::GifImage& image) {
     return frames;
 }
 
+// The codec's progress of a job, to its progress.
+gif::GifImage::ProgressHandler reporter(WorkProgress& progress) {
+    return [&progress](gif::Stage stage, int percent, gif::ProgressMessage message) {
+        progress.report(stage, percent, message);
+    };
+}
+
 } // namespace
 
 QString FrameCommands::removeQuestion(int count) {
@@ -112,39 +120,62 @@ std::vector<gif::Frame> FrameCommands::framesOfGif(const QByteArray& data) {
     return withoutLoopRecords(gif::unoptimize(read));
 }
 
-bool FrameCommands::framesOfFile(const QString& fileName, std::vector<gif::Frame>& frames) {
-    frames.clear();
-    if (isGifFile(fileName)) {
+FrameCommands::FileFrames FrameCommands::framesOfFile(const QString& fileName,
+                                                      const gif::ReductionSettings& reduction,
+                                                      WorkProgress& progress, bool allOfGif) const {
+    FileFrames result;
+    if (allOfGif && isGifFile(fileName)) {
         // A GIF brings all its frames, complete, as opening makes them.
         try {
             gif::GifImage read;
+            read.onProgress = reporter(progress);
             read.load(fileName);
-            frames = withoutLoopRecords(gif::unoptimize(read));
+            result.frames = withoutLoopRecords(gif::unoptimize(read));
+        } catch (const WorkCancelled&) {
+            throw;
         } catch (const std::exception&) {
-            m_platform.prompts->tell(Prompts::Icon::Information, AddFailed);
-            return true;
+            result.failure = AddFailed;
         }
-        return true;
+        return result;
     }
+    // Pictures are reduced as Add always did (nearest colour, no dithering); a GIF
+    // added through the dialog brings only its first picture, as a picture.
     QImage picture = m_import.load(fileName);
+    progress.check();
     if (picture.isNull()) {
-        m_platform.prompts->tell(Prompts::Icon::Information, AddFailed);
-        return true;
+        result.failure = AddFailed;
+        return result;
     }
     QImage reduced;
     try {
         reduced = formats::PictureImport::reduce(picture);
     } catch (const std::exception&) {
-        m_platform.prompts->tell(Prompts::Icon::Warning, UnsupportedFormat);
-        return false;
+        result.failure = UnsupportedFormat;
+        result.ends = true;
+        return result;
     }
     picture = QImage();
     try {
-        frames.push_back(makeFrame(reduced, ImportDelay, m_animation.reduction(), onProgress));
+        result.frames.push_back(makeFrame(reduced, ImportDelay, reduction, reporter(progress)));
+    } catch (const WorkCancelled&) {
+        throw;
     } catch (const std::exception&) {
-        m_platform.prompts->tell(Prompts::Icon::Information, AddFailed);
+        result.failure = AddFailed;
     }
-    return true;
+    return result;
+}
+
+bool FrameCommands::runWork(const std::function<void(WorkProgress&)>& job) {
+    try {
+        BackgroundWork::run(m_work, job,
+                            [this](gif::Stage stage, int percent, gif::ProgressMessage message) {
+                                if (onProgress) onProgress(stage, percent, message);
+                            });
+        return true;
+    } catch (const WorkCancelled&) {
+        if (onProgress) onProgress(gif::Stage::Ending, 100, gif::ProgressMessage::Converting);
+        return false;
+    }
 }
 
 // ---- Add and Insert --------------------------------------------------------------------
@@ -156,35 +187,35 @@ bool FrameCommands::addFiles(bool insert, const FrameSelection& selection) {
     auto macro = std::make_unique<MacroStep>(insert ? InsertStep : AddStep);
     macro->before = selection;
     int current = -1;
-    for (const QString& file : files) {
-        // Taken anew for every file: with Insert each file goes in front of the frame the
-        // file before made current.
-        const int index = insert ? (current >= 0 ? current : std::max(0, selection.current))
-                                 : m_animation.frameCount();
-        // Pictures are reduced as Add always did (nearest colour, no dithering), and a
-        // GIF among them brings only its first picture, as a picture.
-        QImage picture = m_import.load(file);
-        if (picture.isNull()) {
-            m_platform.prompts->tell(Prompts::Icon::Information, AddFailed);
-            continue;
+    const gif::ReductionSettings reduction = m_animation.reduction();
+    // The files are read and made into frames on the worker; each frame goes into the
+    // animation as it is made, and each failure is said, in the order of the files.
+    const bool done = runWork([&](WorkProgress& progress) {
+        for (const QString& file : files) {
+            FileFrames made = framesOfFile(file, reduction, progress, false);
+            bool ends = false;
+            progress.onWindow([&] {
+                if (!made.failure.isEmpty()) {
+                    m_platform.prompts->tell(made.ends ? Prompts::Icon::Warning
+                                                       : Prompts::Icon::Information,
+                                             made.failure);
+                    ends = made.ends;
+                    return;
+                }
+                // Taken anew for every file: with Insert each file goes in front of the
+                // frame the file before made current.
+                const int index = insert ? (current >= 0 ? current : std::max(0, selection.current))
+                                         : m_animation.frameCount();
+                macro->run(m_animation, std::make_unique<InsertFramesStep>(macro->text(), index,
+                                                                           std::move(made.frames)));
+                current = index;
+            });
+            if (ends) break;
         }
-        QImage reduced;
-        try {
-            reduced = formats::PictureImport::reduce(picture);
-        } catch (const std::exception&) {
-            m_platform.prompts->tell(Prompts::Icon::Warning, UnsupportedFormat);
-            break;
-        }
-        std::vector<gif::Frame> frames;
-        try {
-            frames.push_back(makeFrame(reduced, ImportDelay, m_animation.reduction(), onProgress));
-        } catch (const std::exception&) {
-            m_platform.prompts->tell(Prompts::Icon::Information, AddFailed);
-            continue;
-        }
-        macro->run(m_animation, std::make_unique<InsertFramesStep>(macro->text(), index,
-                                                                   std::move(frames)));
-        current = index;
+    });
+    if (!done) {
+        m_animation.discard(std::move(macro));
+        return false;
     }
     if (macro->empty()) return false;
     macro->after = single(current);
@@ -198,14 +229,31 @@ bool FrameCommands::insertFiles(const QStringList& files, int index,
     macro->before = selection;
     int at = std::clamp(index, 0, m_animation.frameCount());
     const int first = at;
-    for (const QString& file : files) {
-        std::vector<gif::Frame> frames;
-        if (!framesOfFile(file, frames)) break;
-        if (frames.empty()) continue;
-        const int count = int(frames.size());
-        macro->run(m_animation,
-                   std::make_unique<InsertFramesStep>(macro->text(), at, std::move(frames)));
-        at += count;
+    const gif::ReductionSettings reduction = m_animation.reduction();
+    const bool done = runWork([&](WorkProgress& progress) {
+        for (const QString& file : files) {
+            FileFrames made = framesOfFile(file, reduction, progress, true);
+            bool ends = false;
+            progress.onWindow([&] {
+                if (!made.failure.isEmpty()) {
+                    m_platform.prompts->tell(made.ends ? Prompts::Icon::Warning
+                                                       : Prompts::Icon::Information,
+                                             made.failure);
+                    ends = made.ends;
+                    return;
+                }
+                if (made.frames.empty()) return;
+                const int count = int(made.frames.size());
+                macro->run(m_animation, std::make_unique<InsertFramesStep>(macro->text(), at,
+                                                                           std::move(made.frames)));
+                at += count;
+            });
+            if (ends) break;
+        }
+    });
+    if (!done) {
+        m_animation.discard(std::move(macro));
+        return false;
     }
     if (macro->empty()) return false;
     macro->after = block(first, at - first);
@@ -218,9 +266,8 @@ bool FrameCommands::insertFiles(const QStringList& files, int index,
 void FrameCommands::remove(const FrameSelection& selection) {
     const std::vector<int> rows = rowsOf(selection, m_animation.frameCount());
     if (rows.empty()) return;
-    const auto answer = m_platform.prompts->ask(Prompts::Icon::Confirmation,
-                                                Prompts::Buttons::YesNo,
-                                                removeQuestion(int(rows.size())));
+    const auto answer = m_platform.prompts->ask(
+        Prompts::Icon::Confirmation, Prompts::Buttons::YesNo, removeQuestion(int(rows.size())));
     if (answer != Prompts::Answer::Yes) return;
     auto step = std::make_unique<RemoveFramesStep>(RemoveStep, rows);
     step->before = selection;
@@ -277,8 +324,7 @@ void FrameCommands::move(const FrameSelection& selection, int step) {
     std::vector<int> newRowOf(order.size());
     for (size_t i = 0; i < order.size(); ++i)
         newRowOf[size_t(order[i])] = int(i);
-    auto moveStep =
-        std::make_unique<MoveFramesStep>(step < 0 ? BackwardStep : ForwardStep, order);
+    auto moveStep = std::make_unique<MoveFramesStep>(step < 0 ? BackwardStep : ForwardStep, order);
     moveStep->before = selection;
     FrameSelection after;
     for (const int r : rows)
@@ -325,7 +371,8 @@ QByteArray FrameCommands::framesAsGif(const std::vector<int>& rows) const {
     out.screenHeight = uint16_t(screen.height());
     for (const int row : rows) {
         gif::Frame f = m_animation.frame(row);
-        if (f.localColors().empty()) f.setLocalColors(m_animation.image()->activeColors(size_t(row)));
+        if (f.localColors().empty())
+            f.setLocalColors(m_animation.image()->activeColors(size_t(row)));
         out.appendFrame(std::move(f));
     }
     const gif::Bytes bytes = out.saveToBytes();
@@ -372,9 +419,8 @@ QImage FrameCommands::pastedPicture(const QImage& bitmap, gif::Dither dither,
     gif::ReductionResult result = reducer.reduce(view, indexed.bits(), indexed.bytesPerLine(),
                                                  dither, 256, gif::Rgb{255, 255, 255});
     if (result.transparentIndex)
-        result.colors[*result.transparentIndex] =
-            gif::colorNotIn(result.colors, *result.transparentIndex,
-                            result.colors[*result.transparentIndex]);
+        result.colors[*result.transparentIndex] = gif::colorNotIn(
+            result.colors, *result.transparentIndex, result.colors[*result.transparentIndex]);
     QList<QRgb> colors;
     for (const gif::Rgb& c : result.colors)
         colors << qRgb(c.r, c.g, c.b);

@@ -25,7 +25,9 @@
 namespace vorlane {
 
 class DisposalChooser;
+class BackgroundWork;
 class MacroStep;
+class WorkProgress;
 
 class FrameCommands {
 public:
@@ -71,6 +73,8 @@ public:
     // The add dialog's filter, made once from the registered picture formats.
     const QString& dialogFilter() const { return m_filter; }
     const formats::PictureImport& pictureImport() const { return m_import; }
+    // Long work (reading and converting files) runs on `work` (nullptr: on this thread).
+    void setWork(BackgroundWork* work) { m_work = work; }
     // Where the codec's progress on long work goes (the status bar).
     std::function<void(gif::Stage, int, gif::ProgressMessage)> onProgress;
 
@@ -120,14 +124,22 @@ public:
                                 std::optional<uint8_t>& transparentIndex);
 
 private:
-    // The frames a file gives: a picture one, a GIF all of its own (composed, as
-    // opening makes them). Reports failures as Add does; returns false when the whole
-    // command must end.
-    bool framesOfFile(const QString& fileName, std::vector<gif::Frame>& frames);
+    // The frames a file gives: a picture one, with `allOfGif` a GIF all of its own
+    // (composed, as opening makes them). On the worker: nothing said, nothing changed.
+    struct FileFrames {
+        std::vector<gif::Frame> frames;
+        QString failure;   // what Add says when the file gives no frame
+        bool ends = false; // the whole command ends after saying it
+    };
+    FileFrames framesOfFile(const QString& fileName, const gif::ReductionSettings& reduction,
+                            WorkProgress& progress, bool allOfGif) const;
+    // Runs `job` on the worker, its progress to onProgress; false when it was cancelled.
+    bool runWork(const std::function<void(WorkProgress&)>& job);
     // Frames of GIF data, as opening makes them (composed, every frame complete).
     static std::vector<gif::Frame> framesOfGif(const QByteArray& data);
 
     AnimationModel& m_animation;
+    BackgroundWork* m_work = nullptr;
     Platform m_platform;
     formats::PictureImport m_import;
     QString m_filter;

@@ -8,6 +8,7 @@
 
 #include "codec/GifImage.h"
 #include "document/AnimationModel.h"
+#include "document/BackgroundWork.h"
 #include "document/DocumentFiles.h"
 #include "document/EditSteps.h"
 #include "editing/FrameCommands.h"
@@ -28,14 +29,40 @@ bool NewAnimation::run(const NewAnimationRequest& request) {
 
     m_files.startNamed(request.name);
     auto macro = std::make_unique<MacroStep>(StepName);
-    for (int i = 0; i < request.files.size(); ++i) {
-        if (onFile) onFile(i);
-        if (!adding(*macro, request.files.at(i), request.delay)) {
-            const QString name =
-                i < request.names.size() ? request.names.at(i) : request.files.at(i);
-            m_platform.prompts->tell(Prompts::Icon::Warning,
-                                     ImportFailed + QLatin1Char('"') + name + QLatin1Char('"'));
-        }
+    const gif::ReductionSettings reduction = m_animation.reduction();
+    try {
+        BackgroundWork::run(
+            work,
+            [&](WorkProgress& progress) {
+                for (int i = 0; i < request.files.size(); ++i) {
+                    progress.onWindow([&] {
+                        if (onFile) onFile(i);
+                    });
+                    std::optional<gif::Frame> frame =
+                        framing(request.files.at(i), request.delay, reduction);
+                    progress.check();
+                    progress.onWindow([&] {
+                        if (frame) {
+                            std::vector<gif::Frame> frames;
+                            frames.push_back(std::move(*frame));
+                            macro->run(m_animation,
+                                       std::make_unique<InsertFramesStep>(
+                                           StepName, m_animation.frameCount(), std::move(frames)));
+                            return;
+                        }
+                        const QString name =
+                            i < request.names.size() ? request.names.at(i) : request.files.at(i);
+                        m_platform.prompts->tell(Prompts::Icon::Warning,
+                                                 ImportFailed + QLatin1Char('"') + name +
+                                                     QLatin1Char('"'));
+                    });
+                }
+            },
+            {});
+    } catch (const WorkCancelled&) {
+        m_animation.discard(std::move(macro));
+        m_files.newAnimation();
+        return true;
     }
 
     if (m_animation.frameCount() == 0) {
@@ -44,31 +71,27 @@ bool NewAnimation::run(const NewAnimationRequest& request) {
         m_files.newAnimation();
         return true;
     }
-    const LoopSetting loop{request.loopForever,
-                           request.loopForever ? m_animation.loop().count
-                                               : std::clamp(request.loops, 1, 0xFFFF)};
+    const LoopSetting loop{request.loopForever, request.loopForever
+                                                    ? m_animation.loop().count
+                                                    : std::clamp(request.loops, 1, 0xFFFF)};
     macro->run(m_animation, std::make_unique<SetLoopStep>(StepName, loop));
     macro->after = FrameSelection{0, {0}};
     m_animation.pushDone(std::move(macro));
     return true;
 }
 
-bool NewAnimation::adding(MacroStep& macro, const QString& fileName, int delay) {
+std::optional<gif::Frame> NewAnimation::framing(const QString& fileName, int delay,
+                                                const gif::ReductionSettings& reduction) const {
     const QImage picture = m_import.load(fileName);
-    if (picture.isNull()) return false;
+    if (picture.isNull()) return std::nullopt;
     try {
         const QImage reduced = formats::PictureImport::reduce(picture);
-        std::vector<gif::Frame> frames;
-        frames.push_back(FrameCommands::makeFrame(reduced, uint16_t(std::clamp(delay, 0, 0xFFFF)),
-                                                  m_animation.reduction()));
-        macro.run(m_animation, std::make_unique<InsertFramesStep>(
-                                   StepName, m_animation.frameCount(), std::move(frames)));
+        return FrameCommands::makeFrame(reduced, uint16_t(std::clamp(delay, 0, 0xFFFF)), reduction);
     } catch (const gif::GifError&) {
-        return false;
+        return std::nullopt;
     } catch (const std::bad_alloc&) {
-        return false;
+        return std::nullopt;
     }
-    return true;
 }
 
 } // namespace vorlane

@@ -7,17 +7,20 @@
 // the new animation's history.
 
 #include <functional>
+#include <optional>
 
 #include <QString>
 #include <QStringList>
 
+#include "codec/Frame.h"
+#include "codec/GifImage.h"
 #include "platform/Platform.h"
 
 namespace vorlane {
 
 class AnimationModel;
+class BackgroundWork;
 class DocumentFiles;
-class MacroStep;
 namespace formats {
 class PictureImport;
 }
@@ -39,8 +42,11 @@ public:
     NewAnimation(DocumentFiles& files, AnimationModel& animation, const Platform& platform,
                  const formats::PictureImport& import);
 
-    // Called once before each file, with the file's index.
+    // Called once before each file, with the file's index (on the window's thread).
     std::function<void(int index)> onFile;
+    // The files are read and made into frames there (nullptr: on this thread). A cancel
+    // leaves the animation as after New.
+    BackgroundWork* work = nullptr;
 
     // Runs the creation. Returns false, with the animation untouched, when unsaved
     // changes were not dealt with (the save question was cancelled or its Save failed).
@@ -50,9 +56,10 @@ public:
     bool run(const NewAnimationRequest& request);
 
 private:
-    // Appends the picture in `fileName` as a last frame with `delay`, within `macro`.
-    // Returns false when the file cannot be read, reduced or made into a frame.
-    bool adding(MacroStep& macro, const QString& fileName, int delay);
+    // The frame of the picture in `fileName` with `delay`; none when the file cannot be
+    // read, reduced or made into a frame. Touches nothing (it runs on the worker).
+    std::optional<gif::Frame> framing(const QString& fileName, int delay,
+                                      const gif::ReductionSettings& reduction) const;
 
     DocumentFiles& m_files;
     AnimationModel& m_animation;

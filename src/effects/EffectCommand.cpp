@@ -6,6 +6,7 @@
 
 #include "codec/ColorReduction.h"
 #include "codec/GifImage.h"
+#include "document/BackgroundWork.h"
 #include "document/EditSteps.h"
 #include "editing/FrameCommands.h"
 
@@ -57,7 +58,8 @@ QString effectStepName(Effect effect) {
 }
 
 int runEffect(AnimationModel& animation, const FrameSelection& selection, Effect effect,
-              const EffectSettings& settings) {
+              const EffectSettings& settings, BackgroundWork* work,
+              const WorkProgress::Sink& sink) {
     const int p = selection.current;
     if (!effectAvailable(animation, p, effect)) return 0;
 
@@ -74,29 +76,49 @@ int runEffect(AnimationModel& animation, const FrameSelection& selection, Effect
         input.current = {};
     }
 
-    // Each picture is reduced and inserted as soon as it is made, so only one generated
-    // picture lives at a time; one reducer serves them all.
+    // Each picture is made and reduced on the worker and inserted as soon as it is made,
+    // so only one generated picture lives at a time; one reducer serves them all.
     gif::ColorReducer reducer;
     auto macro = std::make_unique<MacroStep>(effectStepName(effect));
     macro->before = selection;
     int inserted = 0;
-    generate(effect, input, [&](const QImage& picture) {
-        try {
-            const QImage reduced = reducer.reduce(picture, gif::Dither::Nearest);
-            if (reduced.isNull()) return false;
-            std::vector<gif::Frame> frames;
-            frames.push_back(FrameCommands::makeFrame(reduced, 0, animation.reduction()));
-            frames.back().graphicControl()->delay = 0;
-            macro->run(animation, std::make_unique<InsertFramesStep>(macro->text(), p,
-                                                                     std::move(frames)));
-            ++inserted;
-            return true;
-        } catch (const gif::GifError&) {
-            return false;
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-    });
+    const gif::ReductionSettings reduction = animation.reduction();
+    try {
+        BackgroundWork::run(
+            work,
+            [&](WorkProgress& progress) {
+                progress.report(gif::Stage::Starting, 0, gif::ProgressMessage::Converting);
+                generate(effect, input, [&](const QImage& picture) {
+                    std::vector<gif::Frame> frames;
+                    try {
+                        const QImage reduced = reducer.reduce(picture, gif::Dither::Nearest);
+                        if (reduced.isNull()) return false;
+                        frames.push_back(FrameCommands::makeFrame(reduced, 0, reduction));
+                        frames.back().graphicControl()->delay = 0;
+                    } catch (const gif::GifError&) {
+                        return false;
+                    } catch (const std::bad_alloc&) {
+                        return false;
+                    }
+                    progress.onWindow([&] {
+                        macro->run(animation, std::make_unique<InsertFramesStep>(
+                                                  macro->text(), p, std::move(frames)));
+                    });
+                    ++inserted;
+                    progress.report(gif::Stage::Running,
+                                    settings.count > 0 ? inserted * 100 / settings.count : 100,
+                                    gif::ProgressMessage::Converting);
+                    return true;
+                });
+                progress.report(gif::Stage::Ending, 100, gif::ProgressMessage::Converting);
+            },
+            sink);
+    } catch (const WorkCancelled&) {
+        // Nothing of a cancelled effect stays.
+        if (sink) sink(gif::Stage::Ending, 100, gif::ProgressMessage::Converting);
+        animation.discard(std::move(macro));
+        return 0;
+    }
     // After an effect no frame is current; the animation is modified even when the
     // effect made no frame (an image count of 0).
     macro->after = FrameSelection{};

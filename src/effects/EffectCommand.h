@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "document/AnimationModel.h"
+#include "document/BackgroundWork.h"
 #include "effects/Transitions.h"
 
 namespace vorlane {
@@ -44,8 +45,11 @@ QString effectStepName(Effect effect);
 // failure stops the generation silently and keeps what was inserted. Afterwards no
 // frame is current, and the animation is modified, even when nothing was inserted. Does
 // nothing when the effect is not available. Returns the number of frames inserted.
+// The pictures are made on `work` (nullptr: on this thread), their progress to `sink`;
+// a cancel takes back what was inserted and returns 0, leaving the animation as it was.
 int runEffect(AnimationModel& animation, const FrameSelection& selection, Effect effect,
-              const EffectSettings& settings);
+              const EffectSettings& settings, BackgroundWork* work = nullptr,
+              const WorkProgress::Sink& sink = {});
 
 } // namespace effects
 } // namespace vorlane

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include "document/AnimationModel.h"
+#include "document/BackgroundWork.h"
 #include "document/DocumentFiles.h"
 #include "editing/FrameCommands.h"
 #include "editing/NewAnimation.h"
@@ -42,7 +43,9 @@ void TMainform::openCommandLineFiles(const QStringList& files) {
         request.files << QFileInfo(file).absoluteFilePath();
         request.names << QFileInfo(file).fileName();
     }
-    NewAnimation(*m_files, *m_animation, m_platform, m_commands->pictureImport()).run(request);
+    NewAnimation creation(*m_files, *m_animation, m_platform, m_commands->pictureImport());
+    creation.work = m_work.get();
+    creation.run(request);
 }
 
 } // namespace vorlane

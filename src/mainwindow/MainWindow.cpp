@@ -286,8 +286,8 @@ void TMainform::buildMenus() {
     // ---- File ----
     QMenu* file = addMenu(QStringLiteral("FileButton"), QStringLiteral("File1"),
                           QStringLiteral("&File"), [this] { File1Click(); });
-    for (Act act : {Act::FileNew, Act::FileOpen, Act::Save, Act::SaveAs, Act::SaveOptimized,
-                    Act::Revert})
+    for (Act act :
+         {Act::FileNew, Act::FileOpen, Act::Save, Act::SaveAs, Act::SaveOptimized, Act::Revert})
         addItem(file, act);
     file->addSeparator();
     for (Act act : {Act::AddImageFile, Act::InsertImageFile, Act::SaveImage})
@@ -321,7 +321,8 @@ void TMainform::buildMenus() {
     // ---- View ----
     QMenu* view = addMenu(QStringLiteral("ViewButton"), QStringLiteral("Voir1"),
                           QStringLiteral("&View"), [this] { Voir1Click(); });
-    for (Act act : {Act::Toolbars, Act::StatusBar, Act::ShowLoop, Act::ShowRate, Act::ShowComment}) {
+    for (Act act :
+         {Act::Toolbars, Act::StatusBar, Act::ShowLoop, Act::ShowRate, Act::ShowComment}) {
         QAction* item = addItem(view, act);
         item->setCheckable(true);
         item->setChecked(true);
@@ -542,6 +543,7 @@ void TMainform::buildStatusBar() {
     connect(m_cancelKey, &QShortcut::activated, m_work.get(), &BackgroundWork::cancel);
     connect(m_work.get(), &BackgroundWork::busyChanged, this, &TMainform::workBusyChanged);
     m_files->setWork(m_work.get());
+    m_commands->setWork(m_work.get());
 }
 
 bool TMainform::conflictsWithWork(QMenu* topMenu) const {
@@ -593,7 +595,8 @@ void TMainform::connectWidgets() {
     on(Act::Redo, &TMainform::redoClick);
     on(Act::SelectAll, [this] {
         FrameSelection all;
-        all.current = currentFrame() >= 0 ? currentFrame() : (m_animation->frameCount() > 0 ? 0 : -1);
+        all.current =
+            currentFrame() >= 0 ? currentFrame() : (m_animation->frameCount() > 0 ? 0 : -1);
         for (int i = 0; i < m_animation->frameCount(); ++i)
             all.rows.push_back(i);
         setFrameSelection(all);
@@ -632,7 +635,8 @@ void TMainform::connectWidgets() {
     connect(m_strip, &ThumbnailStrip::selectAllRequested, this,
             [this] { action(Act::SelectAll)->trigger(); });
     connect(m_strip, &ThumbnailStrip::reduceRequested, this, [this] {
-        if (currentFrame() >= 0) setFrameSelection(FrameSelection{currentFrame(), {currentFrame()}});
+        if (currentFrame() >= 0)
+            setFrameSelection(FrameSelection{currentFrame(), {currentFrame()}});
     });
     connect(m_strip, &ThumbnailStrip::dragRequested, this, [this](int slot) {
         // A drag from a frame outside the selection drags that frame alone.
@@ -1178,8 +1182,8 @@ void TMainform::PClick(int slot, Qt::KeyboardModifiers modifiers) {
         setFrameSelection(s);
     } else if ((modifiers & Qt::ShiftModifier) && currentFrame() >= 0) {
         // From the frame last picked, which scrolling the strip does not move.
-        const int anchor = m_anchor >= 0 && m_anchor < m_animation->frameCount() ? m_anchor
-                                                                                : currentFrame();
+        const int anchor =
+            m_anchor >= 0 && m_anchor < m_animation->frameCount() ? m_anchor : currentFrame();
         FrameSelection s;
         for (int i = std::min(anchor, frame); i <= std::max(anchor, frame); ++i)
             s.rows.push_back(i);
@@ -1227,8 +1231,8 @@ void TMainform::framesRebuilt() {
     DrawFramesOnTool();
     m_side->slider()->setRange(0, std::max(0, n - 1));
     const LoopSetting loop = m_animation->loop();
-    m_box->animationView()->setImage(m_animation->image(),
-                                     loop.infinite ? std::nullopt : std::optional<int>(loop.count + 1));
+    m_box->animationView()->setImage(
+        m_animation->image(), loop.infinite ? std::nullopt : std::optional<int>(loop.count + 1));
     if (hadFrames != (n > 0) || !m_fields.loopChoices) CheckNil();
     EnableButtons();
     status();
@@ -1241,11 +1245,11 @@ void TMainform::fileOpened(const QStringList& notices, bool empty) {
     if (notices.isEmpty())
         m_statusBar->clearMessage();
     else
-        m_statusBar->showMessage(notices.size() == 1
-                                     ? QStringLiteral("Note on this file above the picture")
-                                     : QStringLiteral("%1 notes on this file above the picture")
-                                           .arg(notices.size()),
-                                 NoticeMessageMs);
+        m_statusBar->showMessage(
+            notices.size() == 1
+                ? QStringLiteral("Note on this file above the picture")
+                : QStringLiteral("%1 notes on this file above the picture").arg(notices.size()),
+            NoticeMessageMs);
     m_playing = false;
     m_box->animationView()->setSwitch(false);
     if (empty) {
@@ -1294,8 +1298,8 @@ void TMainform::documentClosed() {
 void TMainform::playClick() {
     if (!m_animation->hasImage() || m_animation->frameCount() == 0) return;
     const LoopSetting loop = m_animation->loop();
-    m_box->animationView()->setImage(m_animation->image(),
-                                     loop.infinite ? std::nullopt : std::optional<int>(loop.count + 1));
+    m_box->animationView()->setImage(
+        m_animation->image(), loop.infinite ? std::nullopt : std::optional<int>(loop.count + 1));
     BoxResize();
     setView(View::Animation);
     if (isVisible()) repaint();
@@ -1427,15 +1431,18 @@ void TMainform::moveitemClick() {
     const FrameSelection selection = frameSelection();
     const int n = m_animation->frameCount();
     const bool onFrame = s.move;
-    action(Act::Backward)->setEnabled(
-        onFrame && std::any_of(selection.rows.begin(), selection.rows.end(), [&](int r) {
-            return r > 0 && !std::binary_search(selection.rows.begin(), selection.rows.end(), r - 1);
-        }));
-    action(Act::Forward)->setEnabled(
-        onFrame && std::any_of(selection.rows.begin(), selection.rows.end(), [&](int r) {
-            return r < n - 1 &&
-                   !std::binary_search(selection.rows.begin(), selection.rows.end(), r + 1);
-        }));
+    action(Act::Backward)
+        ->setEnabled(
+            onFrame && std::any_of(selection.rows.begin(), selection.rows.end(), [&](int r) {
+                return r > 0 &&
+                       !std::binary_search(selection.rows.begin(), selection.rows.end(), r - 1);
+            }));
+    action(Act::Forward)
+        ->setEnabled(
+            onFrame && std::any_of(selection.rows.begin(), selection.rows.end(), [&](int r) {
+                return r < n - 1 &&
+                       !std::binary_search(selection.rows.begin(), selection.rows.end(), r + 1);
+            }));
 }
 
 void TMainform::Afficher1Click() {
@@ -1519,14 +1526,16 @@ void TMainform::updateLoopChoice() {
     m_reflecting = wasReflecting;
     const LoopSetting shown = loop;
     if (m_animation->hasImage())
-        m_box->animationView()->setImage(
-            m_animation->image(), shown.infinite ? std::nullopt : std::optional<int>(shown.count + 1));
+        m_box->animationView()->setImage(m_animation->image(),
+                                         shown.infinite ? std::nullopt
+                                                        : std::optional<int>(shown.count + 1));
 }
 
 void TMainform::pushLoop(const LoopSetting& loop, bool typing) {
     // The loop writer does nothing without frames.
     if (m_animation->frameCount() == 0) return;
-    auto step = std::make_unique<SetLoopStep>(QStringLiteral("Loop"), loop, typing ? LoopTypingId : -1);
+    auto step =
+        std::make_unique<SetLoopStep>(QStringLiteral("Loop"), loop, typing ? LoopTypingId : -1);
     step->before = step->after = frameSelection();
     m_animation->push(std::move(step));
 }
@@ -1664,7 +1673,10 @@ void TMainform::runEffect(effects::Effect effect) {
     if (!effects::effectAvailable(*m_animation, currentFrame(), effect)) return;
     const std::optional<effects::EffectSettings> settings = m_effectDialog->ask(effect);
     if (!settings) return;
-    effects::runEffect(*m_animation, frameSelection(), effect, *settings);
+    effects::runEffect(*m_animation, frameSelection(), effect, *settings, m_work.get(),
+                       [this](gif::Stage stage, int percent, gif::ProgressMessage message) {
+                           progress(stage, percent, message);
+                       });
     EnableButtons();
     status();
 }
@@ -1714,7 +1726,8 @@ QMimeData* TMainform::dragData() {
     QList<QUrl> urls;
     const QString stem = QFileInfo(m_animation->name()).completeBaseName();
     for (const int r : selection.rows) {
-        const QString file = folder.filePath(QStringLiteral("%1-%2.png").arg(stem).arg(r + 1, 3, 10, QLatin1Char('0')));
+        const QString file = folder.filePath(
+            QStringLiteral("%1-%2.png").arg(stem).arg(r + 1, 3, 10, QLatin1Char('0')));
         if (m_commands->clipboardPicture(r).save(file, "PNG")) urls << QUrl::fromLocalFile(file);
     }
     data->setUrls(urls);
@@ -1782,8 +1795,9 @@ void TMainform::previewDrop(const QMimeData* data, bool open) {
 bool TMainform::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        const auto button = std::find_if(m_menuButtons.begin(), m_menuButtons.end(),
-                                         [watched](QToolButton* b) { return b->menu() == watched; });
+        const auto button =
+            std::find_if(m_menuButtons.begin(), m_menuButtons.end(),
+                         [watched](QToolButton* b) { return b->menu() == watched; });
         if (button != m_menuButtons.end() && (key == Qt::Key_Left || key == Qt::Key_Right)) {
             auto* menu = static_cast<QMenu*>(watched);
             // Right on an item with a submenu opens the submenu, as in any menu.
@@ -1791,10 +1805,12 @@ bool TMainform::eventFilter(QObject* watched, QEvent* event) {
             if (key == Qt::Key_Right && active && active->menu()) return false;
             const int count = int(m_menuButtons.size());
             const int next =
-                (int(button - m_menuButtons.begin()) + (key == Qt::Key_Right ? 1 : count - 1)) % count;
+                (int(button - m_menuButtons.begin()) + (key == Qt::Key_Right ? 1 : count - 1)) %
+                count;
             menu->close();
             // Opened once the closed menu's own event loop has ended.
-            QMetaObject::invokeMethod(this, [this, next] { openMenu(next); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, next] { openMenu(next); }, Qt::QueuedConnection);
             return true;
         }
     }
@@ -1915,8 +1931,8 @@ void TMainform::readSettings() {
         m_statusBar->setVisible(store->readInt(SettingsKey, key("StatusBar.Visible")) != 0);
     m_hintCounter = store->readInt(SettingsKey, key("addbtn.Tag"), 0);
     if (store->contains(SettingsKey, key("UndoMemory")))
-        m_animation->setHistoryLimit(qint64(std::max(1, store->readInt(SettingsKey, key("UndoMemory"))))
-                                     << 20);
+        m_animation->setHistoryLimit(
+            qint64(std::max(1, store->readInt(SettingsKey, key("UndoMemory")))) << 20);
 }
 
 void TMainform::writeSettings() {
