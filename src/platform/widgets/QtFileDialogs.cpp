@@ -19,6 +19,10 @@ void startAt(QFileDialog& dialog, const QString& file) {
     if (info.absoluteDir().exists()) dialog.setDirectory(info.absolutePath());
     dialog.selectFile(info.fileName());
 }
+// Gives the focus back to the window a dialog stood over, where no window manager does.
+void refocus(QWidget* parent) {
+    if (parent) parent->window()->activateWindow();
+}
 } // namespace
 
 QStringList QtFileDialogs::runOpen(const OpenRequest& request, bool multiple) {
@@ -28,7 +32,9 @@ QStringList QtFileDialogs::runOpen(const OpenRequest& request, bool multiple) {
     dialog.setNameFilters(filefilter::toQt(request.filter));
     dialog.setOption(QFileDialog::ReadOnly, false);
     startAt(dialog, request.initialFile);
-    if (dialog.exec() != QDialog::Accepted) return {};
+    const int result = dialog.exec();
+    refocus(m_parent);
+    if (result != QDialog::Accepted) return {};
     return dialog.selectedFiles();
 }
 
@@ -49,7 +55,9 @@ std::optional<QString> QtFileDialogs::runSave(const SaveRequest& request) {
     if (!filters.isEmpty()) updateSuffix(filters.front());
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, updateSuffix);
     startAt(dialog, request.initialFile);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const int result = dialog.exec();
+    refocus(m_parent);
+    if (result != QDialog::Accepted) return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return std::nullopt;
     return files.front();

@@ -48,6 +48,9 @@ Prompts::Answer QtPrompts::ask(Icon icon, Buttons buttons, const QString& text) 
     box.setEscapeButton(escapeButton(set));
     box.setDefaultButton(buttons == Buttons::Ok ? QMessageBox::Ok : QMessageBox::Yes);
     box.exec();
+    // Where no window manager hands the focus back, the window would stay without it and
+    // its shortcuts would go nowhere.
+    if (m_parent) m_parent->window()->activateWindow();
     QAbstractButton* clicked = box.clickedButton();
     const QMessageBox::StandardButton chosen =
         clicked ? box.standardButton(clicked) : escapeButton(set);
