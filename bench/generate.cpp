@@ -6,10 +6,12 @@
 //
 //   bench_generate DIR          writes DIR/long.gif, screen.gif, photo.gif, hd.gif, photo.png
 //   bench_generate --demo FILE  writes the demo animation
+//   bench_generate --recording|--photo FRAMES FILE   a longer recording or photographic one
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <optional>
@@ -260,8 +262,8 @@ void drawCursor(Canvas& canvas, int cx, int cy) {
     }
 }
 
-GifImage screenRecording() {
-    constexpr int W = 800, H = 600, Frames = 150;
+GifImage screenRecording(int Frames = 150) {
+    constexpr int W = 800, H = 600;
     std::mt19937 rng(2002);
     GifImage image = newImage(W, H);
     image.setGlobalColors(uiPalette());
@@ -365,8 +367,8 @@ QImage photographic(int width, int height, double t, std::mt19937& rng) {
     return picture;
 }
 
-GifImage photoAnimation() {
-    constexpr int W = 640, H = 480, Frames = 60;
+GifImage photoAnimation(int Frames = 60) {
+    constexpr int W = 640, H = 480;
     std::mt19937 rng(3003);
     GifImage image = newImage(W, H);
     for (int f = 0; f < Frames; ++f) {
@@ -497,8 +499,19 @@ int main(int argc, char** argv) {
             save(demoAnimation(), QString::fromLocal8Bit(argv[2]));
             return 0;
         }
+        // Longer versions of the recording and the photographic animation, for the
+        // editor's own benchmark.
+        if (argc == 4 &&
+            (std::strcmp(argv[1], "--recording") == 0 || std::strcmp(argv[1], "--photo") == 0)) {
+            const int frames = std::max(1, std::atoi(argv[2]));
+            save(std::strcmp(argv[1], "--photo") == 0 ? photoAnimation(frames)
+                                                      : screenRecording(frames),
+                 QString::fromLocal8Bit(argv[3]));
+            return 0;
+        }
         if (argc != 2) {
-            std::fprintf(stderr, "usage: bench_generate DIR | bench_generate --demo FILE\n");
+            std::fprintf(stderr, "usage: bench_generate DIR | bench_generate --demo FILE | "
+                                 "bench_generate --recording|--photo FRAMES FILE\n");
             return 2;
         }
         const QDir dir(QString::fromLocal8Bit(argv[1]));

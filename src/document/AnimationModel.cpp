@@ -4,6 +4,10 @@
 #include <algorithm>
 #include <unordered_set>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QStringDecoder>
@@ -14,6 +18,14 @@
 namespace vorlane {
 
 namespace {
+
+// After a big animation was let go (and the views dropped what they held of it), glibc
+// keeps the freed pages for the process; they go back to the system here.
+void returnFreedMemory() {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
 
 // Comment records hold bytes; GIF asks for 7-bit ASCII, files in the wild carry UTF-8 or
 // a Latin-1 code page. Valid UTF-8 is read as such, anything else as Latin-1, which
@@ -250,6 +262,7 @@ void AnimationModel::clear() {
     m_name = UntitledName;
     startHistory();
     Q_EMIT reset();
+    returnFreedMemory();
 }
 
 void AnimationModel::startEmpty(const QString& name) {
@@ -303,6 +316,7 @@ void AnimationModel::load(gif::GifImage image, const QString& name) {
     m_name = name;
     startHistory();
     Q_EMIT reset();
+    returnFreedMemory();
 }
 
 void AnimationModel::setName(const QString& name) {

@@ -2,7 +2,10 @@
 // Long work on the worker, seen from the window: it stays responsive and reads, edits
 // nothing meanwhile, and a cancel or a failure leaves everything as it was.
 
+#include <optional>
+
 #include <QDir>
+#include <QImage>
 #include <QMetaObject>
 #include <QTest>
 #include <QToolButton>
@@ -13,6 +16,8 @@
 #include "document/EditSteps.h"
 #include "document/RecentFiles.h"
 #include "editing/FrameCommands.h"
+#include "effects/EffectCommand.h"
+#include "effects/EffectDialog.h"
 
 using vorlane::BackgroundWork;
 using vorlane::DocumentFiles;
@@ -26,18 +31,17 @@ namespace {
 void duringNextWork(WindowHarness& h, std::function<void()> check, bool cancel) {
     auto connection = std::make_shared<QMetaObject::Connection>();
     BackgroundWork* work = &h.window->work();
-    *connection = QObject::connect(work, &BackgroundWork::busyChanged, work,
-                                   [=](bool busy) {
-                                       if (!busy) return;
-                                       QObject::disconnect(*connection);
-                                       QMetaObject::invokeMethod(
-                                           work,
-                                           [=] {
-                                               if (check) check();
-                                               if (cancel) work->cancel();
-                                           },
-                                           Qt::QueuedConnection);
-                                   });
+    *connection = QObject::connect(work, &BackgroundWork::busyChanged, work, [=](bool busy) {
+        if (!busy) return;
+        QObject::disconnect(*connection);
+        QMetaObject::invokeMethod(
+            work,
+            [=] {
+                if (check) check();
+                if (cancel) work->cancel();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 struct Before {
@@ -62,6 +66,8 @@ private Q_SLOTS:
     void whileWorkRunsTheWindowReadsAndEditsNothing();
     void failingOpenSaysSoOnTheWorker();
     void cancelledSaveKeepsTheFileAndTheFlag();
+    void cancelledEditTakesBackWhatItMade_data();
+    void cancelledEditTakesBackWhatItMade();
 };
 
 void TestBackgroundWindow::cancelledOpenLeavesTheAnimation() {
@@ -140,6 +146,52 @@ void TestBackgroundWindow::cancelledSaveKeepsTheFileAndTheFlag() {
     QVERIFY(h.model().isModified());
     QCOMPARE(QDir(h.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("anim.gif")});
     // No message: the user stopped it.
+    QVERIFY(h.fakes.prompts.asked().isEmpty());
+}
+
+namespace {
+struct AnyEffect : vorlane::effects::EffectDialog {
+    std::optional<vorlane::effects::EffectSettings> ask(vorlane::effects::Effect) override {
+        vorlane::effects::EffectSettings settings;
+        settings.count = 40;
+        return settings;
+    }
+};
+} // namespace
+
+void TestBackgroundWindow::cancelledEditTakesBackWhatItMade_data() {
+    QTest::addColumn<QString>("command");
+    QTest::newRow("effect") << QStringLiteral("Fondu");
+    QTest::newRow("add pictures") << QStringLiteral("addbtn");
+}
+
+// Frames go into the animation as the worker makes them; a cancel takes every one back,
+// with no step left in the history and the flag as it was.
+void TestBackgroundWindow::cancelledEditTakesBackWhatItMade() {
+    QFETCH(QString, command);
+    WindowHarness h(true);
+    AnyEffect effects;
+    h.window->setEffectDialog(&effects);
+    h.open(h.writeGif(QStringLiteral("anim.gif"), 3, 320, 240));
+    h.window->selectFrame(2);
+    QStringList pictures;
+    for (int i = 0; i < 6; ++i) {
+        QImage picture(200, 150, QImage::Format_RGB32);
+        picture.fill(qRgb(40 * i, 90, 200 - 30 * i));
+        pictures << h.dir.filePath(QStringLiteral("p%1.png").arg(i));
+        QVERIFY(picture.save(pictures.back()));
+    }
+    h.fakes.dialogs.chooseMany(pictures);
+    const Before before = state(h);
+
+    duringNextWork(h, nullptr, true);
+    if (command == QLatin1String("addbtn"))
+        QVERIFY(h.click(command));
+    else
+        QVERIFY(h.choose(QStringLiteral("Effets"), command));
+    QCOMPARE(state(h), before);
+    QVERIFY(!h.model().undoStack().canUndo());
+    QVERIFY(!h.window->work().busy());
     QVERIFY(h.fakes.prompts.asked().isEmpty());
 }
 
