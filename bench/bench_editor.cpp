@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <malloc.h>
 #include <string>
 #include <vector>
@@ -130,6 +131,24 @@ int main(int argc, char** argv) {
         return lateness.empty() ? 0.0 : lateness[size_t(p * double(lateness.size() - 1))];
     };
 
+    // How soon long work stops after Cancel: each is cancelled 400 ms after it began.
+    const auto cancelLatency = [&](const std::function<void()>& operation) {
+        QElapsedTimer since;
+        qint64 cancelledAt = -1;
+        QTimer::singleShot(400, &window, [&] {
+            if (!window.work().busy()) return;
+            cancelledAt = since.elapsed();
+            window.work().cancel();
+        });
+        since.start();
+        operation();
+        return cancelledAt < 0 ? -1.0 : double(since.elapsed() - cancelledAt);
+    };
+    const double saveCancel = cancelLatency([&] { window.files().saveAs(); });
+    const double optimizedCancel = cancelLatency([&] { window.files().saveOptimizedAs(); });
+    const double openCancel =
+        cancelLatency([&] { window.files().open(DocumentFiles::OpenOrigin::CommandLine, file); });
+
     window.FileNewItemClick();
     app.processEvents();
     const long afterNewKb = statusKb("VmRSS");
@@ -145,5 +164,12 @@ int main(int argc, char** argv) {
     std::printf("  playback during a save on the worker: %zu frames, late by median %.0f ms, "
                 "95th percentile %.0f ms, worst %.0f ms\n",
                 lateness.size(), percentile(0.5), percentile(0.95), percentile(1.0));
+    const auto latency = [](double ms) {
+        return ms < 0 ? std::string("(ended before 400 ms)") : std::to_string(int(ms)) + " ms";
+    };
+    std::printf("  cancelled 400 ms in, work stopped after: save %s, optimized save %s, "
+                "open %s\n",
+                latency(saveCancel).c_str(), latency(optimizedCancel).c_str(),
+                latency(openCancel).c_str());
     return 0;
 }
