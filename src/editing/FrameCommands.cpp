@@ -180,19 +180,14 @@ bool FrameCommands::runWork(const std::function<void(WorkProgress&)>& job) {
 
 // ---- Add and Insert --------------------------------------------------------------------
 
-bool FrameCommands::addFiles(bool insert, const FrameSelection& selection) {
-    const QStringList files = m_platform.dialogs->openPictures({AddTitle, m_filter, m_lastFile});
-    if (files.isEmpty()) return false;
-    m_lastFile = files.back();
-    auto macro = std::make_unique<MacroStep>(insert ? InsertStep : AddStep);
-    macro->before = selection;
-    int current = -1;
+bool FrameCommands::insertEach(const QStringList& files, bool allOfGif, MacroStep& macro,
+                               const std::function<int(int count)>& place) {
     const gif::ReductionSettings reduction = m_animation.reduction();
-    // The files are read and made into frames on the worker; each frame goes into the
-    // animation as it is made, and each failure is said, in the order of the files.
-    const bool done = runWork([&](WorkProgress& progress) {
+    // The files are read and made into frames on the worker; each file's frames go into
+    // the animation as they are made, and each failure is said, in the order of the files.
+    return runWork([&](WorkProgress& progress) {
         for (const QString& file : files) {
-            FileFrames made = framesOfFile(file, reduction, progress, false);
+            FileFrames made = framesOfFile(file, reduction, progress, allOfGif);
             bool ends = false;
             progress.onWindow([&] {
                 if (!made.failure.isEmpty()) {
@@ -202,16 +197,29 @@ bool FrameCommands::addFiles(bool insert, const FrameSelection& selection) {
                     ends = made.ends;
                     return;
                 }
-                // Taken anew for every file: with Insert each file goes in front of the
-                // frame the file before made current.
-                const int index = insert ? (current >= 0 ? current : std::max(0, selection.current))
-                                         : m_animation.frameCount();
-                macro->run(m_animation, std::make_unique<InsertFramesStep>(macro->text(), index,
-                                                                           std::move(made.frames)));
-                current = index;
+                if (made.frames.empty()) return;
+                const int index = place(int(made.frames.size()));
+                macro.run(m_animation, std::make_unique<InsertFramesStep>(macro.text(), index,
+                                                                          std::move(made.frames)));
             });
             if (ends) break;
         }
+    });
+}
+
+bool FrameCommands::addFiles(bool insert, const FrameSelection& selection) {
+    const QStringList files = m_platform.dialogs->openPictures({AddTitle, m_filter, m_lastFile});
+    if (files.isEmpty()) return false;
+    m_lastFile = files.back();
+    auto macro = std::make_unique<MacroStep>(insert ? InsertStep : AddStep);
+    macro->before = selection;
+    int current = -1;
+    const bool done = insertEach(files, false, *macro, [&](int) {
+        // Taken anew for every file: with Insert each file goes in front of the frame the
+        // file before made current.
+        current = insert ? (current >= 0 ? current : std::max(0, selection.current))
+                         : m_animation.frameCount();
+        return current;
     });
     if (!done) {
         m_animation.discard(std::move(macro));
@@ -229,27 +237,9 @@ bool FrameCommands::insertFiles(const QStringList& files, int index,
     macro->before = selection;
     int at = std::clamp(index, 0, m_animation.frameCount());
     const int first = at;
-    const gif::ReductionSettings reduction = m_animation.reduction();
-    const bool done = runWork([&](WorkProgress& progress) {
-        for (const QString& file : files) {
-            FileFrames made = framesOfFile(file, reduction, progress, true);
-            bool ends = false;
-            progress.onWindow([&] {
-                if (!made.failure.isEmpty()) {
-                    m_platform.prompts->tell(made.ends ? Prompts::Icon::Warning
-                                                       : Prompts::Icon::Information,
-                                             made.failure);
-                    ends = made.ends;
-                    return;
-                }
-                if (made.frames.empty()) return;
-                const int count = int(made.frames.size());
-                macro->run(m_animation, std::make_unique<InsertFramesStep>(macro->text(), at,
-                                                                           std::move(made.frames)));
-                at += count;
-            });
-            if (ends) break;
-        }
+    const bool done = insertEach(files, true, *macro, [&](int count) {
+        at += count;
+        return at - count;
     });
     if (!done) {
         m_animation.discard(std::move(macro));

@@ -133,6 +133,11 @@ private:
     };
     FileFrames framesOfFile(const QString& fileName, const gif::ReductionSettings& reduction,
                             WorkProgress& progress, bool allOfGif) const;
+    // Reads `files` on the worker and puts each one's frames into the animation within
+    // `macro`, at the index `place` gives for their count (on the window's thread); says
+    // each failure as Add does. False when cancelled.
+    bool insertEach(const QStringList& files, bool allOfGif, MacroStep& macro,
+                    const std::function<int(int count)>& place);
     // Runs `job` on the worker, its progress to onProgress; false when it was cancelled.
     bool runWork(const std::function<void(WorkProgress&)>& job);
     // Frames of GIF data, as opening makes them (composed, every frame complete).
