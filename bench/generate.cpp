@@ -6,10 +6,13 @@
 //
 //   bench_generate DIR          writes DIR/long.gif, screen.gif, photo.gif, hd.gif, photo.png
 //   bench_generate --demo FILE  writes the demo animation
+//   bench_generate --recording FRAMES FILE
+//                               writes a screen recording of 800x600 with FRAMES frames
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <optional>
@@ -260,8 +263,8 @@ void drawCursor(Canvas& canvas, int cx, int cy) {
     }
 }
 
-GifImage screenRecording() {
-    constexpr int W = 800, H = 600, Frames = 150;
+GifImage screenRecording(int Frames = 150) {
+    constexpr int W = 800, H = 600;
     std::mt19937 rng(2002);
     GifImage image = newImage(W, H);
     image.setGlobalColors(uiPalette());
@@ -497,8 +500,13 @@ int main(int argc, char** argv) {
             save(demoAnimation(), QString::fromLocal8Bit(argv[2]));
             return 0;
         }
+        if (argc == 4 && std::strcmp(argv[1], "--recording") == 0) {
+            save(screenRecording(std::max(1, std::atoi(argv[2]))), QString::fromLocal8Bit(argv[3]));
+            return 0;
+        }
         if (argc != 2) {
-            std::fprintf(stderr, "usage: bench_generate DIR | bench_generate --demo FILE\n");
+            std::fprintf(stderr, "usage: bench_generate DIR | bench_generate --demo FILE | "
+                                 "bench_generate --recording FRAMES FILE\n");
             return 2;
         }
         const QDir dir(QString::fromLocal8Bit(argv[1]));
