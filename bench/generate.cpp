@@ -8,6 +8,8 @@
 //   bench_generate --demo FILE  writes the demo animation
 //   bench_generate --recording FRAMES FILE
 //                               writes a screen recording of 800x600 with FRAMES frames
+//   bench_generate --photo FRAMES FILE
+//                               writes FRAMES photographic frames of 800x600
 
 #include <algorithm>
 #include <cmath>
@@ -368,8 +370,7 @@ QImage photographic(int width, int height, double t, std::mt19937& rng) {
     return picture;
 }
 
-GifImage photoAnimation() {
-    constexpr int W = 640, H = 480, Frames = 60;
+GifImage photoAnimation(int W = 640, int H = 480, int Frames = 60) {
     std::mt19937 rng(3003);
     GifImage image = newImage(W, H);
     for (int f = 0; f < Frames; ++f) {
@@ -504,9 +505,14 @@ int main(int argc, char** argv) {
             save(screenRecording(std::max(1, std::atoi(argv[2]))), QString::fromLocal8Bit(argv[3]));
             return 0;
         }
+        if (argc == 4 && std::strcmp(argv[1], "--photo") == 0) {
+            save(photoAnimation(800, 600, std::max(1, std::atoi(argv[2]))),
+                 QString::fromLocal8Bit(argv[3]));
+            return 0;
+        }
         if (argc != 2) {
             std::fprintf(stderr, "usage: bench_generate DIR | bench_generate --demo FILE | "
-                                 "bench_generate --recording FRAMES FILE\n");
+                                 "bench_generate --recording|--photo FRAMES FILE\n");
             return 2;
         }
         const QDir dir(QString::fromLocal8Bit(argv[1]));

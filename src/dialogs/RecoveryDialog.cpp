@@ -115,7 +115,8 @@ TRecover::TRecover(RecoveryStore store, Prompts* prompts, std::vector<RecoveryCo
     layout->addWidget(intro);
     layout->addWidget(m_list, 1);
     layout->addLayout(buttons);
-    resize(640, 360);
+    // Room for up to four rows before the list scrolls.
+    resize(640, 200 + (ThumbnailSide + 8) * std::clamp(count(), 1, 4));
     updateButtons();
 }
 
