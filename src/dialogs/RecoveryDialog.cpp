@@ -35,7 +35,7 @@ QString quoted(const QString& text) {
 QString damagedText(const QStringList& names, const QString& folder) {
     QStringList shown;
     for (const QString& name : names)
-        shown << quoted(name);
+        shown << (name.isEmpty() ? QStringLiteral("an unnamed animation") : quoted(name));
     const QString where = quoted(QDir::toNativeSeparators(folder));
     if (names.size() == 1)
         return QStringLiteral("A copy of unsaved work could not be read: %1.\nIt was kept in %2.")

@@ -4,7 +4,10 @@
 #include <algorithm>
 #include <exception>
 #include <mutex>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <time.h>
+#include <unistd.h>
 #include <unordered_map>
 
 #include <QBuffer>
@@ -61,6 +64,16 @@ std::shared_ptr<QLockFile> takeLock(const QString& path) {
 QDateTime processStarted() {
     static const QDateTime started = QDateTime::currentDateTimeUtc();
     return started;
+}
+
+// The writing thread yields to the rest of the system. Thread priorities mean nothing to
+// Linux's normal scheduler, a thread's own nice value does.
+void lowerThisThread() {
+#ifdef __linux__
+    static thread_local bool lowered = false;
+    if (!lowered) ::setpriority(PRIO_PROCESS, id_t(::syscall(SYS_gettid)), 10);
+    lowered = true;
+#endif
 }
 
 qint64 threadCpuUs() {
@@ -266,7 +279,7 @@ RecoveryStore::Scan RecoveryStore::collect(const QDateTime& now) const {
             }
             if (gifLeft) {
                 setAside(id);
-                scan.damaged << id;
+                scan.damaged << QString();
             }
             continue;
         }
@@ -274,7 +287,7 @@ RecoveryStore::Scan RecoveryStore::collect(const QDateTime& now) const {
         const QString gif = m ? dir.filePath(m->gifName) : QString();
         if (!m || QFileInfo(gif).size() != m->gifBytes || !QFileInfo(gif).isFile()) {
             setAside(id);
-            scan.damaged << (m ? m->info.name : id);
+            scan.damaged << (m ? m->info.name : QString());
             continue;
         }
         if (m->info.changed < oldest) {
@@ -365,7 +378,6 @@ public:
             out.resize(start);
             return false;
         }
-        ++m_reused;
         return true;
     }
 
@@ -381,7 +393,6 @@ private:
     QFile m_file;
     FrameIndex m_index;
     FrameIndex m_next;
-    int m_reused = 0;
 };
 
 struct Snapshot {
@@ -450,13 +461,30 @@ void RecoveryWriter::setFolder(const QString& folder) {
     m_lock.reset();
     m_id.clear();
     m_folder = folder;
-    changed();
+    resume();
 }
 
 void RecoveryWriter::setIntervalSeconds(int seconds) {
+    const bool wasEnabled = enabled();
     m_seconds = std::clamp(seconds, 0, MaxSeconds);
     m_timer.stop();
-    changed();
+    if (!wasEnabled)
+        resume();
+    else if (!enabled())
+        drop();
+    else
+        schedule(); // the copy that is due keeps its time under the new interval
+}
+
+void RecoveryWriter::resume() {
+    // Copies start again: whatever is unsaved now is due, as after a change.
+    if (!enabled() || !m_animation.isModified() || m_animation.frameCount() == 0) {
+        drop();
+        return;
+    }
+    if (!m_changed.isValid()) m_changed = QDateTime::currentDateTimeUtc();
+    m_dirty = true;
+    schedule();
 }
 
 QString RecoveryWriter::manifestPath() const {
@@ -517,11 +545,18 @@ void RecoveryWriter::start() {
     // The snapshot: a copy of the image that shares every pixel buffer, with records of
     // its own, since the window goes on editing while it is written.
     auto snapshot = std::make_shared<Snapshot>();
-    snapshot->image = m_animation.imageForSaving(m_animation.comment());
-    for (size_t i = 0; i < snapshot->image.frameCount(); ++i)
-        snapshot->image.frame(i) = snapshot->image.frame(i).clone();
-    for (gif::ExtensionPtr& record : snapshot->image.trailingExtensions)
-        record = record->clone();
+    try {
+        snapshot->image = m_animation.imageForSaving(m_animation.comment());
+        for (size_t i = 0; i < snapshot->image.frameCount(); ++i)
+            snapshot->image.frame(i) = snapshot->image.frame(i).clone();
+        for (gif::ExtensionPtr& record : snapshot->image.trailingExtensions)
+            record = record->clone();
+    } catch (const std::exception& e) {
+        // Out of memory for the records: this copy is skipped, the next change tries again.
+        qWarning("The recovery copy could not be taken: %s", e.what());
+        m_dirty = false;
+        return;
+    }
     snapshot->poster = m_animation.ownPicture(0);
     RecoveryInfo& info = snapshot->info;
     info.name = m_animation.name();
@@ -553,6 +588,7 @@ void RecoveryWriter::start() {
     std::shared_ptr<Shared> shared = m_shared;
     m_writing->setFuture(QtConcurrent::run(
         m_pool.get(), [snapshot, shared, cancel, gifPath, manifestPath]() -> Result {
+            lowerThisThread();
             const qint64 cpu0 = threadCpuUs();
             Result result;
             bool gifWritten = false;

@@ -100,7 +100,8 @@ public:
 
     struct Scan {
         std::vector<RecoveryCopy> copies; // the latest change first
-        // One entry per damaged copy moved aside: its name when its manifest tells it.
+        // One entry per damaged copy moved aside: its name when its manifest tells it,
+        // else empty.
         QStringList damaged;
         int expired = 0; // copies removed for their age
     };
@@ -196,6 +197,7 @@ private:
 
     bool enabled() const;
     void changed();
+    void resume();
     void schedule();
     void timeUp();
     void start();
