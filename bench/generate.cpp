@@ -6,7 +6,10 @@
 //
 //   bench_generate DIR          writes DIR/long.gif, screen.gif, photo.gif, hd.gif, photo.png
 //   bench_generate --demo FILE  writes the demo animation
-//   bench_generate --recording|--photo FRAMES FILE   a longer recording or photographic one
+//   bench_generate --recording FRAMES FILE
+//                               writes a screen recording of 800x600 with FRAMES frames
+//   bench_generate --photo FRAMES FILE
+//                               writes FRAMES photographic frames of 800x600
 
 #include <algorithm>
 #include <cmath>
@@ -367,8 +370,7 @@ QImage photographic(int width, int height, double t, std::mt19937& rng) {
     return picture;
 }
 
-GifImage photoAnimation(int Frames = 60) {
-    constexpr int W = 640, H = 480;
+GifImage photoAnimation(int W = 640, int H = 480, int Frames = 60) {
     std::mt19937 rng(3003);
     GifImage image = newImage(W, H);
     for (int f = 0; f < Frames; ++f) {
@@ -499,13 +501,12 @@ int main(int argc, char** argv) {
             save(demoAnimation(), QString::fromLocal8Bit(argv[2]));
             return 0;
         }
-        // Longer versions of the recording and the photographic animation, for the
-        // editor's own benchmark.
-        if (argc == 4 &&
-            (std::strcmp(argv[1], "--recording") == 0 || std::strcmp(argv[1], "--photo") == 0)) {
-            const int frames = std::max(1, std::atoi(argv[2]));
-            save(std::strcmp(argv[1], "--photo") == 0 ? photoAnimation(frames)
-                                                      : screenRecording(frames),
+        if (argc == 4 && std::strcmp(argv[1], "--recording") == 0) {
+            save(screenRecording(std::max(1, std::atoi(argv[2]))), QString::fromLocal8Bit(argv[3]));
+            return 0;
+        }
+        if (argc == 4 && std::strcmp(argv[1], "--photo") == 0) {
+            save(photoAnimation(800, 600, std::max(1, std::atoi(argv[2]))),
                  QString::fromLocal8Bit(argv[3]));
             return 0;
         }

@@ -11,6 +11,7 @@
 #include "dialogs/GuidanceDialogs.h"
 #include "dialogs/SplashScreen.h"
 #include "document/DesktopRecent.h"
+#include "document/Recovery.h"
 #include "mainwindow/Application.h"
 #include "mainwindow/MainWindow.h"
 #include "platform/QtClipboard.h"
@@ -81,6 +82,8 @@ int main(int argc, char* argv[]) {
     fileDialogs.setParent(&window);
     auto* guidance = new vorlane::GuidanceDialogs(window, platform);
     vorlane::tellDesktopOfRecentFiles(window.recentFiles(), desktopRecent);
+    // Copies of unsaved work go to the user's data folder (tests give their own).
+    window.setRecoveryFolder(vorlane::RecoveryStore::standardFolder());
     window.show();
     window.activateWindow(); // where no window manager gives it the focus
     window.repaint();

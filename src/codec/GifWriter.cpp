@@ -82,7 +82,7 @@ bool needs89a(const GifImage& image) {
 }
 
 // Writes every block before the trailer; reports a Running step per frame.
-Bytes encodeImage(const GifImage& image) {
+Bytes encodeImage(const GifImage& image, CodedFrames* reuse = nullptr) {
     if (image.frameCount() == 0) throw GifError(messages::CannotSaveEmpty);
 
     size_t estimate = 1024;
@@ -128,6 +128,18 @@ Bytes encodeImage(const GifImage& image) {
             if (!local.empty()) putTable(out, local);
 
             std::span<const uint8_t> pixels = f.pixels();
+            const ColorTable& active = local.empty() ? global : local;
+            const size_t tableSize =
+                active.empty() ? 0 : size_t(2) << tableSizeField(active.size());
+            // The code size depends on the indices, not on their order.
+            const int codeSize = minimumCodeSize(pixels, tableSize);
+            const size_t dataStart = out.size();
+            if (reuse && reuse->append(f, codeSize, out)) {
+                reuse->written(f, codeSize, dataStart, out.size() - dataStart);
+                image.reportProgress(Stage::Running, int((i + 1) * 100 / n),
+                                     ProgressMessage::Saving);
+                continue;
+            }
             if (f.interlaced) {
                 const size_t w = f.width();
                 const size_t h = f.height();
@@ -142,14 +154,11 @@ Bytes encodeImage(const GifImage& image) {
                     }
                 pixels = rows;
             }
-            const ColorTable& active = local.empty() ? global : local;
-            const size_t tableSize =
-                active.empty() ? 0 : size_t(2) << tableSizeField(active.size());
-            const int codeSize = minimumCodeSize(pixels, tableSize);
             out.push_back(uint8_t(codeSize));
             coded.clear();
             lzw::encode(pixels, codeSize, coded);
             putSubBlocks(out, coded.data(), coded.size());
+            if (reuse) reuse->written(f, codeSize, dataStart, out.size() - dataStart);
         }
         image.reportProgress(Stage::Running, int((i + 1) * 100 / n), ProgressMessage::Saving);
     }
@@ -204,9 +213,13 @@ int minimumCodeSize(std::span<const uint8_t> pixels, size_t tableSize) {
 }
 
 Bytes writeGif(const GifImage& image) {
+    return writeGif(image, nullptr);
+}
+
+Bytes writeGif(const GifImage& image, CodedFrames* coded) {
     SaveProgress progress(image);
     try {
-        return encodeImage(image);
+        return encodeImage(image, coded);
     } catch (const std::bad_alloc&) {
         throw GifError("Not enough memory to save the file");
     }

@@ -7,9 +7,25 @@
 
 namespace vorlane::gif {
 
+// Coded image data kept from an earlier writing, so that a frame whose pixels did not
+// change is not coded again (the recovery copies rewrite a long animation after a few
+// edits). The writer asks for each frame with pixels, in order.
+class CodedFrames {
+public:
+    virtual ~CodedFrames() = default;
+    // Appends to `out` the frame's image data (the minimum code size byte, the LZW
+    // sub-blocks and their terminator) as written before for the same pixels, interlacing
+    // and `codeSize`; false, with `out` as it was, when there is none.
+    virtual bool append(const Frame& frame, int codeSize, Bytes& out) = 0;
+    // The frame's image data stands at [offset, offset + size) of the file.
+    virtual void written(const Frame& frame, int codeSize, size_t offset, size_t size) = 0;
+};
+
 // The image as a GIF file. Throws GifError ("Cannot save empty GIF" without frames).
-// Reports "Saving" progress through the image's handler.
+// Reports "Saving" progress through the image's handler. With `coded`, frames it has
+// data for are taken from it instead of being coded.
 Bytes writeGif(const GifImage& image);
+Bytes writeGif(const GifImage& image, CodedFrames* coded);
 
 // The smallest LZW minimum code size (2 to 8) that covers both the highest index in
 // `pixels` and a colour table of `tableSize` entries.

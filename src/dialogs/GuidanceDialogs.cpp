@@ -9,6 +9,7 @@
 
 #include "dialogs/About.h"
 #include "dialogs/OptionsBox.h"
+#include "dialogs/RecoveryDialog.h"
 #include "dialogs/SmallTuto.h"
 #include "dialogs/WelcomeActions.h"
 #include "dialogs/Wizard.h"
@@ -75,6 +76,9 @@ StartupDialogs GuidanceDialogs::startupDialogs() {
     hooks.showWelcome = [this] { return showWelcome(); };
     hooks.showHowToIfDue = [this] { showHowToIfDue(); };
     hooks.runWizard = [this] { m_window.ToolButton2Click(); };
+    hooks.offerRecovery = [this] {
+        return offerRecovery(m_window, m_platform, [this](QDialog& d) { return runModal(d); });
+    };
     return hooks;
 }
 
@@ -135,9 +139,12 @@ void GuidanceDialogs::HelpAbout1Execute() {
 void GuidanceDialogs::Options2Click() {
     m_options->welc()->setChecked(m_welcome->checkstart()->isChecked());
     m_options->undoMemory()->setValue(m_window.historyLimitMB());
+    m_options->recoverySeconds()->setValue(m_window.recoverySeconds());
     if (runModal(*m_options) == QDialog::Accepted) {
         m_welcome->checkstart()->setChecked(m_options->welc()->isChecked());
         m_window.setHistoryLimitMB(m_options->undoMemory()->value());
+        if (m_options->recoverySeconds()->value() != m_window.recoverySeconds())
+            m_window.setRecoverySeconds(m_options->recoverySeconds()->value());
     }
     m_welcome->writeSettings();
 }

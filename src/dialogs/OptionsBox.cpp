@@ -38,9 +38,25 @@ TOptions::TOptions(QWidget* parent) : QDialog(parent) {
     memoryRow->addWidget(memoryLabel);
     memoryRow->addWidget(m_undoMemory);
     memoryRow->addStretch(1);
+    auto* recoveryRow = new QHBoxLayout;
+    auto* recoveryLabel = new QLabel(QStringLiteral("Recovery copy every:"), preferences);
+    m_recoverySeconds = new QSpinBox(preferences);
+    m_recoverySeconds->setObjectName(QStringLiteral("recoverySeconds"));
+    m_recoverySeconds->setRange(0, 3600);
+    m_recoverySeconds->setSingleStep(10);
+    m_recoverySeconds->setSuffix(QStringLiteral(" s"));
+    m_recoverySeconds->setSpecialValueText(QStringLiteral("Off"));
+    m_recoverySeconds->setToolTip(
+        QStringLiteral("While the animation has unsaved changes, a copy of it is kept at most "
+                       "this often, so that the work survives a crash; Off keeps none."));
+    recoveryLabel->setBuddy(m_recoverySeconds);
+    recoveryRow->addWidget(recoveryLabel);
+    recoveryRow->addWidget(m_recoverySeconds);
+    recoveryRow->addStretch(1);
     auto* page = new QVBoxLayout(preferences);
     page->addWidget(m_welc);
     page->addLayout(memoryRow);
+    page->addLayout(recoveryRow);
     page->addStretch(1);
     pages->addTab(preferences, QStringLiteral("Preferences"));
 
@@ -59,7 +75,7 @@ TOptions::TOptions(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pages);
     layout->addLayout(buttons);
-    fixToContent(this, QSize(340, 180));
+    fixToContent(this, QSize(340, 210));
 }
 
 } // namespace vorlane

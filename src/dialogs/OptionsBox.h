@@ -2,7 +2,8 @@
 #pragma once
 
 // The options dialog `TOptions` ("Options"): one page "Preferences" with whether the
-// welcome dialog shows at start-up and how much memory the undo history may hold.
+// welcome dialog shows at start-up, how much memory the undo history may hold, and how
+// often a recovery copy of unsaved work is written.
 
 #include <QDialog>
 
@@ -20,10 +21,13 @@ public:
     // Megabytes of pictures the undo history may keep of frames no longer in the
     // animation; beyond it the oldest steps are dropped.
     QSpinBox* undoMemory() const { return m_undoMemory; }
+    // Seconds between recovery copies of unsaved work; 0 ("Off") writes none.
+    QSpinBox* recoverySeconds() const { return m_recoverySeconds; }
 
 private:
     QCheckBox* m_welc;
     QSpinBox* m_undoMemory;
+    QSpinBox* m_recoverySeconds;
 };
 
 } // namespace vorlane

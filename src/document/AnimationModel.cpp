@@ -319,6 +319,15 @@ void AnimationModel::load(gif::GifImage image, const QString& name) {
     returnFreedMemory();
 }
 
+void AnimationModel::restore(gif::GifImage image, const QString& name, const LoopSetting& loop,
+                             const QString& comment, const QString& savedComment) {
+    load(std::move(image), name);
+    setLoop(loop);
+    setComment(comment);
+    m_savedComment = savedComment;
+    m_stack->resetClean();
+}
+
 void AnimationModel::setName(const QString& name) {
     if (m_name == name) return;
     m_name = name;

@@ -117,6 +117,12 @@ public:
     void load(gif::GifImage image, const QString& name);
     // A new animation built from scratch: no image until frames are added.
     void startEmpty(const QString& name);
+    // An animation recovered from a copy of unsaved work: `image` as the copy holds it,
+    // loaded as load() does, with the loop setting, the comment and the comment as last
+    // saved as they stood. It counts as modified, and no undo makes it unmodified: its
+    // file does not hold it.
+    void restore(gif::GifImage image, const QString& name, const LoopSetting& loop,
+                 const QString& comment, const QString& savedComment);
     // Renames the animation (Save as, Save through the dialog); not an edit.
     void setName(const QString& name);
 

@@ -18,6 +18,7 @@
 #include "document/AnimationModel.h"
 #include "document/BackgroundWork.h"
 #include "document/RecentFiles.h"
+#include "document/Recovery.h"
 #include "platform/Clock.h"
 #include "platform/FileDialogs.h"
 #include "platform/Prompts.h"
@@ -387,6 +388,34 @@ void DocumentFiles::startNamed(const QString& name) {
     m_hasFile = false;
     m_animation.startEmpty(name);
     Q_EMIT loadingTimeChanged(QString());
+}
+
+bool DocumentFiles::recover(const RecoveryCopy& copy) {
+    gif::GifImage result;
+    try {
+        // The copy holds the frames as they were edited: read, never unoptimized.
+        if (!runJob(
+                [&](WorkProgress& progress) {
+                    gif::GifImage loaded;
+                    watch(loaded, progress);
+                    readRecoveryCopy(copy, loaded);
+                    loaded.onProgress = nullptr;
+                    result = std::move(loaded);
+                },
+                gif::ProgressMessage::Loading))
+            return false;
+    } catch (...) {
+        Q_EMIT progress(gif::Stage::Ending, 100, gif::ProgressMessage::Loading);
+        throw;
+    }
+    Q_EMIT opening();
+    const RecoveryInfo& info = copy.info;
+    m_animation.restore(std::move(result), info.name, info.loop, info.comment, info.savedComment);
+    m_path = info.path;
+    m_hasFile = info.hasFile && !info.path.isEmpty();
+    Q_EMIT loadingTimeChanged(QString());
+    Q_EMIT opened({}, m_animation.frameCount() == 0);
+    return true;
 }
 
 bool DocumentFiles::mayClose() {

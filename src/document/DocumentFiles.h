@@ -25,6 +25,7 @@ class GifImage;
 class AnimationModel;
 class BackgroundWork;
 class RecentFiles;
+struct RecoveryCopy;
 class WorkProgress;
 
 class DocumentFiles : public QObject {
@@ -72,6 +73,11 @@ public:
     // A new animation built from scratch under `name` (the wizard): no file, so that the
     // first Save asks for one. Not an edit and no question: New ran before.
     void startNamed(const QString& name);
+    // Opens a recovery copy (Recovery.h) as the animation it holds: under its name and
+    // path, modified, so that Save writes it to its file. Read on the worker as a file
+    // is; false when the reading was cancelled. Throws what reading the copy threw (a
+    // damaged copy).
+    bool recover(const RecoveryCopy& copy);
 
     // "Loaded in <seconds> s", seconds in the shortest decimal form with the default
     // locale's decimal separator and no group separators ("Loaded in 0.125 s").

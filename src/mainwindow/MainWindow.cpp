@@ -42,6 +42,7 @@
 #include "document/EditSteps.h"
 #include "document/FrameListModel.h"
 #include "document/RecentFiles.h"
+#include "document/Recovery.h"
 #include "editing/FrameCommands.h"
 #include "editing/widgets/DisposalBox.h"
 #include "effects/EffectCommand.h"
@@ -139,6 +140,11 @@ TMainform::TMainform(const Platform& platform, QWidget* parent)
     connect(&m_hintTimer, &QTimer::timeout, this, &TMainform::Timer1Timer);
     m_balloon = new BalloonHint(this);
     m_balloon->setObjectName(QStringLiteral("bh"));
+
+    // Recovery copies wait while the user does: long work, or a modal dialog open.
+    m_recovery = std::make_unique<RecoveryWriter>(*m_animation, *m_files);
+    m_recovery->setBusyCheck(
+        [this] { return m_work->busy() || QApplication::activeModalWidget() != nullptr; });
 
     resize(DesignWidth, DesignHeight);
 }
@@ -800,9 +806,12 @@ void TMainform::startUp(const QStringList& arguments, const StartupDialogs& dial
     FileNewItemClick();
     const bool fileNamed = !arguments.isEmpty();
     if (fileNamed) openCommandLineFiles(arguments);
+    // Unsaved work left behind is offered when no file was named (copies not recovered
+    // now stay for a later start); the work recovered is what the user sees then.
+    const bool recovered = !fileNamed && dialogs.offerRecovery && dialogs.offerRecovery();
     // A file named on the command line is what the user asked to see: the welcome step,
     // whose answers all replace the document, is skipped then.
-    if (!fileNamed) {
+    if (!fileNamed && !recovered) {
         const bool suppressed = dialogs.welcomeSuppressed && dialogs.welcomeSuppressed();
         if (!suppressed && dialogs.showWelcome) {
             if (const std::optional<WelcomeChoice> choice = dialogs.showWelcome()) {
@@ -825,7 +834,7 @@ void TMainform::startUp(const QStringList& arguments, const StartupDialogs& dial
             FileNewItemClick();
         }
     }
-    if (dialogs.showHowToIfDue) dialogs.showHowToIfDue();
+    if (!recovered && dialogs.showHowToIfDue) dialogs.showHowToIfDue();
     // Back to the window once the start-up dialogs are gone, also where no window
     // manager hands the focus back.
     activateWindow();
@@ -1630,6 +1639,19 @@ void TMainform::setHistoryLimitMB(int megabytes) {
     }
 }
 
+void TMainform::setRecoveryFolder(const QString& folder) {
+    m_recovery->setFolder(folder);
+}
+
+void TMainform::setRecoverySeconds(int seconds) {
+    m_recoverySeconds = std::clamp(seconds, 0, RecoveryWriter::MaxSeconds);
+    m_recovery->setIntervalSeconds(m_recoverySeconds);
+    if (m_platform.settings) {
+        m_platform.settings->writeInt(SettingsKey, key("RecoverySeconds"), m_recoverySeconds);
+        m_platform.settings->sync();
+    }
+}
+
 void TMainform::setEffectDialog(effects::EffectDialog* dialog) {
     m_effectDialog = dialog ? dialog : m_effectsDialog;
 }
@@ -1893,6 +1915,8 @@ void TMainform::closeEvent(QCloseEvent* event) {
     }
     m_box->animationView()->setSwitch(false);
     writeSettings();
+    // Saved, or its changes given up: the recovery copy has served.
+    m_recovery->discard();
     event->accept();
 }
 
@@ -1933,6 +1957,11 @@ void TMainform::readSettings() {
     if (store->contains(SettingsKey, key("UndoMemory")))
         m_animation->setHistoryLimit(
             qint64(std::max(1, store->readInt(SettingsKey, key("UndoMemory")))) << 20);
+    if (store->contains(SettingsKey, key("RecoverySeconds"))) {
+        m_recoverySeconds = std::clamp(store->readInt(SettingsKey, key("RecoverySeconds")), 0,
+                                       RecoveryWriter::MaxSeconds);
+        m_recovery->setIntervalSeconds(m_recoverySeconds);
+    }
 }
 
 void TMainform::writeSettings() {

@@ -51,6 +51,7 @@ class NoticeBar;
 class PictureView;
 class PreviewBox;
 class RecentFiles;
+class RecoveryWriter;
 class SidePanel;
 class ThumbnailStrip;
 namespace effects {
@@ -79,6 +80,9 @@ struct StartupDialogs {
     std::function<void()> runWizard;
     // Shows the how-to dialog when its counter and check box allow (and counts it).
     std::function<void()> showHowToIfDue;
+    // Offers the unsaved work that editors left behind; true when some was recovered
+    // into the window (the welcome and how-to steps are skipped then).
+    std::function<bool()> offerRecovery;
 };
 
 class TMainform : public QMainWindow {
@@ -130,6 +134,14 @@ public:
     int historyLimitMB() const;
     void setHistoryLimitMB(int megabytes);
     QAction* action(Act act) const { return m_actions[size_t(act)]; }
+
+    // ---- recovery copies of unsaved work (document/Recovery.h) ----
+    RecoveryWriter& recovery() { return *m_recovery; }
+    // Where the copies go; none are written without a folder (tests leave it unset).
+    void setRecoveryFolder(const QString& folder);
+    // Seconds between copies, 0 for none; kept in the settings ("RecoverySeconds").
+    int recoverySeconds() const { return m_recoverySeconds; }
+    void setRecoverySeconds(int seconds);
 
     // ---- start-up (steps after the window is shown) ----
     // New, the command-line files, the welcome dialog's choice, the how-to dialog, then
@@ -349,6 +361,8 @@ private:
     std::unique_ptr<FrameCommands> m_commands;
     std::unique_ptr<FrameListModel> m_frameList;
     std::unique_ptr<QItemSelectionModel> m_selection;
+    std::unique_ptr<RecoveryWriter> m_recovery;
+    int m_recoverySeconds = 60;
     CommandFlags m_flags;
     View m_view = View::Frame;
     Fields m_fields;

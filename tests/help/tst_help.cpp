@@ -113,6 +113,8 @@ void TestHelp::contextPicksThePage_data() {
     QTest::newRow("disposal dialog")
         << names("disCombo Dispo") << QStringLiteral("delay-disposal.html");
     QTest::newRow("welcome") << names("List welcome") << QStringLiteral("getting-started.html");
+    QTest::newRow("recovery dialog")
+        << names("copies RecoverWork") << QStringLiteral("recovery.html");
     QTest::newRow("nothing") << QStringList{} << help::IndexPage;
 }
 
