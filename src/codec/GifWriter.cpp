@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "codec/Lzw.h"
+#include "codec/Parallel.h"
+#include "codec/ProgressScope.h"
 #include "codec/SafeFile.h"
 
 namespace vorlane::gif {
@@ -81,16 +84,59 @@ bool needs89a(const GifImage& image) {
     return false;
 }
 
-// Writes every block before the trailer; reports a Running step per frame.
-Bytes encodeImage(const GifImage& image) {
+// One frame's blocks: its records, and its image descriptor, table and coded data when it
+// has pixels. Frames are coded apart from each other, so that several can be at once.
+Bytes encodeFrame(const GifImage& image, size_t i) {
+    const Frame& f = image.frame(i);
+    Bytes out;
+    for (const ExtensionPtr& record : f.extensions)
+        putExtension(out, *record);
+    if (!f.hasPixels()) return out;
+
+    const ColorTable& local = f.localColors();
+    out.push_back(0x2C);
+    put16(out, f.left);
+    put16(out, f.top);
+    put16(out, f.width());
+    put16(out, f.height());
+    uint8_t flags = f.interlaced ? 0x40 : 0;
+    if (!local.empty())
+        flags |= uint8_t(0x80 | (f.localSorted() ? 0x20 : 0) | tableSizeField(local.size()));
+    out.push_back(flags);
+    if (!local.empty()) putTable(out, local);
+
+    std::span<const uint8_t> pixels = f.pixels();
+    Bytes rows; // interlaced row order
+    if (f.interlaced) {
+        const size_t w = f.width();
+        const size_t h = f.height();
+        rows.resize(pixels.size());
+        uint8_t* row = rows.data();
+        static constexpr int start[4] = {0, 4, 2, 1};
+        static constexpr int step[4] = {8, 8, 4, 2};
+        for (int pass = 0; pass < 4; ++pass)
+            for (size_t y = size_t(start[pass]); y < h; y += size_t(step[pass])) {
+                std::memcpy(row, pixels.data() + y * w, w);
+                row += w;
+            }
+        pixels = rows;
+    }
+    const ColorTable& active = local.empty() ? image.globalColors() : local;
+    const size_t tableSize = active.empty() ? 0 : size_t(2) << tableSizeField(active.size());
+    const int codeSize = minimumCodeSize(pixels, tableSize);
+    out.push_back(uint8_t(codeSize));
+    Bytes coded; // the LZW stream before it is cut into sub-blocks
+    lzw::encode(pixels, codeSize, coded);
+    putSubBlocks(out, coded.data(), coded.size());
+    return out;
+}
+
+// Writes every block before the trailer, the frames on several threads; reports a
+// Running step as frames are done.
+Bytes encodeImage(const GifImage& image, ProgressScope& progress) {
     if (image.frameCount() == 0) throw GifError(messages::CannotSaveEmpty);
 
-    size_t estimate = 1024;
-    for (const Frame& f : image.frames())
-        estimate += f.pixels().size() / 2 + 1024;
     Bytes out;
-    out.reserve(estimate);
-
     const char* signature = needs89a(image) ? "GIF89a" : "GIF87a";
     out.resize(6);
     std::memcpy(out.data(), signature, 6);
@@ -106,75 +152,30 @@ Bytes encodeImage(const GifImage& image) {
     out.push_back(image.aspect);
     if (!global.empty()) putTable(out, global);
 
-    Bytes rows;  // interlaced row order, reused
-    Bytes coded; // the LZW stream before it is cut into sub-blocks, reused
     const size_t n = image.frameCount();
-    for (size_t i = 0; i < n; ++i) {
-        const Frame& f = image.frame(i);
-        for (const ExtensionPtr& record : f.extensions)
-            putExtension(out, *record);
-        if (f.hasPixels()) {
-            const ColorTable& local = f.localColors();
-            out.push_back(0x2C);
-            put16(out, f.left);
-            put16(out, f.top);
-            put16(out, f.width());
-            put16(out, f.height());
-            uint8_t flags = f.interlaced ? 0x40 : 0;
-            if (!local.empty())
-                flags |=
-                    uint8_t(0x80 | (f.localSorted() ? 0x20 : 0) | tableSizeField(local.size()));
-            out.push_back(flags);
-            if (!local.empty()) putTable(out, local);
+    std::vector<Bytes> frames(n);
+    parallelFor(
+        n, [&](size_t i) { frames[i] = encodeFrame(image, i); },
+        [&](size_t done) { progress.running(done, n); });
 
-            std::span<const uint8_t> pixels = f.pixels();
-            if (f.interlaced) {
-                const size_t w = f.width();
-                const size_t h = f.height();
-                rows.resize(pixels.size());
-                uint8_t* row = rows.data();
-                static constexpr int start[4] = {0, 4, 2, 1};
-                static constexpr int step[4] = {8, 8, 4, 2};
-                for (int pass = 0; pass < 4; ++pass)
-                    for (size_t y = size_t(start[pass]); y < h; y += size_t(step[pass])) {
-                        std::memcpy(row, pixels.data() + y * w, w);
-                        row += w;
-                    }
-                pixels = rows;
-            }
-            const ColorTable& active = local.empty() ? global : local;
-            const size_t tableSize =
-                active.empty() ? 0 : size_t(2) << tableSizeField(active.size());
-            const int codeSize = minimumCodeSize(pixels, tableSize);
-            out.push_back(uint8_t(codeSize));
-            coded.clear();
-            lzw::encode(pixels, codeSize, coded);
-            putSubBlocks(out, coded.data(), coded.size());
-        }
-        image.reportProgress(Stage::Running, int((i + 1) * 100 / n), ProgressMessage::Saving);
+    size_t size = out.size() + 1;
+    for (const Bytes& frame : frames)
+        size += frame.size();
+    for (const ExtensionPtr& record : image.trailingExtensions) {
+        size += 3 + 8; // introducer, label, terminator; a graphic control's fields
+        for (const Bytes& block : record->blocks())
+            size += block.size() + block.size() / 255 + 1;
+    }
+    out.reserve(size);
+    for (Bytes& frame : frames) {
+        out.insert(out.end(), frame.begin(), frame.end());
+        Bytes().swap(frame);
     }
     for (const ExtensionPtr& record : image.trailingExtensions)
         putExtension(out, *record);
     out.push_back(0x3B);
     return out;
 }
-
-// Reports the end of a save however it ends, so that a progress display never stays on.
-class SaveProgress {
-public:
-    explicit SaveProgress(const GifImage& image) : m_image(image) {
-        m_image.reportProgress(Stage::Starting, 0, ProgressMessage::Saving);
-    }
-    ~SaveProgress() {
-        try {
-            m_image.reportProgress(Stage::Ending, 100, ProgressMessage::Saving);
-        } catch (...) {
-        }
-    }
-
-private:
-    const GifImage& m_image;
-};
 
 } // namespace
 
@@ -204,9 +205,9 @@ int minimumCodeSize(std::span<const uint8_t> pixels, size_t tableSize) {
 }
 
 Bytes writeGif(const GifImage& image) {
-    SaveProgress progress(image);
+    ProgressScope progress(image, ProgressMessage::Saving);
     try {
-        return encodeImage(image);
+        return encodeImage(image, progress);
     } catch (const std::bad_alloc&) {
         throw GifError("Not enough memory to save the file");
     }
@@ -217,10 +218,10 @@ Bytes GifImage::saveToBytes() const {
 }
 
 void GifImage::save(const QString& path) const {
-    SaveProgress progress(*this);
+    ProgressScope progress(*this, ProgressMessage::Saving);
     Bytes data;
     try {
-        data = encodeImage(*this);
+        data = encodeImage(*this, progress);
     } catch (const std::bad_alloc&) {
         throw GifError("Not enough memory to save the file");
     }
