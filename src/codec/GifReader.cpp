@@ -468,6 +468,7 @@ void Parser::decode(GifImage& out, ImageData& image) const {
     if (image.decoded.written < pixelCount) {
         std::fill(target + image.decoded.written, target + pixelCount, image.fill);
         image.decoded.highestLiteral = std::max(image.decoded.highestLiteral, image.fill);
+        image.decoded.literals.set(image.fill);
     }
 
     if (frame.interlaced) {
@@ -504,7 +505,7 @@ void Parser::decode(GifImage& out, ImageData& image) const {
             }
         }
     }
-    frame.setPixels(uint16_t(width), uint16_t(height), std::move(pixels));
+    frame.setPixels(uint16_t(width), uint16_t(height), std::move(pixels), image.decoded.literals);
 }
 
 void Parser::finish(const ImageData& image, const GifImage& out) {
