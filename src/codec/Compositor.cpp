@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string>
 
 #include "codec/GifReader.h"
 #include "codec/Parallel.h"
@@ -24,7 +25,8 @@ void Compositor::reset() {
     // Files are held to this by the reader; an image grown in memory is checked here,
     // before a canvas of up to 16 GiB is asked for.
     if (uint64_t(m_width) * uint64_t(m_height) > ReadLimits{}.maxScreenPixels)
-        throw GifError("Logical screen too large to compose");
+        throw GifLimitError("Logical screen too large to compose: more than " +
+                            std::to_string(ReadLimits{}.maxScreenPixels) + " pixels");
     m_canvas.assign(size_t(m_width) * size_t(m_height), 0);
     m_saved.clear();
     m_last = -1;
@@ -163,7 +165,8 @@ std::optional<IndexedCompositor> IndexedCompositor::make(const GifImage& image) 
     c.m_width = image.screenWidth;
     c.m_height = image.screenHeight;
     if (uint64_t(c.m_width) * uint64_t(c.m_height) > ReadLimits{}.maxScreenPixels)
-        throw GifError("Logical screen too large to compose");
+        throw GifLimitError("Logical screen too large to compose: more than " +
+                            std::to_string(ReadLimits{}.maxScreenPixels) + " pixels");
     // The colours drawn, in the order first drawn; every index a frame uses gets one.
     std::vector<std::pair<uint32_t, uint8_t>> known; // 0xRRGGBB, entry; short, searched
     auto entryOf = [&](Rgb rgb) -> int {

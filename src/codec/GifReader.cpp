@@ -138,6 +138,19 @@ void Parser::run(GifImage& out) {
     } catch (const GifError&) {
         parseFailure = std::current_exception();
     }
+    // No pixel has been allocated yet: what the animation will hold is known from its
+    // frames' sizes, and is checked for the whole file at once.
+    const uint64_t frames = out.frameCount();
+    const uint64_t area = uint64_t(out.screenWidth) * out.screenHeight;
+    const uint64_t held = m_totalPixels + area * frames + frames * HeldBytesPerFrame;
+    if (held > m_heldLimit) {
+        const std::string limit = m_limits.maxHeldBytes
+                                      ? "the limit of " + sizeText(m_heldLimit)
+                                      : "the " + sizeText(m_heldLimit) + " of memory available";
+        throw GifLimitError("The animation is too large to open: " + std::to_string(frames) +
+                            " images of " + screenText(out) + " need " + sizeText(held) +
+                            " of memory, more than " + limit);
+    }
     parallelFor(
         m_images.size(), [&](size_t k) { decode(out, m_images[k]); },
         [&](size_t done) { m_progress.running(done, m_images.size()); });
@@ -343,15 +356,6 @@ void Parser::checkLimits(const GifImage& out, uint64_t framePixels) {
         throw GifLimitError("The animation is too large to open: " + std::to_string(frames) +
                             " images of " + screenText(out) + " exceed the limit of " +
                             std::to_string(m_limits.maxComposedPixels) + " pixels");
-    const uint64_t held = totalPixels + area * frames + frames * HeldBytesPerFrame;
-    if (held > m_heldLimit) {
-        const std::string limit = m_limits.maxHeldBytes
-                                      ? "the limit of " + sizeText(m_heldLimit)
-                                      : "the " + sizeText(m_heldLimit) + " of memory available";
-        throw GifLimitError("The animation is too large to open: " + std::to_string(frames) +
-                            " images of " + screenText(out) + " need " + sizeText(held) +
-                            " of memory, more than " + limit);
-    }
 }
 
 ImageOutcome Parser::readImage(GifImage& out) {

@@ -2,6 +2,7 @@
 #include "codec/Optimize.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "codec/OptimizeParts.h"
@@ -245,7 +246,8 @@ private:
 
 void optimize(GifImage& image, const OptimizeOptions& options) {
     if (uint64_t(image.screenWidth) * image.screenHeight > MaxOptimizedScreenPixels)
-        throw GifLimitError("Logical screen too large to optimize");
+        throw GifLimitError("Logical screen too large to optimize: more than " +
+                            std::to_string(MaxOptimizedScreenPixels) + " pixels");
     Optimizer(image, options).run();
 }
 

@@ -6,9 +6,10 @@
 //
 // The screen under each frame decides what its pixels may be, so the frames are walked
 // in order; the choice of table and indices for a frame needs nothing but that frame and
-// what lay under it, so it is made for several frames at once on several threads. The
-// screen a frame leaves does not depend on the choice (a pixel that may be transparent
-// shows the colour under it either way), so the walk goes on with the frame as it was.
+// what lay under it, so it is made for several frames at once on several threads, while
+// the walk goes on. The screen a frame leaves does not depend on the choice (a pixel that
+// may be transparent shows the colour under it either way), so the walk goes on with
+// the frames as they were.
 
 #include <algorithm>
 #include <array>
@@ -504,37 +505,52 @@ public:
                                       : Black;
         std::vector<bool> usesGlobal(n, false);
 
-        // Frames are taken in batches: classified in order while the screen is walked,
-        // then decided on several threads, then applied in order. A batch holds two
-        // frames a thread, so that a slow frame leaves the other threads work.
-        const size_t batch = workerCount() > 1 ? 2 * size_t(workerCount()) : 1;
-        std::vector<FrameCoder> coders;
-        coders.reserve(batch);
-        for (size_t k = 0; k < batch; ++k)
-            coders.emplace_back(m_image, m_options);
+        // Frames are taken in batches. A batch is classified in order as the screen is
+        // walked; then its frames are decided on several threads while one of them
+        // classifies the next batch (which needs nothing the decisions change); then
+        // they are applied in order. Two sets of coders take turns for that.
+        const size_t threads = workerCount();
+        const size_t batch = threads > 1 ? threads + 1 : 1;
+        std::array<std::vector<FrameCoder>, 2> sets;
+        for (std::vector<FrameCoder>& set : sets) {
+            set.reserve(batch);
+            for (size_t k = 0; k < batch; ++k)
+                set.emplace_back(m_image, m_options);
+        }
         std::vector<const Candidate*> chosen(batch, nullptr);
         Screen screen(m_image.screenWidth, m_image.screenHeight);
-        for (size_t first = 0; first < n; first += batch) {
-            const size_t count = std::min(batch, n - first);
-            for (size_t k = 0; k < count; ++k) {
+        auto classify = [&](std::vector<FrameCoder>& coders, size_t first) {
+            for (size_t k = 0; k < batch; ++k) {
                 const size_t i = first + k;
-                m_progress.running(i, n, from, to);
                 FrameCoder& coder = coders[k];
-                const Frame& f = m_image.frame(i);
-                coder.active = f.hasPixels();
+                coder.active = i < n && m_image.frame(i).hasPixels();
                 coder.index = i;
                 if (!coder.active) continue;
+                const Frame& f = m_image.frame(i);
                 const Palette palette = paletteOf(m_image, i);
                 screen.keepUnder(f);
                 coder.classify(f, palette, screen);
                 screen.step(f, palette, Compositor::disposalOf(f));
             }
-            parallelFor(count, [&](size_t k) {
+        };
+        if (n > 0) classify(sets[0], 0);
+        for (size_t first = 0, turn = 0; first < n; first += batch, turn ^= 1) {
+            std::vector<FrameCoder>& coders = sets[turn];
+            const bool more = first + batch < n;
+            // The next batch's classification first: it is the longest single item.
+            const size_t offset = more ? 1 : 0;
+            parallelFor(offset + batch, [&](size_t item) {
+                if (item < offset) {
+                    classify(sets[turn ^ 1], first + batch);
+                    return;
+                }
+                const size_t k = item - offset;
                 if (coders[k].active) chosen[k] = &coders[k].decide(global, globalIndex);
             });
-            for (size_t k = 0; k < count; ++k) {
-                if (!coders[k].active) continue;
+            for (size_t k = 0; k < batch && first + k < n; ++k) {
                 const size_t i = first + k;
+                m_progress.running(i + 1, n, from, to);
+                if (!coders[k].active) continue;
                 const Candidate& best = *chosen[k];
                 apply(i, best, coders[k].takePixels());
                 if (m_options.colorTables && !best.local) {

@@ -67,7 +67,7 @@ uint64_t availableMemoryBytes() {
 std::string sizeText(uint64_t bytes) {
     char text[32];
     if (bytes >= (uint64_t(1) << 30))
-        std::snprintf(text, sizeof text, "%.1f GiB", double(bytes) / double(uint64_t(1) << 30));
+        std::snprintf(text, sizeof text, "%.2f GiB", double(bytes) / double(uint64_t(1) << 30));
     else if (bytes >= (uint64_t(1) << 20))
         std::snprintf(text, sizeof text, "%.0f MiB", double(bytes) / double(uint64_t(1) << 20));
     else

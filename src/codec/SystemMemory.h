@@ -18,7 +18,7 @@ uint64_t machineMemoryBytes();
 // limit less what the group already uses.
 uint64_t availableMemoryBytes();
 
-// "1.5 GiB", "640 MiB": a size as a person reads it.
+// "1.50 GiB", "640 MiB": a size as a person reads it.
 std::string sizeText(uint64_t bytes);
 
 } // namespace vorlane::gif

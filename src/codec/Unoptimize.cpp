@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <tuple>
 #include <unordered_map>
 #include <vector>
@@ -390,7 +391,9 @@ GifImage unoptimize(const GifImage& source) {
     // More colours: a 32-bit canvas, copies of the parts each step changes, and one or
     // two index canvases, up to 14 bytes a pixel; 2^26 pixels keep that under 1 GiB.
     if (uint64_t(source.screenWidth) * source.screenHeight > MaxGeneralScreenPixels)
-        throw GifError("Logical screen too large to compose");
+        throw GifLimitError("Logical screen too large to compose in more than 256 colours: "
+                            "more than " +
+                            std::to_string(MaxGeneralScreenPixels) + " pixels");
     Compositor compositor(source);
     const int width = compositor.width();
     const int height = compositor.height();
