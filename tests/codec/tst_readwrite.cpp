@@ -12,8 +12,8 @@
 #include "codec/GifImage.h"
 #include "codec/Lzw.h"
 #include "codec/Optimize.h"
-#include "codec/Unoptimize.h"
 #include "codec/TestAnimations.h"
+#include "codec/Unoptimize.h"
 
 using namespace vorlane::gif;
 using namespace vorlane::test;
