@@ -21,6 +21,7 @@
 #include "codec/Compositor.h"
 #include "codec/GifImage.h"
 #include "codec/Optimize.h"
+#include "codec/Parallel.h"
 #include "codec/ProgressScope.h"
 
 namespace vorlane::gif::optimizer {
@@ -288,6 +289,32 @@ private:
     uint32_t m_lastColor = 0; // 0: none (never a colour)
     size_t m_lastSlot = 0;
 };
+
+// Regions of at least this many pixels are worked on in bands of rows on several
+// threads; smaller ones would spend more on starting threads than they save.
+inline constexpr size_t BandedPixels = size_t(1) << 17;
+
+// How many bands the rows [top, bottom) of a region `width` pixels wide are worked in:
+// one for a small region.
+inline size_t bandCount(int top, int bottom, int width) {
+    const size_t rows = bottom > top ? size_t(bottom - top) : 0;
+    if (width <= 0 || rows * size_t(width) < BandedPixels || workerCount() < 2) return 1;
+    return std::min(rows, size_t(4) * workerCount());
+}
+
+// Calls work(band, y0, y1) for each of `bands` bands of the rows [top, bottom), on several
+// threads when there is more than one. Bands never share a row.
+template <typename Work> void forBands(int top, int bottom, size_t bands, Work&& work) {
+    if (bands <= 1) {
+        work(size_t(0), top, bottom);
+        return;
+    }
+    const int64_t rows = bottom - top;
+    parallelFor(bands, [&](size_t band) {
+        work(band, top + int(rows * int64_t(band) / int64_t(bands)),
+             top + int(rows * int64_t(band + 1) / int64_t(bands)));
+    });
+}
 
 // Per frame, from reshaping or redrawing to the clean-up of frames that change nothing.
 struct FrameNote {

@@ -71,24 +71,30 @@ public:
         // Only a frame that restores what it covered needs a copy of it.
         const bool restores = Compositor::disposalOf(f) == Disposal::Restore;
         if (restores) under.resize(size_t(box.width()) * size_t(box.height()));
-        for (int y = box.y0; y < box.y1; ++y) {
-            uint32_t* dst = canvas.data() + size_t(y) * width + box.x0;
-            if (restores)
-                std::memcpy(under.data() + size_t(y - box.y0) * box.width(), dst,
-                            size_t(box.width()) * 4);
-            const uint8_t* src = f.pixels().data() + size_t(y - f.top) * f.width();
-            int first = -1;
-            int last = -1;
-            for (int x = 0; x < box.width(); ++x) {
-                const uint32_t v = palette[src[x]];
-                if (v != 0 && v != dst[x]) {
-                    dst[x] = v;
-                    if (first < 0) first = x;
-                    last = x;
+        const size_t bands = bandCount(box.y0, box.y1, box.width());
+        std::vector<Bounds> found(bands);
+        forBands(box.y0, box.y1, bands, [&](size_t band, int y0, int y1) {
+            for (int y = y0; y < y1; ++y) {
+                uint32_t* dst = canvas.data() + size_t(y) * width + box.x0;
+                if (restores)
+                    std::memcpy(under.data() + size_t(y - box.y0) * box.width(), dst,
+                                size_t(box.width()) * 4);
+                const uint8_t* src = f.pixels().data() + size_t(y - f.top) * f.width();
+                int first = -1;
+                int last = -1;
+                for (int x = 0; x < box.width(); ++x) {
+                    const uint32_t v = palette[src[x]];
+                    if (v != 0 && v != dst[x]) {
+                        dst[x] = v;
+                        if (first < 0) first = x;
+                        last = x;
+                    }
                 }
+                if (first >= 0) found[band].addRow(y, box.x0 + first, box.x0 + last + 1);
             }
-            if (first >= 0) changed.addRow(y, box.x0 + first, box.x0 + last + 1);
-        }
+        });
+        for (const Bounds& b : found)
+            changed.addBox(b.box());
     }
 
     void disposeOriginal(size_t i, std::vector<uint32_t>& canvas,
@@ -97,23 +103,30 @@ public:
         const Disposal d = Compositor::disposalOf(m_image.frame(i));
         if (d == Disposal::Keep || box.empty()) return;
         const int width = m_image.screenWidth;
-        for (int y = box.y0; y < box.y1; ++y) {
-            uint32_t* dst = canvas.data() + size_t(y) * width + box.x0;
-            // `under` holds the rectangle only for a restore.
-            const uint32_t* old =
-                d == Disposal::Clear ? nullptr : under.data() + size_t(y - box.y0) * box.width();
-            int first = -1;
-            int last = -1;
-            for (int x = 0; x < box.width(); ++x) {
-                const uint32_t v = old ? old[x] : 0u;
-                if (v != dst[x]) {
-                    dst[x] = v;
-                    if (first < 0) first = x;
-                    last = x;
+        const size_t bands = bandCount(box.y0, box.y1, box.width());
+        std::vector<Bounds> found(bands);
+        forBands(box.y0, box.y1, bands, [&](size_t band, int y0, int y1) {
+            for (int y = y0; y < y1; ++y) {
+                uint32_t* dst = canvas.data() + size_t(y) * width + box.x0;
+                // `under` holds the rectangle only for a restore.
+                const uint32_t* old = d == Disposal::Clear
+                                          ? nullptr
+                                          : under.data() + size_t(y - box.y0) * box.width();
+                int first = -1;
+                int last = -1;
+                for (int x = 0; x < box.width(); ++x) {
+                    const uint32_t v = old ? old[x] : 0u;
+                    if (v != dst[x]) {
+                        dst[x] = v;
+                        if (first < 0) first = x;
+                        last = x;
+                    }
                 }
+                if (first >= 0) found[band].addRow(y, box.x0 + first, box.x0 + last + 1);
             }
-            if (first >= 0) changed.addRow(y, box.x0 + first, box.x0 + last + 1);
-        }
+        });
+        for (const Bounds& b : found)
+            changed.addBox(b.box());
     }
 
     // What one choice of disposal costs: this frame's rectangle and what the next frame
@@ -138,24 +151,38 @@ public:
     uint64_t changesInside(const Box& box, const std::vector<uint32_t>& target,
                            const std::vector<uint32_t>& next) const {
         const int width = m_image.screenWidth;
+        const size_t bands = bandCount(box.y0, box.y1, box.width());
+        std::vector<std::pair<uint64_t, uint64_t>> sums(bands); // opaque, differing
+        forBands(box.y0, box.y1, bands, [&](size_t band, int y0, int y1) {
+            uint64_t opaque = 0;
+            uint64_t differing = 0;
+            for (int y = y0; y < y1; ++y) {
+                const uint32_t* t = target.data() + size_t(y) * width;
+                const uint32_t* u = next.data() + size_t(y) * width;
+                for (int x = box.x0; x < box.x1; ++x) {
+                    opaque += u[x] != 0;
+                    differing += t[x] != u[x];
+                }
+            }
+            sums[band] = {opaque, differing};
+        });
         uint64_t opaque = 0;
         uint64_t differing = 0;
-        for (int y = box.y0; y < box.y1; ++y) {
-            const uint32_t* t = target.data() + size_t(y) * width;
-            const uint32_t* u = next.data() + size_t(y) * width;
-            for (int x = box.x0; x < box.x1; ++x) {
-                opaque += u[x] != 0;
-                differing += t[x] != u[x];
-            }
+        for (const auto& [o, d] : sums) {
+            opaque += o;
+            differing += d;
         }
         return opaque - std::min(opaque, differing);
     }
 
     static void copyBox(std::vector<uint32_t>& to, const std::vector<uint32_t>& from,
                         const Box& box, int width) {
-        for (int y = box.y0; y < box.y1; ++y)
-            std::memcpy(to.data() + size_t(y) * width + box.x0,
-                        from.data() + size_t(y) * width + box.x0, size_t(box.width()) * 4);
+        forBands(
+            box.y0, box.y1, bandCount(box.y0, box.y1, box.width()), [&](size_t, int y0, int y1) {
+                for (int y = y0; y < y1; ++y)
+                    std::memcpy(to.data() + size_t(y) * width + box.x0,
+                                from.data() + size_t(y) * width + box.x0, size_t(box.width()) * 4);
+            });
     }
 
     // Work stays within the parts of the screen that change: T(i) and T(i + 1) differ
@@ -201,16 +228,13 @@ public:
                 if (!plan.box.empty()) {
                     if (plan.disposal == Disposal::Restore) {
                         behind.addBox(plan.box);
+                    } else if (plan.disposal == Disposal::Clear) {
+                        for (int y = plan.box.y0; y < plan.box.y1; ++y)
+                            std::fill_n(screen.data() + size_t(y) * width + plan.box.x0,
+                                        plan.box.width(), 0u);
+                        behind.addBox(plan.box);
                     } else {
-                        for (int y = plan.box.y0; y < plan.box.y1; ++y) {
-                            uint32_t* dst = screen.data() + size_t(y) * width + plan.box.x0;
-                            if (plan.disposal == Disposal::Clear)
-                                std::fill_n(dst, plan.box.width(), 0u);
-                            else
-                                std::memcpy(dst, target.data() + size_t(y) * width + plan.box.x0,
-                                            size_t(plan.box.width()) * 4);
-                        }
-                        if (plan.disposal == Disposal::Clear) behind.addBox(plan.box);
+                        copyBox(screen, target, plan.box, width);
                     }
                 }
                 behind.addBox(changed.box());
@@ -238,6 +262,64 @@ private:
         // is not. What it would draw after clearing is taken as what it would draw after
         // keeping, plus whatever U shows inside the cleared rectangle: a little more than
         // that in places, which only matters to the choice between the two.
+        struct Found {
+            Bounds must;
+            Bounds clearing;
+            Bounds afterKeep;
+            Bounds afterRestore;
+            Bounds nextOpaque;
+            uint64_t keepChanges = 0;
+            uint64_t restoreChanges = 0;
+            bool restorable = true;
+        };
+        const size_t bands = bandCount(scan.y0, scan.y1, scan.width());
+        std::vector<Found> found(bands);
+        forBands(scan.y0, scan.y1, bands, [&](size_t band, int y0, int y1) {
+            Found& o = found[band];
+            for (int y = y0; y < y1; ++y) {
+                const uint32_t* b = screen.data() + size_t(y) * width;
+                const uint32_t* t = target.data() + size_t(y) * width;
+                const uint32_t* u = next.data() + size_t(y) * width;
+                int m0 = -1, m1 = -1, c0 = -1, c1 = -1, k0 = -1, k1 = -1, r0 = -1, r1 = -1, o0 = -1,
+                    o1 = -1;
+                for (int x = scan.x0; x < scan.x1; ++x) {
+                    const uint32_t bx = b[x];
+                    const uint32_t tx = t[x];
+                    const uint32_t ux = u[x];
+                    if (bx != tx) {
+                        // Every choice below prevents it.
+                        if (tx == 0) throw GiveWay{FaultWarning};
+                        if (m0 < 0) m0 = x;
+                        m1 = x;
+                    }
+                    if (last) continue;
+                    if (tx != ux) {
+                        ++o.keepChanges;
+                        if (k0 < 0) k0 = x;
+                        k1 = x;
+                        if (ux == 0) {
+                            if (c0 < 0) c0 = x;
+                            c1 = x;
+                        }
+                    }
+                    if (bx != ux) {
+                        ++o.restoreChanges;
+                        if (ux == 0) o.restorable = false;
+                        if (r0 < 0) r0 = x;
+                        r1 = x;
+                    }
+                    if (ux != 0) {
+                        if (o0 < 0) o0 = x;
+                        o1 = x;
+                    }
+                }
+                if (m0 >= 0) o.must.addRow(y, m0, m1 + 1);
+                if (c0 >= 0) o.clearing.addRow(y, c0, c1 + 1);
+                if (k0 >= 0) o.afterKeep.addRow(y, k0, k1 + 1);
+                if (r0 >= 0) o.afterRestore.addRow(y, r0, r1 + 1);
+                if (o0 >= 0) o.nextOpaque.addRow(y, o0, o1 + 1);
+            }
+        });
         Bounds must;
         Bounds clearing;
         Bounds afterKeep;
@@ -246,47 +328,15 @@ private:
         uint64_t keepChanges = 0;
         uint64_t restoreChanges = 0;
         bool restorable = true;
-        for (int y = scan.y0; y < scan.y1; ++y) {
-            const uint32_t* b = screen.data() + size_t(y) * width;
-            const uint32_t* t = target.data() + size_t(y) * width;
-            const uint32_t* u = next.data() + size_t(y) * width;
-            int m0 = -1, m1 = -1, c0 = -1, c1 = -1, k0 = -1, k1 = -1, r0 = -1, r1 = -1, o0 = -1,
-                o1 = -1;
-            for (int x = scan.x0; x < scan.x1; ++x) {
-                const uint32_t bx = b[x];
-                const uint32_t tx = t[x];
-                const uint32_t ux = u[x];
-                if (bx != tx) {
-                    if (tx == 0) throw GiveWay{FaultWarning}; // every choice below prevents it
-                    if (m0 < 0) m0 = x;
-                    m1 = x;
-                }
-                if (last) continue;
-                if (tx != ux) {
-                    ++keepChanges;
-                    if (k0 < 0) k0 = x;
-                    k1 = x;
-                    if (ux == 0) {
-                        if (c0 < 0) c0 = x;
-                        c1 = x;
-                    }
-                }
-                if (bx != ux) {
-                    ++restoreChanges;
-                    if (ux == 0) restorable = false;
-                    if (r0 < 0) r0 = x;
-                    r1 = x;
-                }
-                if (ux != 0) {
-                    if (o0 < 0) o0 = x;
-                    o1 = x;
-                }
-            }
-            if (m0 >= 0) must.addRow(y, m0, m1 + 1);
-            if (c0 >= 0) clearing.addRow(y, c0, c1 + 1);
-            if (k0 >= 0) afterKeep.addRow(y, k0, k1 + 1);
-            if (r0 >= 0) afterRestore.addRow(y, r0, r1 + 1);
-            if (o0 >= 0) nextOpaque.addRow(y, o0, o1 + 1);
+        for (const Found& o : found) {
+            must.addBox(o.must.box());
+            clearing.addBox(o.clearing.box());
+            afterKeep.addBox(o.afterKeep.box());
+            afterRestore.addBox(o.afterRestore.box());
+            nextOpaque.addBox(o.nextOpaque.box());
+            keepChanges += o.keepChanges;
+            restoreChanges += o.restoreChanges;
+            restorable = restorable && o.restorable;
         }
         const Box mustBox = must.box();
         Bounds both = must;
@@ -346,6 +396,85 @@ private:
     // than a table has cannot be drawn this way.
     void fillPlan(Plan& plan, const std::vector<uint32_t>& screen,
                   const std::vector<uint32_t>& target) {
+        if (!fillPlanInBands(plan, screen, target)) fillPlanWhole(plan, screen, target);
+    }
+
+    // fillPlan() for a large rectangle in bands of rows on several threads, each band
+    // counting its own colours; the counts added up give the same table. False, with
+    // nothing done, for a small rectangle and for one whose colours leave no room for a
+    // transparent entry, which fillPlanWhole() settles.
+    bool fillPlanInBands(Plan& plan, const std::vector<uint32_t>& screen,
+                         const std::vector<uint32_t>& target) {
+        const int width = m_image.screenWidth;
+        const Box& box = plan.box;
+        const size_t bands = bandCount(box.y0, box.y1, box.width());
+        if (bands < 2) return false;
+        constexpr uint16_t NoSlot = 0xFFFF;
+        if (m_bandCounters.size() < bands) m_bandCounters.resize(bands);
+        m_slots.resize(size_t(box.width()) * size_t(box.height()));
+        std::vector<uint8_t> anyClear(bands, 0);
+        forBands(box.y0, box.y1, bands, [&](size_t band, int y0, int y1) {
+            ColorCounter& counts = m_bandCounters[band];
+            counts.clear();
+            uint16_t* slot = m_slots.data() + size_t(y0 - box.y0) * size_t(box.width());
+            bool clear = false;
+            for (int y = y0; y < y1; ++y) {
+                const uint32_t* b = screen.data() + size_t(y) * width;
+                const uint32_t* t = target.data() + size_t(y) * width;
+                for (int x = box.x0; x < box.x1; ++x) {
+                    if (b[x] != t[x]) {
+                        *slot++ = uint16_t(counts.add(t[x]));
+                    } else {
+                        *slot++ = NoSlot;
+                        clear = true;
+                    }
+                }
+            }
+            anyClear[band] = clear;
+        });
+        const bool clear = std::find(anyClear.begin(), anyClear.end(), 1) != anyClear.end();
+        ColorCounter& counts = m_counter;
+        counts.clear();
+        for (size_t band = 0; band < bands; ++band) {
+            if (m_bandCounters[band].full()) return false;
+            for (const auto& [color, count] : m_bandCounters[band].sorted())
+                counts.add(color, count);
+        }
+        if (counts.full() || counts.size() + (clear ? 1 : 0) > 256) return false;
+
+        std::vector<uint8_t> rank(ColorCounter::slotCount(), 0);
+        plan.colors.clear();
+        for (uint16_t s : counts.sortedSlots()) {
+            rank[s] = uint8_t(plan.colors.size());
+            plan.colors.push_back(rgbOf(counts.colorAt(s)));
+        }
+        plan.key = -1;
+        if (clear) {
+            plan.key = int(plan.colors.size());
+            plan.colors.push_back(Black);
+        }
+        // Each band's slots to the table's entries.
+        std::vector<std::vector<uint8_t>> entry(bands);
+        for (size_t band = 0; band < bands; ++band) {
+            entry[band].assign(ColorCounter::slotCount(), 0);
+            const ColorCounter& own = m_bandCounters[band];
+            for (uint16_t s : own.sortedSlots())
+                entry[band][s] = rank[size_t(counts.add(own.colorAt(s), 0))];
+        }
+        plan.pixels.resize(m_slots.size());
+        const uint8_t key = uint8_t(std::max(plan.key, 0));
+        forBands(box.y0, box.y1, bands, [&](size_t band, int y0, int y1) {
+            const size_t from = size_t(y0 - box.y0) * size_t(box.width());
+            const size_t to = size_t(y1 - box.y0) * size_t(box.width());
+            const std::vector<uint8_t>& own = entry[band];
+            for (size_t k = from; k < to; ++k)
+                plan.pixels[k] = m_slots[k] == NoSlot ? key : own[m_slots[k]];
+        });
+        return true;
+    }
+
+    void fillPlanWhole(Plan& plan, const std::vector<uint32_t>& screen,
+                       const std::vector<uint32_t>& target) {
         const int width = m_image.screenWidth;
         const Box& box = plan.box;
         ColorCounter& counts = m_counter;
@@ -443,6 +572,7 @@ private:
     std::vector<FrameNote>& m_notes;
     // Scratch space, reused from frame to frame.
     ColorCounter m_counter;
+    std::vector<ColorCounter> m_bandCounters;
     std::vector<uint16_t> m_slots;
 };
 
