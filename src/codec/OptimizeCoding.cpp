@@ -337,9 +337,12 @@ public:
     //  - colour first: the same, but pixels in short stretches prefer their colour;
     //    suits scattered unchanged pixels in a picture that changes all over
     //    (photographs, fades), where transparency would only break the strings;
-    //  - plain: every such pixel in its colour.
+    //  - plain: every such pixel in its colour;
+    //  - clear: every such pixel transparent;
+    //  - colour steered: as steered, but preferring the colour where the table knows
+    //    neither.
     // Each frame is written the way that codes shortest.
-    enum class Way { Steered, ColorFirst, Plain };
+    enum class Way { Steered, ColorFirst, Plain, Clear, ColorSteered };
 
     // Writes pixels [from, to) one way into out[from, to) and returns the coded bits.
     size_t write(const Candidate& c, LzwModel& model, Way way, size_t from, size_t to,
@@ -351,6 +354,12 @@ public:
                                 c.codeSize, out + from);
         case Way::ColorFirst:
             return model.choose({m_swapped.data() + from, n}, {m_swappedAlt.data() + from, n},
+                                c.codeSize, out + from);
+        case Way::Clear:
+            std::copy_n(m_primary.data() + from, n, out + from);
+            return model.codedBits({m_primary.data() + from, n}, c.codeSize);
+        case Way::ColorSteered:
+            return model.choose({m_alternate.data() + from, n}, {m_primary.data() + from, n},
                                 c.codeSize, out + from);
         case Way::Plain:
             break;
@@ -384,8 +393,12 @@ public:
             k = end;
         }
         // Plain before colour first: on a tie it needs no coding to produce.
-        if (anyShort) return {Way::Steered, Way::Plain, Way::ColorFirst};
-        return {Way::Steered, Way::Plain};
+        std::vector<Way> ways{Way::Steered, Way::Plain};
+        if (anyShort) ways.push_back(Way::ColorFirst);
+        // Frames measured exactly (small ones: most of an animation's changes) try two
+        // more; on large frames they have never been seen to win.
+        if (!sampled(count)) ways.insert(ways.end(), {Way::Clear, Way::ColorSteered});
+        return ways;
     }
 
     // Coded bits for the whole frame one way, measured exactly on small frames and
