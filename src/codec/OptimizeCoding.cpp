@@ -393,11 +393,17 @@ public:
             k = end;
         }
         // Plain before colour first: on a tie it needs no coding to produce.
-        std::vector<Way> ways{Way::Steered, Way::Plain};
+        std::vector<Way> ways;
+        ways.reserve(5);
+        ways.push_back(Way::Steered);
+        ways.push_back(Way::Plain);
         if (anyShort) ways.push_back(Way::ColorFirst);
         // Frames measured exactly (small ones: most of an animation's changes) try two
         // more; on large frames they have never been seen to win.
-        if (!sampled(count)) ways.insert(ways.end(), {Way::Clear, Way::ColorSteered});
+        if (!sampled(count)) {
+            ways.push_back(Way::Clear);
+            ways.push_back(Way::ColorSteered);
+        }
         return ways;
     }
 
