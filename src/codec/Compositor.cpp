@@ -203,13 +203,15 @@ std::optional<IndexedCompositor> IndexedCompositor::make(const GifImage& image) 
     for (size_t i = 0; i < image.frameCount(); ++i)
         if (const GraphicControl* gc = image.frame(i).graphicControl(); gc && gc->transparent)
             c.m_maps[i][gc->transparentIndex] = c.transparentIndex();
-    c.m_canvas.assign(size_t(c.m_width) * size_t(c.m_height), c.transparentIndex());
+    // The canvas is made when next() first needs it: composeAll() composes into the
+    // pictures themselves.
     return c;
 }
 
 const Bytes& IndexedCompositor::next() {
     if (m_next >= m_image.frameCount()) throw GifError("Frame index out of range");
     const uint8_t clear = transparentIndex();
+    if (m_next == 0) m_canvas.assign(size_t(m_width) * size_t(m_height), clear);
     const QRect screen(0, 0, m_width, m_height);
     auto rectOf = [&](const Frame& f) {
         return f.hasPixels() ? QRect(f.left, f.top, f.width(), f.height()).intersected(screen)

@@ -30,9 +30,11 @@ namespace {
 // Stretches of pixels that may be transparent shorter than this prefer their colour in
 // the "colour first" way of writing a frame (see FrameCoder::Way).
 constexpr size_t ShortRun = 16;
-// Frames above MinSamples * SampleChunk pixels choose their way of writing from samples
-// of SampleChunk pixels: a quarter of the frame, but at least MinSamples and at most
-// MaxSamples of them.
+// Frames above ExactPixels pixels choose their table and way of writing from samples of
+// SampleChunk pixels: a quarter of the frame, but at least MinSamples and at most
+// MaxSamples of them. Smaller frames are measured whole: an estimate misjudges the table
+// of a frame of a few hundred thousand pixels by more than a small table costs.
+constexpr size_t ExactPixels = size_t(1) << 18;
 constexpr size_t SampleChunk = 32768;
 constexpr size_t MinSamples = 4;
 constexpr size_t MaxSamples = 8;
@@ -423,7 +425,7 @@ public:
         return size_t(double(bits) * double(count) / double(SampleChunk * chunks));
     }
 
-    static bool sampled(size_t count) { return count > SampleChunk * MinSamples; }
+    static bool sampled(size_t count) { return count > ExactPixels; }
 
     // Chooses the candidate (the global table, a local one) that writes the frame in the
     // fewest bytes, its table included, then the way of writing that codes shortest with
