@@ -181,7 +181,11 @@ std::optional<IndexedCompositor> IndexedCompositor::make(const GifImage& image) 
     // Which indices each frame uses (a frame read from a file knows), found on several
     // threads for the frames that do not know yet.
     const size_t n = image.frameCount();
-    parallelFor(n, [&](size_t i) { image.frame(i).usedIndices(); });
+    uint64_t pixels = 0;
+    for (const Frame& f : image.frames())
+        pixels += f.pixels().size();
+    parallelFor(
+        n, [&](size_t i) { image.frame(i).usedIndices(); }, {}, threadsFor(pixels));
     c.m_maps.resize(n);
     for (size_t i = 0; i < n; ++i) {
         const Frame& f = image.frame(i);
@@ -270,7 +274,9 @@ IndexedCompositor::composeAll(std::vector<bool>& transparent,
     if (n == 0) return pictures;
     const size_t area = size_t(m_width) * size_t(m_height);
     // New memory costs a page fault a page: taken on several threads too.
-    parallelFor(n, [&](size_t i) { pictures[i].resize(area); });
+    const unsigned threads = threadsFor(uint64_t(area) * n);
+    parallelFor(
+        n, [&](size_t i) { pictures[i].resize(area); }, {}, threads);
     m_next = n;
     if (area == 0) return pictures;
     // Bands small enough that a frame's band stays in the cache from one frame to the
@@ -288,7 +294,8 @@ IndexedCompositor::composeAll(std::vector<bool>& transparent,
         },
         [&](size_t done) {
             if (progress) progress(done, bands);
-        });
+        },
+        threads);
     for (size_t band = 0; band < bands; ++band)
         for (size_t i = 0; i < n; ++i)
             if (shows[band * n + i]) transparent[i] = true;

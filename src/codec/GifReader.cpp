@@ -153,7 +153,7 @@ void Parser::run(GifImage& out) {
     }
     parallelFor(
         m_images.size(), [&](size_t k) { decode(out, m_images[k]); },
-        [&](size_t done) { m_progress.running(done, m_images.size()); });
+        [&](size_t done) { m_progress.running(done, m_images.size()); }, threadsFor(m_totalPixels));
     for (const Event& event : m_events) {
         if (event.image < 0)
             m_owner.warn(event.warning);
@@ -479,24 +479,30 @@ void Parser::decode(GifImage& out, ImageData& image) const {
         // Rows are stored in four passes: every 8th row from 0, every 8th from 4, every
         // 4th from 2, every 2nd from 1. They are put in display order in place, one cycle
         // of the permutation at a time, so that a large frame needs no second copy.
-        static constexpr int start[4] = {0, 4, 2, 1};
-        static constexpr int step[4] = {8, 8, 4, 2};
-        std::vector<uint32_t> shownAt; // stored row -> displayed row
-        shownAt.reserve(height);
-        for (int pass = 0; pass < 4; ++pass)
-            for (uint32_t y = uint32_t(start[pass]); y < height; y += uint32_t(step[pass]))
-                shownAt.push_back(y);
+        // Stored row -> displayed row, worked out rather than tabled: a table would take
+        // four bytes a row, more than the pixels of a frame one pixel wide.
+        const uint32_t pass0 = uint32_t(height + 7) / 8;
+        const uint32_t pass1 = uint32_t(height + 3) / 8;
+        const uint32_t pass2 = uint32_t(height + 1) / 4;
+        auto shownAt = [&](uint32_t stored) -> uint32_t {
+            if (stored < pass0) return stored * 8;
+            stored -= pass0;
+            if (stored < pass1) return 4 + stored * 8;
+            stored -= pass1;
+            if (stored < pass2) return 2 + stored * 4;
+            return 1 + (stored - pass2) * 2;
+        };
         std::vector<bool> placed(height, false);
         Bytes row(width);
         for (uint32_t first = 0; first < height; ++first) {
             if (placed[first]) continue;
-            // Follow the cycle: the row stored at `first` goes to shownAt[first], whose
+            // Follow the cycle: the row stored at `first` goes to shownAt(first), whose
             // row goes on in turn, until the cycle closes.
             std::memcpy(row.data(), pixels.data() + size_t(first) * width, width);
             uint32_t from = first;
             for (;;) {
                 placed[from] = true;
-                const uint32_t to = shownAt[from];
+                const uint32_t to = shownAt(from);
                 if (to == first) {
                     std::memcpy(pixels.data() + size_t(to) * width, row.data(), width);
                     break;

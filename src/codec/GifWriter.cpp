@@ -154,9 +154,12 @@ Bytes encodeImage(const GifImage& image, ProgressScope& progress) {
 
     const size_t n = image.frameCount();
     std::vector<Bytes> frames(n);
+    uint64_t pixels = 0;
+    for (const Frame& f : image.frames())
+        pixels += f.pixels().size();
     parallelFor(
         n, [&](size_t i) { frames[i] = encodeFrame(image, i); },
-        [&](size_t done) { progress.running(done, n); });
+        [&](size_t done) { progress.running(done, n); }, threadsFor(pixels));
 
     size_t size = out.size() + 1;
     for (const Bytes& frame : frames)

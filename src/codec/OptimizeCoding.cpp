@@ -530,7 +530,10 @@ public:
         // walked; then its frames are decided on several threads while one of them
         // classifies the next batch (which needs nothing the decisions change); then
         // they are applied in order. Two sets of coders take turns for that.
-        const size_t threads = workerCount();
+        uint64_t pixels = 0;
+        for (const Frame& f : m_image.frames())
+            pixels += f.pixels().size();
+        const unsigned threads = threadsFor(pixels);
         const size_t batch = threads > 1 ? threads + 1 : 1;
         std::array<std::vector<FrameCoder>, 2> sets;
         for (std::vector<FrameCoder>& set : sets) {
@@ -560,14 +563,17 @@ public:
             const bool more = first + batch < n;
             // The next batch's classification first: it is the longest single item.
             const size_t offset = more ? 1 : 0;
-            parallelFor(offset + batch, [&](size_t item) {
-                if (item < offset) {
-                    classify(sets[turn ^ 1], first + batch);
-                    return;
-                }
-                const size_t k = item - offset;
-                if (coders[k].active) chosen[k] = &coders[k].decide(global, globalIndex);
-            });
+            parallelFor(
+                offset + batch,
+                [&](size_t item) {
+                    if (item < offset) {
+                        classify(sets[turn ^ 1], first + batch);
+                        return;
+                    }
+                    const size_t k = item - offset;
+                    if (coders[k].active) chosen[k] = &coders[k].decide(global, globalIndex);
+                },
+                {}, threads);
             for (size_t k = 0; k < batch && first + k < n; ++k) {
                 const size_t i = first + k;
                 m_progress.running(i + 1, n, from, to);
@@ -592,17 +598,23 @@ private:
     // The colours each frame draws, with their pixel counts.
     std::vector<FrameColors> countColors() const {
         std::vector<FrameColors> result(m_image.frameCount());
-        parallelFor(m_image.frameCount(), [&](size_t i) {
-            std::unordered_map<uint32_t, uint32_t> merged;
-            const Frame& f = m_image.frame(i);
-            std::array<uint32_t, 256> histogram{};
-            for (uint8_t v : f.pixels())
-                ++histogram[v];
-            const Palette palette = paletteOf(m_image, i);
-            for (size_t k = 0; k < 256; ++k)
-                if (histogram[k] && palette[k]) merged[palette[k]] += histogram[k];
-            result[i].counts.assign(merged.begin(), merged.end());
-        });
+        uint64_t pixels = 0;
+        for (const Frame& f : m_image.frames())
+            pixels += f.pixels().size();
+        parallelFor(
+            m_image.frameCount(),
+            [&](size_t i) {
+                std::unordered_map<uint32_t, uint32_t> merged;
+                const Frame& f = m_image.frame(i);
+                std::array<uint32_t, 256> histogram{};
+                for (uint8_t v : f.pixels())
+                    ++histogram[v];
+                const Palette palette = paletteOf(m_image, i);
+                for (size_t k = 0; k < 256; ++k)
+                    if (histogram[k] && palette[k]) merged[palette[k]] += histogram[k];
+                result[i].counts.assign(merged.begin(), merged.end());
+            },
+            {}, threadsFor(pixels));
         return result;
     }
 

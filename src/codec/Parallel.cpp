@@ -23,9 +23,13 @@ unsigned workerCount() {
     return count;
 }
 
+unsigned threadsFor(uint64_t pixels) {
+    return pixels < ThreadedPixels ? 1 : workerCount();
+}
+
 void parallelFor(size_t count, const std::function<void(size_t)>& work,
-                 const std::function<void(size_t)>& report) {
-    const size_t threads = std::min<size_t>(workerCount(), count);
+                 const std::function<void(size_t)>& report, unsigned maxThreads) {
+    const size_t threads = std::min<size_t>(maxThreads, count);
     if (threads <= 1) {
         for (size_t k = 0; k < count; ++k) {
             work(k);
