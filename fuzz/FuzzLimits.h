@@ -21,6 +21,9 @@ inline gif::ReadLimits fuzzLimits() {
     // The screen limit is 1/256 of the default; the slack and the fill limit shrink with
     // it, so that the memory budget's ratio is what holds (HeapBudget.h).
     limits.maxFilledPixels = 1 << 18;
+    // Above what the limits before allow, so that they decide; fixed, so that a finding
+    // does not depend on the memory free at the time.
+    limits.maxHeldBytes = uint64_t(1) << 26;
     limits.budgetSlackBytes = 1 << 18;
     return limits;
 }

@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string>
 
 #include "codec/GifReader.h"
+#include "codec/Parallel.h"
 
 namespace vorlane::gif {
 
@@ -23,7 +25,8 @@ void Compositor::reset() {
     // Files are held to this by the reader; an image grown in memory is checked here,
     // before a canvas of up to 16 GiB is asked for.
     if (uint64_t(m_width) * uint64_t(m_height) > ReadLimits{}.maxScreenPixels)
-        throw GifError("Logical screen too large to compose");
+        throw GifLimitError("Logical screen too large to compose: more than " +
+                            std::to_string(ReadLimits{}.maxScreenPixels) + " pixels");
     m_canvas.assign(size_t(m_width) * size_t(m_height), 0);
     m_saved.clear();
     m_last = -1;
@@ -162,7 +165,8 @@ std::optional<IndexedCompositor> IndexedCompositor::make(const GifImage& image) 
     c.m_width = image.screenWidth;
     c.m_height = image.screenHeight;
     if (uint64_t(c.m_width) * uint64_t(c.m_height) > ReadLimits{}.maxScreenPixels)
-        throw GifError("Logical screen too large to compose");
+        throw GifLimitError("Logical screen too large to compose: more than " +
+                            std::to_string(ReadLimits{}.maxScreenPixels) + " pixels");
     // The colours drawn, in the order first drawn; every index a frame uses gets one.
     std::vector<std::pair<uint32_t, uint8_t>> known; // 0xRRGGBB, entry; short, searched
     auto entryOf = [&](Rgb rgb) -> int {
@@ -174,12 +178,18 @@ std::optional<IndexedCompositor> IndexedCompositor::make(const GifImage& image) 
         c.m_colors.push_back(rgb);
         return known.back().second;
     };
-    c.m_maps.resize(image.frameCount());
-    for (size_t i = 0; i < image.frameCount(); ++i) {
+    // Which indices each frame uses (a frame read from a file knows), found on several
+    // threads for the frames that do not know yet.
+    const size_t n = image.frameCount();
+    uint64_t pixels = 0;
+    for (const Frame& f : image.frames())
+        pixels += f.pixels().size();
+    parallelFor(
+        n, [&](size_t i) { image.frame(i).usedIndices(); }, {}, threadsFor(pixels));
+    c.m_maps.resize(n);
+    for (size_t i = 0; i < n; ++i) {
         const Frame& f = image.frame(i);
-        std::array<bool, 256> used{};
-        for (uint8_t v : f.pixels())
-            used[v] = true;
+        const std::bitset<256>& used = f.usedIndices();
         const GraphicControl* gc = f.graphicControl();
         const bool keyed = gc && gc->transparent;
         const ColorTable& table = image.activeColors(i);
@@ -197,13 +207,15 @@ std::optional<IndexedCompositor> IndexedCompositor::make(const GifImage& image) 
     for (size_t i = 0; i < image.frameCount(); ++i)
         if (const GraphicControl* gc = image.frame(i).graphicControl(); gc && gc->transparent)
             c.m_maps[i][gc->transparentIndex] = c.transparentIndex();
-    c.m_canvas.assign(size_t(c.m_width) * size_t(c.m_height), c.transparentIndex());
+    // The canvas is made when next() first needs it: composeAll() composes into the
+    // pictures themselves.
     return c;
 }
 
 const Bytes& IndexedCompositor::next() {
     if (m_next >= m_image.frameCount()) throw GifError("Frame index out of range");
     const uint8_t clear = transparentIndex();
+    if (m_next == 0) m_canvas.assign(size_t(m_width) * size_t(m_height), clear);
     const QRect screen(0, 0, m_width, m_height);
     auto rectOf = [&](const Frame& f) {
         return f.hasPixels() ? QRect(f.left, f.top, f.width(), f.height()).intersected(screen)
@@ -228,7 +240,8 @@ const Bytes& IndexedCompositor::next() {
     const QRect r = rectOf(f);
     if (r.isEmpty()) return m_canvas;
     // The last frame's disposal never applies: nothing to keep for it.
-    if (Compositor::disposalOf(f) == Compositor::Disposal::Restore && m_next < m_image.frameCount()) {
+    if (Compositor::disposalOf(f) == Compositor::Disposal::Restore &&
+        m_next < m_image.frameCount()) {
         m_saved.resize(size_t(r.width()) * r.height());
         for (int y = r.top(); y <= r.bottom(); ++y)
             std::memcpy(m_saved.data() + size_t(y - r.top()) * r.width(),
@@ -249,6 +262,120 @@ const Bytes& IndexedCompositor::next() {
 
 bool IndexedCompositor::showsTransparency() const {
     return std::memchr(m_canvas.data(), transparentIndex(), m_canvas.size()) != nullptr;
+}
+
+std::vector<Bytes>
+IndexedCompositor::composeAll(std::vector<bool>& transparent,
+                              const std::function<void(size_t, size_t)>& progress) {
+    if (m_next != 0) throw GifError("Frames composed already");
+    const size_t n = m_image.frameCount();
+    std::vector<Bytes> pictures(n);
+    transparent.assign(n, false);
+    if (n == 0) return pictures;
+    const size_t area = size_t(m_width) * size_t(m_height);
+    // New memory costs a page fault a page: taken on several threads too.
+    const unsigned threads = threadsFor(uint64_t(area) * n);
+    parallelFor(
+        n, [&](size_t i) { pictures[i].resize(area); }, {}, threads);
+    m_next = n;
+    if (area == 0) return pictures;
+    // Bands small enough that a frame's band stays in the cache from one frame to the
+    // next, and enough of them to share out and to report progress by.
+    const int rows = std::clamp(
+        std::min(int((size_t(128) << 10) / size_t(m_width)), m_height / int(4 * workerCount())), 1,
+        m_height);
+    const size_t bands = size_t((m_height + rows - 1) / rows);
+    std::vector<uint8_t> shows(n * bands, 0);
+    parallelFor(
+        bands,
+        [&](size_t band) {
+            const int y0 = int(band) * rows;
+            composeBand(y0, std::min(m_height, y0 + rows), pictures, shows.data() + band * n);
+        },
+        [&](size_t done) {
+            if (progress) progress(done, bands);
+        },
+        threads);
+    for (size_t band = 0; band < bands; ++band)
+        for (size_t i = 0; i < n; ++i)
+            if (shows[band * n + i]) transparent[i] = true;
+    return pictures;
+}
+
+void IndexedCompositor::composeBand(int y0, int y1, std::vector<Bytes>& pictures,
+                                    uint8_t* transparent) const {
+    const uint8_t clear = transparentIndex();
+    const size_t n = m_image.frameCount();
+    const QRect screen(0, 0, m_width, m_height);
+    const QRect band(0, y0, m_width, y1 - y0);
+    const size_t w = size_t(m_width);
+    auto rectOf = [&](const Frame& f) {
+        return f.hasPixels() ? QRect(f.left, f.top, f.width(), f.height()).intersected(screen)
+                             : QRect();
+    };
+    Bytes saved; // what the frame shown last covered in this band, for restore to previous
+    for (size_t i = 0; i < n; ++i) {
+        uint8_t* picture = pictures[i].data();
+        const Frame& f = m_image.frame(i);
+        const QRect whole = rectOf(f);
+        const Compositor::Disposal disposal = Compositor::disposalOf(f);
+        const GraphicControl* gc = f.graphicControl();
+        const bool keyed = gc && gc->transparent;
+        // A frame that draws every pixel of the screen leaves nothing of the picture
+        // before it (unless it must keep what it covers for restoring).
+        const bool covers =
+            whole == screen && !keyed && (disposal != Compositor::Disposal::Restore || i + 1 == n);
+        if (!covers) {
+            if (i == 0) {
+                std::memset(picture + size_t(y0) * w, clear, size_t(y1 - y0) * w);
+            } else {
+                std::memcpy(picture + size_t(y0) * w, pictures[i - 1].data() + size_t(y0) * w,
+                            size_t(y1 - y0) * w);
+                const Frame& previous = m_image.frame(i - 1);
+                const QRect r = rectOf(previous).intersected(band);
+                const Compositor::Disposal d = Compositor::disposalOf(previous);
+                if (!r.isEmpty() && d != Compositor::Disposal::Keep) {
+                    // `saved` holds the same part of the band, kept when it was drawn.
+                    for (int y = r.top(); y <= r.bottom(); ++y) {
+                        uint8_t* dst = picture + size_t(y) * w + size_t(r.left());
+                        if (d == Compositor::Disposal::Clear)
+                            std::memset(dst, clear, size_t(r.width()));
+                        else
+                            std::memcpy(dst, saved.data() + size_t(y - r.top()) * size_t(r.width()),
+                                        size_t(r.width()));
+                    }
+                }
+            }
+        }
+        const QRect r = whole.intersected(band);
+        if (!r.isEmpty()) {
+            // The last frame's disposal never applies: nothing to keep for it.
+            if (disposal == Compositor::Disposal::Restore && i + 1 < n) {
+                saved.resize(size_t(r.width()) * size_t(r.height()));
+                for (int y = r.top(); y <= r.bottom(); ++y)
+                    std::memcpy(saved.data() + size_t(y - r.top()) * size_t(r.width()),
+                                picture + size_t(y) * w + size_t(r.left()), size_t(r.width()));
+            }
+            const auto& map = m_maps[i];
+            const int skipX = r.left() - f.left;
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                const uint8_t* src = f.pixels().data() + size_t(y - f.top) * f.width() + skipX;
+                uint8_t* dst = picture + size_t(y) * w + size_t(r.left());
+                const int count = r.width();
+                if (keyed) {
+                    for (int x = 0; x < count; ++x) {
+                        const uint8_t v = map[src[x]];
+                        dst[x] = v != clear ? v : dst[x];
+                    }
+                } else {
+                    for (int x = 0; x < count; ++x)
+                        dst[x] = map[src[x]];
+                }
+            }
+        }
+        transparent[i] =
+            std::memchr(picture + size_t(y0) * w, clear, size_t(y1 - y0) * w) != nullptr;
+    }
 }
 
 } // namespace vorlane::gif

@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -99,6 +100,15 @@ public:
 
     // Composes the next frame (0 first) and returns the canvas, width() per row.
     const Bytes& next();
+    // Every frame's picture at once, as next() would return them one after the other,
+    // each in a buffer of its own; `transparent[i]` receives whether picture i shows a
+    // transparent pixel. Composing never moves a pixel from one row to another, so the
+    // screen is composed in bands of rows on several threads, each band through every
+    // frame. `progress(done, total)` is called on this thread as bands are done and may
+    // throw to stop. Only for a compositor that has composed nothing yet; it has composed
+    // every frame afterwards.
+    std::vector<Bytes> composeAll(std::vector<bool>& transparent,
+                                  const std::function<void(size_t done, size_t total)>& progress);
     // The canvas, moved out: for the last frame, so that its copy is not needed.
     Bytes take() { return std::move(m_canvas); }
     // Whether the canvas shows a transparent pixel.
@@ -106,6 +116,8 @@ public:
 
 private:
     explicit IndexedCompositor(const GifImage& image) : m_image(image) {}
+    // Composes rows [y0, y1) of every frame into `pictures`.
+    void composeBand(int y0, int y1, std::vector<Bytes>& pictures, uint8_t* transparent) const;
 
     const GifImage& m_image;
     int m_width = 0;

@@ -4,7 +4,9 @@
 // One image of a GIF: geometry, colour table, pixel indices and the extension records
 // that precede it in the file.
 
+#include <bitset>
 #include <memory>
+#include <optional>
 
 #include <QImage>
 
@@ -31,8 +33,10 @@ public:
     const Bytes& pixels() const { return m_pixels ? *m_pixels : noPixels(); }
     // A frame without pixels writes its records but no image descriptor.
     bool hasPixels() const { return m_pixels && !m_pixels->empty(); }
-    // Replaces size and pixels; `indices` must hold width * height bytes.
-    void setPixels(uint16_t width, uint16_t height, Bytes indices);
+    // Replaces size and pixels; `indices` must hold width * height bytes. `used`, when
+    // given, must be the set of values in `indices` (a decoder knows it at no cost).
+    void setPixels(uint16_t width, uint16_t height, Bytes indices,
+                   std::optional<std::bitset<256>> used = std::nullopt);
     // The pixel buffer itself. It never changes once set (setPixels puts a new one in
     // its place), so copies of the frame and pictures made from it share it without
     // copying; it lives as long as any of them.
@@ -40,6 +44,8 @@ public:
     void setSharedPixels(uint16_t width, uint16_t height, std::shared_ptr<const Bytes> indices);
     // The highest index the pixels use (0 without pixels); found once per buffer.
     uint8_t highestIndex() const;
+    // The indices the pixels use; found once per buffer.
+    const std::bitset<256>& usedIndices() const;
 
     // Local colour table; when empty the image's global table is the active one.
     const ColorTable& localColors() const { return m_localColors; }
@@ -65,7 +71,8 @@ private:
     uint16_t m_width = 0;
     uint16_t m_height = 0;
     std::shared_ptr<const Bytes> m_pixels;
-    mutable int m_highest = -1; // highestIndex(), -1 until found
+    mutable int m_highest = -1;                     // highestIndex(), -1 until found
+    mutable std::optional<std::bitset<256>> m_used; // usedIndices(), until found
     ColorTable m_localColors;
     bool m_localSorted = false;
 };

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "codec/Lzw.h"
+#include "codec/Parallel.h"
+#include "codec/ProgressScope.h"
 #include "codec/SafeFile.h"
 
 namespace vorlane::gif {
@@ -46,10 +48,37 @@ void checkGifSignature(std::span<const uint8_t> head) {
 // How far an image could be read when the data ended.
 enum class ImageOutcome { Complete, CutInPixelData, CutBeforePixelData };
 
+// One image whose data is decoded once the whole file has been parsed: the parse finds
+// where each image's data lies, and the images are then decoded apart from each other,
+// on several threads.
+struct ImageData {
+    size_t frame = 0;
+    uint16_t width = 0;
+    uint16_t height = 0;
+    int minCodeSize = 0;
+    size_t from = 0; // the image's sub-blocks, size bytes included, up to the terminator
+    size_t to = 0;   // or to where the file is cut
+    bool cut = false;
+    uint8_t fill = 0; // what pixels lacking data show
+    // Filled in by the decoding:
+    lzw::DecodeResult decoded;
+    std::string error; // why the data could not be decoded, empty when it could
+};
+
+// Something the reader has to say or do in file order once the images are decoded: a
+// warning, or the checks and warnings that follow an image's decoding.
+struct Event {
+    std::string warning;
+    long long image = -1; // index into the images, or -1 for a warning
+};
+
 class Parser {
 public:
-    Parser(const GifImage& owner, std::span<const uint8_t> bytes, const ReadLimits& limits)
-        : m_owner(owner), m_data(bytes.data()), m_size(bytes.size()), m_limits(limits) {}
+    Parser(const GifImage& owner, std::span<const uint8_t> bytes, const ReadLimits& limits,
+           ProgressScope& progress)
+        : m_owner(owner), m_data(bytes.data()), m_size(bytes.size()), m_limits(limits),
+          m_progress(progress),
+          m_heldLimit(limits.maxHeldBytes ? limits.maxHeldBytes : availableMemoryBytes()) {}
 
     void run(GifImage& out);
 
@@ -57,6 +86,7 @@ private:
     size_t remaining() const { return m_size - m_pos; }
     uint16_t read16(size_t at) const { return uint16_t(m_data[at] | (m_data[at + 1] << 8)); }
 
+    void parse(GifImage& out);
     void readHeader();
     void readScreen(GifImage& out);
     ColorTable readTable(int sizeBits);
@@ -68,13 +98,20 @@ private:
     ExtensionPtr readExtension();
     ImageOutcome readImage(GifImage& out);
     void checkLimits(const GifImage& out, uint64_t framePixels);
-    void reportPosition();
+    static std::string screenText(const GifImage& out);
+    // Decodes image `image` into its frame's pixels; on any thread.
+    void decode(GifImage& out, ImageData& image) const;
+    // The checks and warnings after image `image` was decoded, in file order.
+    void finish(const ImageData& image, const GifImage& out);
+    void warn(std::string message) { m_events.push_back({std::move(message), -1}); }
 
     const GifImage& m_owner;
     const uint8_t* m_data;
     size_t m_size;
     size_t m_pos = 0;
     const ReadLimits& m_limits;
+    ProgressScope& m_progress;
+    uint64_t m_heldLimit; // bytes
 
     // Records read since the last image, and the graphic control record that governs
     // the next graphic block (the last one since the last image or plain text).
@@ -82,16 +119,51 @@ private:
     ExtensionPtr m_governing;
     int m_controlsSinceGraphic = 0;
 
+    std::vector<ImageData> m_images;
+    std::vector<Event> m_events;
     uint64_t m_totalPixels = 0;
     uint64_t m_filledPixels = 0;
     uint64_t m_records = 0;
     uint64_t m_recordBlocks = 0;
-    int m_lastPercent = -1;
-    Bytes m_lzwData;  // the current image's sub-block payloads joined, reused
-    Bytes m_row; // one row of an interlaced image while its rows are reordered, reused
 };
 
+// Parses the file, then decodes its images on several threads, then says what there is
+// to say in file order. A failure of the parse part way (a limit, a bad block) comes
+// after what the images before it had to say, and after their own failures, as if the
+// file were read from start to end.
 void Parser::run(GifImage& out) {
+    std::exception_ptr parseFailure;
+    try {
+        parse(out);
+    } catch (const GifError&) {
+        parseFailure = std::current_exception();
+    }
+    // No pixel has been allocated yet: what the animation will hold is known from its
+    // frames' sizes, and is checked for the whole file at once.
+    const uint64_t frames = out.frameCount();
+    const uint64_t area = uint64_t(out.screenWidth) * out.screenHeight;
+    const uint64_t held = m_totalPixels + area * frames + frames * HeldBytesPerFrame;
+    if (held > m_heldLimit) {
+        const std::string limit = m_limits.maxHeldBytes
+                                      ? "the limit of " + sizeText(m_heldLimit)
+                                      : "the " + sizeText(m_heldLimit) + " of memory available";
+        throw GifLimitError("The animation is too large to open: " + std::to_string(frames) +
+                            " images of " + screenText(out) + " need " + sizeText(held) +
+                            " of memory, more than " + limit);
+    }
+    parallelFor(
+        m_images.size(), [&](size_t k) { decode(out, m_images[k]); },
+        [&](size_t done) { m_progress.running(done, m_images.size()); }, threadsFor(m_totalPixels));
+    for (const Event& event : m_events) {
+        if (event.image < 0)
+            m_owner.warn(event.warning);
+        else
+            finish(m_images[size_t(event.image)], out);
+    }
+    if (parseFailure) std::rethrow_exception(parseFailure);
+}
+
+void Parser::parse(GifImage& out) {
     readHeader();
     readScreen(out);
 
@@ -102,7 +174,7 @@ void Parser::run(GifImage& out) {
             // complete images shows those images.
             if (out.frameCount() == 0)
                 throw GifError("The file is truncated before its first image");
-            m_owner.warn("The file ends without a trailer");
+            warn("The file ends without a trailer");
             break;
         }
         const uint8_t introducer = m_data[m_pos++];
@@ -110,7 +182,7 @@ void Parser::run(GifImage& out) {
         case Trailer:
             // Anything after the trailer is not part of the image (padding, appended
             // data); it is ignored.
-            if (remaining() > 0) m_owner.warn("Data after the trailer is ignored");
+            if (remaining() > 0) warn("Data after the trailer is ignored");
             ended = true;
             break;
         case ExtensionIntroducer: {
@@ -120,14 +192,13 @@ void Parser::run(GifImage& out) {
                     throw GifError("The file is truncated before its first image");
                 // A record cut off at the end of the file is dropped; the complete
                 // images before it are kept.
-                m_owner.warn("The file is truncated inside an extension record");
+                warn("The file is truncated inside an extension record");
                 ended = true;
                 break;
             }
             if (record->isGraphicControl()) {
                 if (m_governing) {
-                    if (m_controlsSinceGraphic == 1)
-                        m_owner.warn(messages::MultipleGraphicControls);
+                    if (m_controlsSinceGraphic == 1) warn(messages::MultipleGraphicControls);
                     // Of several records before one graphic block the last governs, as
                     // web browsers, gifsicle and ImageMagick read them; the earlier ones
                     // are dropped, so the frame keeps (and saving writes) one.
@@ -151,13 +222,12 @@ void Parser::run(GifImage& out) {
                     throw GifError("The file is truncated before its first image");
                 // An image whose header is cut off has nothing to show; it is dropped
                 // and the complete images before it are kept.
-                m_owner.warn("The file is truncated inside an image header; the image is "
-                             "dropped");
+                warn("The file is truncated inside an image header; the image is "
+                     "dropped");
                 ended = true;
             } else if (outcome == ImageOutcome::CutInPixelData) {
                 ended = true;
             }
-            reportPosition();
             break;
         }
         default:
@@ -166,14 +236,14 @@ void Parser::run(GifImage& out) {
                                std::to_string(m_pos - 1));
             // Garbage between blocks after some images: treated as the end of the data,
             // the way web browsers show such files.
-            m_owner.warn("Unknown block " + hexByte(introducer) + " at offset " +
-                         std::to_string(m_pos - 1) + "; the rest of the file is ignored");
+            warn("Unknown block " + hexByte(introducer) + " at offset " +
+                 std::to_string(m_pos - 1) + "; the rest of the file is ignored");
             ended = true;
             break;
         }
     }
     // A well-formed file without images is read as an empty animation, not refused.
-    if (out.frameCount() == 0) m_owner.warn("The file contains no image");
+    if (out.frameCount() == 0) warn("The file contains no image");
     // Complete records that no image followed stay with the image (written back before
     // the trailer).
     out.trailingExtensions = std::move(m_pending);
@@ -197,9 +267,8 @@ void Parser::readScreen(GifImage& out) {
 
     const uint64_t area = uint64_t(out.screenWidth) * out.screenHeight;
     if (area > m_limits.maxScreenPixels)
-        throw GifError("The logical screen of " + std::to_string(out.screenWidth) + " x " +
-                       std::to_string(out.screenHeight) + " pixels exceeds the limit of " +
-                       std::to_string(m_limits.maxScreenPixels) + " pixels");
+        throw GifLimitError("The logical screen of " + screenText(out) + " exceeds the limit of " +
+                            std::to_string(m_limits.maxScreenPixels) + " pixels");
 
     if (packed & 0x80) {
         const size_t bytes = size_t(3) << ((packed & 7) + 1);
@@ -226,8 +295,8 @@ bool Parser::readSubBlocks(std::vector<Bytes>& blocks) {
         if (n == 0) return true;
         if (remaining() < n) return false;
         if (++m_recordBlocks > m_limits.maxRecordBlocks)
-            throw GifError("The file has more than " + std::to_string(m_limits.maxRecordBlocks) +
-                           " extension sub-blocks");
+            throw GifLimitError("The file has more than " +
+                                std::to_string(m_limits.maxRecordBlocks) + " extension sub-blocks");
         blocks.emplace_back(m_data + m_pos, m_data + m_pos + n);
         m_pos += n;
     }
@@ -237,8 +306,8 @@ ExtensionPtr Parser::readExtension() {
     if (remaining() < 1) return nullptr;
     const uint8_t label = m_data[m_pos++];
     if (++m_records > m_limits.maxRecords)
-        throw GifError("The file has more than " + std::to_string(m_limits.maxRecords) +
-                       " extension records");
+        throw GifLimitError("The file has more than " + std::to_string(m_limits.maxRecords) +
+                            " extension records");
     auto record = std::make_shared<Extension>(label);
     std::vector<Bytes> blocks;
     if (!readSubBlocks(blocks)) return nullptr;
@@ -250,7 +319,7 @@ ExtensionPtr Parser::readExtension() {
     // and extra data is dropped: the record is rewritten in its standard form.
     Bytes fields = blocks.empty() ? Bytes{} : blocks.front();
     if (blocks.size() != 1 || fields.size() != 4)
-        m_owner.warn("A graphic control record has an unexpected size");
+        warn("A graphic control record has an unexpected size");
     fields.resize(std::max<size_t>(fields.size(), 4), 0);
     GraphicControl& c = record->control();
     c.transparent = (fields[0] & 0x01) != 0;
@@ -262,28 +331,31 @@ ExtensionPtr Parser::readExtension() {
     return record;
 }
 
+std::string Parser::screenText(const GifImage& out) {
+    return std::to_string(out.screenWidth) + " x " + std::to_string(out.screenHeight) + " pixels";
+}
+
 void Parser::checkLimits(const GifImage& out, uint64_t framePixels) {
     const uint64_t frames = out.frameCount() + 1;
     if (frames > m_limits.maxFrames)
-        throw GifError("The file has more than " + std::to_string(m_limits.maxFrames) + " images");
-    if (m_totalPixels + framePixels > m_limits.maxTotalPixels)
-        throw GifError("The images hold more than " + std::to_string(m_limits.maxTotalPixels) +
-                       " pixels in all");
+        throw GifLimitError("The file has more than " + std::to_string(m_limits.maxFrames) +
+                            " images");
+    const uint64_t totalPixels = m_totalPixels + framePixels;
+    if (totalPixels > m_limits.maxTotalPixels)
+        throw GifLimitError("The images hold more than " + std::to_string(m_limits.maxTotalPixels) +
+                            " pixels in all");
     const uint64_t area = uint64_t(out.screenWidth) * out.screenHeight;
     if (area > m_limits.maxScreenPixels)
-        throw GifError("The logical screen of " + std::to_string(out.screenWidth) + " x " +
-                       std::to_string(out.screenHeight) + " pixels exceeds the limit of " +
-                       std::to_string(m_limits.maxScreenPixels) + " pixels");
-    if (m_totalPixels + framePixels > memoryBudget(area, frames, m_limits))
-        throw GifError("The images hold more pixels than the animation shows: " +
-                       std::to_string(m_totalPixels + framePixels) + " pixels in " +
-                       std::to_string(frames) + " images of " + std::to_string(out.screenWidth) +
-                       " x " + std::to_string(out.screenHeight) + " pixels");
+        throw GifLimitError("The logical screen of " + screenText(out) + " exceeds the limit of " +
+                            std::to_string(m_limits.maxScreenPixels) + " pixels");
+    if (totalPixels > memoryBudget(area, frames, m_limits))
+        throw GifLimitError(
+            "The images hold more pixels than the animation shows: " + std::to_string(totalPixels) +
+            " pixels in " + std::to_string(frames) + " images of " + screenText(out));
     if (area * frames > m_limits.maxComposedPixels)
-        throw GifError("The animation is too large to open: " + std::to_string(frames) +
-                       " images of " + std::to_string(out.screenWidth) + " x " +
-                       std::to_string(out.screenHeight) + " pixels exceed the limit of " +
-                       std::to_string(m_limits.maxComposedPixels) + " pixels");
+        throw GifLimitError("The animation is too large to open: " + std::to_string(frames) +
+                            " images of " + screenText(out) + " exceed the limit of " +
+                            std::to_string(m_limits.maxComposedPixels) + " pixels");
 }
 
 ImageOutcome Parser::readImage(GifImage& out) {
@@ -316,71 +388,155 @@ ImageOutcome Parser::readImage(GifImage& out) {
     const uint32_t bottom = uint32_t(frame.top) + height;
     if (index == 0) {
         if (right > out.screenWidth || bottom > out.screenHeight) {
-            m_owner.warn(messages::ExceedsLogicalScreen);
+            warn(messages::ExceedsLogicalScreen);
             out.screenWidth =
                 uint16_t(std::min<uint32_t>(std::max<uint32_t>(right, out.screenWidth), 0xFFFF));
             out.screenHeight =
                 uint16_t(std::min<uint32_t>(std::max<uint32_t>(bottom, out.screenHeight), 0xFFFF));
         }
     } else if (right > out.screenWidth || bottom > out.screenHeight) {
-        m_owner.warn(frameName(index) + " reaches outside the logical screen");
+        warn(frameName(index) + " reaches outside the logical screen");
     }
 
     const uint64_t pixelCount = uint64_t(width) * height;
     checkLimits(out, pixelCount);
 
-    // Join the sub-blocks. A file cut inside them leaves the data read so far.
-    m_lzwData.clear();
-    bool cut = false;
+    // Find the end of the sub-blocks; they are joined when the image is decoded. A file
+    // cut inside them leaves the data read so far.
+    ImageData image;
+    image.frame = index;
+    image.width = width;
+    image.height = height;
+    image.minCodeSize = minCodeSize;
+    image.from = m_pos;
     for (;;) {
         if (remaining() < 1) {
-            cut = true;
+            image.cut = true;
             break;
         }
         const size_t n = m_data[m_pos++];
         if (n == 0) break;
-        const size_t take = std::min(n, remaining());
-        m_lzwData.insert(m_lzwData.end(), m_data + m_pos, m_data + m_pos + take);
-        m_pos += take;
-        if (take < n) {
-            cut = true;
+        if (remaining() < n) {
+            m_pos = m_size;
+            image.cut = true;
             break;
         }
+        m_pos += n;
     }
+    image.to = m_pos;
 
     frame.extensions = std::move(m_pending);
     frame.graphicControlRecord = std::move(m_governing);
     m_pending.clear();
     m_governing.reset();
     m_controlsSinceGraphic = 0;
+    // Short image data, whether the file is cut or the stream just ends early: the rows
+    // decoded so far are kept and the rest shows as transparent when the frame has a
+    // transparent colour, else as colour 0, as web browsers show such images.
+    const GraphicControl* control = frame.graphicControl();
+    image.fill = control && control->transparent ? control->transparentIndex : 0;
+    // The pixels are set once decoded.
+    m_totalPixels += pixelCount;
+    out.appendFrame(std::move(frame));
+
+    m_events.push_back({{}, (long long)m_images.size()});
+    const bool cut = image.cut;
+    m_images.push_back(image);
+    return cut ? ImageOutcome::CutInPixelData : ImageOutcome::Complete;
+}
+
+void Parser::decode(GifImage& out, ImageData& image) const {
+    Frame& frame = out.frame(image.frame);
+    const size_t width = image.width;
+    const size_t height = image.height;
+    const size_t pixelCount = width * height;
+
+    Bytes joined;
+    joined.reserve(image.to - image.from);
+    for (size_t at = image.from; at < image.to;) {
+        const size_t n = std::min<size_t>(m_data[at], image.to - at - 1);
+        if (n == 0) break;
+        joined.insert(joined.end(), m_data + at + 1, m_data + at + 1 + n);
+        at += 1 + n;
+    }
 
     Bytes pixels(pixelCount);
     uint8_t* target = pixels.data();
-    lzw::DecodeResult decoded;
     try {
-        decoded = lzw::decode(m_lzwData, minCodeSize, target, pixelCount);
+        image.decoded = lzw::decode(joined, image.minCodeSize, target, pixelCount);
     } catch (const GifError& e) {
-        throw GifError("Corrupt image data in " + std::string(frameName(index)) + ": " + e.what());
+        image.error = e.what();
+        return;
+    }
+    Bytes().swap(joined);
+    if (image.decoded.written < pixelCount) {
+        std::fill(target + image.decoded.written, target + pixelCount, image.fill);
+        image.decoded.highestLiteral = std::max(image.decoded.highestLiteral, image.fill);
+        image.decoded.literals.set(image.fill);
     }
 
-    uint8_t highest = decoded.highestLiteral;
+    if (frame.interlaced) {
+        // Rows are stored in four passes: every 8th row from 0, every 8th from 4, every
+        // 4th from 2, every 2nd from 1. They are put in display order in place, one cycle
+        // of the permutation at a time, so that a large frame needs no second copy.
+        // Stored row -> displayed row, worked out rather than tabled: a table would take
+        // four bytes a row, more than the pixels of a frame one pixel wide.
+        const uint32_t pass0 = uint32_t(height + 7) / 8;
+        const uint32_t pass1 = uint32_t(height + 3) / 8;
+        const uint32_t pass2 = uint32_t(height + 1) / 4;
+        auto shownAt = [&](uint32_t stored) -> uint32_t {
+            if (stored < pass0) return stored * 8;
+            stored -= pass0;
+            if (stored < pass1) return 4 + stored * 8;
+            stored -= pass1;
+            if (stored < pass2) return 2 + stored * 4;
+            return 1 + (stored - pass2) * 2;
+        };
+        std::vector<bool> placed(height, false);
+        Bytes row(width);
+        for (uint32_t first = 0; first < height; ++first) {
+            if (placed[first]) continue;
+            // Follow the cycle: the row stored at `first` goes to shownAt(first), whose
+            // row goes on in turn, until the cycle closes.
+            std::memcpy(row.data(), pixels.data() + size_t(first) * width, width);
+            uint32_t from = first;
+            for (;;) {
+                placed[from] = true;
+                const uint32_t to = shownAt(from);
+                if (to == first) {
+                    std::memcpy(pixels.data() + size_t(to) * width, row.data(), width);
+                    break;
+                }
+                // The row displaced at `to` is the stored row `to`: swap it into the
+                // buffer and carry it on.
+                std::swap_ranges(row.begin(), row.end(),
+                                 pixels.begin() + ptrdiff_t(size_t(to) * width));
+                from = to;
+            }
+        }
+    }
+    frame.setPixels(uint16_t(width), uint16_t(height), std::move(pixels), image.decoded.literals);
+}
+
+void Parser::finish(const ImageData& image, const GifImage& out) {
+    const size_t index = image.frame;
+    const Frame& frame = out.frame(index);
+    if (!image.error.empty())
+        throw GifError("Corrupt image data in " + frameName(index) + ": " + image.error);
+    const uint64_t pixelCount = uint64_t(image.width) * image.height;
+    const lzw::DecodeResult& decoded = image.decoded;
     if (decoded.written < pixelCount) {
-        // Short image data, whether the file is cut or the stream just ends early: the
-        // rows decoded so far are kept and the rest shows as transparent when the frame
-        // has a transparent colour, else as colour 0, as web browsers show such images.
+        // Decoded pixels cost file data; filled ones cost nothing, hence their own limit.
         m_filledPixels += pixelCount - decoded.written;
         if (m_filledPixels > m_limits.maxFilledPixels)
-            throw GifError(frameName(index) + " lacks the image data of " +
-                           std::to_string(pixelCount - decoded.written) +
-                           " pixels: more than the limit of " +
-                           std::to_string(m_limits.maxFilledPixels) + " filled pixels");
-        const GraphicControl* control = frame.graphicControl();
-        const uint8_t fill = control && control->transparent ? control->transparentIndex : 0;
-        std::fill(target + decoded.written, target + pixelCount, fill);
-        highest = std::max(highest, fill);
-        m_owner.warn(frameName(index) + (cut ? " is truncated" : " has too little image data") +
+            throw GifLimitError(frameName(index) + " lacks the image data of " +
+                                std::to_string(pixelCount - decoded.written) +
+                                " pixels: more than the limit of " +
+                                std::to_string(m_limits.maxFilledPixels) + " filled pixels");
+        m_owner.warn(frameName(index) +
+                     (image.cut ? " is truncated" : " has too little image data") +
                      "; its missing pixels are filled");
-    } else if (cut) {
+    } else if (image.cut) {
         m_owner.warn("The file is truncated inside the image data of " + frameName(index));
     }
     // Surplus data is ignored: the frame's size, not its data, decides its pixels.
@@ -389,92 +545,27 @@ ImageOutcome Parser::readImage(GifImage& out) {
     else if (decoded.dataAfterEnd)
         m_owner.warn(frameName(index) + " has data after its end code");
 
-    if (frame.interlaced) {
-        // Rows are stored in four passes: every 8th row from 0, every 8th from 4, every
-        // 4th from 2, every 2nd from 1. They are put in display order in place, one cycle
-        // of the permutation at a time, so that a large frame needs no second copy.
-        static constexpr int start[4] = {0, 4, 2, 1};
-        static constexpr int step[4] = {8, 8, 4, 2};
-        std::vector<uint32_t> shownAt; // stored row -> displayed row
-        shownAt.reserve(height);
-        for (int pass = 0; pass < 4; ++pass)
-            for (uint32_t y = uint32_t(start[pass]); y < height; y += uint32_t(step[pass]))
-                shownAt.push_back(y);
-        std::vector<bool> placed(height, false);
-        m_row.resize(width);
-        for (uint32_t first = 0; first < height; ++first) {
-            if (placed[first]) continue;
-            // Follow the cycle: the row stored at `first` goes to shownAt[first], whose
-            // row goes on in turn, until the cycle closes.
-            std::memcpy(m_row.data(), pixels.data() + size_t(first) * width, width);
-            uint32_t from = first;
-            for (;;) {
-                placed[from] = true;
-                const uint32_t to = shownAt[from];
-                if (to == first) {
-                    std::memcpy(pixels.data() + size_t(to) * width, m_row.data(), width);
-                    break;
-                }
-                // The row displaced at `to` is the stored row `to`: swap it into the
-                // buffer and carry it on.
-                std::swap_ranges(m_row.begin(), m_row.end(),
-                                 pixels.begin() + ptrdiff_t(size_t(to) * width));
-                from = to;
-            }
-        }
-    }
-    frame.setPixels(width, height, std::move(pixels));
-    m_totalPixels += pixelCount;
-
     // Indices beyond the table and a missing table are left to whoever draws the frame;
     // the data is kept as it is so that it is written back unchanged.
     const size_t tableSize =
         frame.localColors().empty() ? out.globalColors().size() : frame.localColors().size();
     if (tableSize == 0)
         m_owner.warn(frameName(index) + " has no colour table");
-    else if (highest >= tableSize)
+    else if (decoded.highestLiteral >= tableSize)
         m_owner.warn(frameName(index) + " uses colour indices beyond its colour table");
-
-    out.appendFrame(std::move(frame));
-    return cut ? ImageOutcome::CutInPixelData : ImageOutcome::Complete;
 }
-
-void Parser::reportPosition() {
-    const int percent = int(uint64_t(m_pos) * 100 / m_size);
-    if (percent != m_lastPercent) {
-        m_lastPercent = percent;
-        m_owner.reportProgress(Stage::Running, percent, ProgressMessage::Loading);
-    }
-}
-
-// Reports the end of a load however it ends, so that a progress display never stays on.
-class LoadProgress {
-public:
-    explicit LoadProgress(const GifImage& image) : m_image(image) {
-        m_image.reportProgress(Stage::Starting, 0, ProgressMessage::Loading);
-    }
-    ~LoadProgress() {
-        try {
-            m_image.reportProgress(Stage::Ending, 100, ProgressMessage::Loading);
-        } catch (...) {
-        }
-    }
-
-private:
-    const GifImage& m_image;
-};
 
 } // namespace
 
 void readGif(GifImage& image, std::span<const uint8_t> bytes, const ReadLimits& limits) {
-    LoadProgress progress(image);
+    ProgressScope progress(image, ProgressMessage::Loading);
     GifImage fresh;
     try {
-        Parser(image, bytes, limits).run(fresh);
+        Parser(image, bytes, limits, progress).run(fresh);
     } catch (const std::bad_alloc&) {
         // Within the limits an allocation can still fail on a machine short of memory;
         // that is a failed load like any other.
-        throw GifError("Not enough memory to read the file");
+        throw GifLimitError("Not enough memory to read the file");
     }
 
     // What the file does not describe stays with the image.

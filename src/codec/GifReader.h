@@ -9,11 +9,13 @@
 #include <span>
 
 #include "codec/GifImage.h"
+#include "codec/SystemMemory.h"
 
 namespace vorlane::gif {
 
 // Limits on what one file may make the reader allocate. Each is checked before the
-// allocation it guards; exceeding one fails the load with a message naming the limit.
+// allocation it guards; exceeding one fails the load with a GifLimitError whose message
+// names the limit.
 struct ReadLimits {
     // A file is read into memory whole before parsing (load from a path).
     uint64_t maxFileBytes = uint64_t(1) << 30;
@@ -28,13 +30,21 @@ struct ReadLimits {
     // entry in every per-frame list of the editor), which a file of many tiny frames
     // would otherwise multiply without bound.
     uint64_t maxFrames = 100000;
-    // Width x height summed over all frames: the pixel indices kept in memory. A frame
-    // header of a few bytes can declare 65535 x 65535 pixels whose data "ends early"
-    // and is filled, so this is checked before each frame's buffer is allocated.
-    uint64_t maxTotalPixels = uint64_t(1) << 30;
+    // Width x height summed over all frames: the pixel indices kept in memory, one byte
+    // each. A frame header of a few bytes can declare 65535 x 65535 pixels whose data
+    // "ends early" and is filled, so this is checked before each frame is read; more than
+    // the machine's memory can never be held.
+    uint64_t maxTotalPixels = machineMemoryBytes();
     // Screen area x frame count: opening turns every frame into a full-screen picture
-    // at one byte per pixel, so this bounds the memory of the opened document (2 GiB).
-    uint64_t maxComposedPixels = uint64_t(1) << 31;
+    // at one byte per pixel; more than the machine's memory can never be held.
+    uint64_t maxComposedPixels = machineMemoryBytes();
+    // What opening the file holds at once, in bytes: the frames as read (one byte a
+    // pixel), the pictures opening makes of them (one byte a composed pixel) and
+    // HeldBytesPerFrame a frame for its records and colour table. 0 stands for the
+    // memory available when the file is read (availableMemoryBytes()): a file opens when
+    // the machine has the memory for it, and is refused with a message naming the limit
+    // before anything is allocated for it when not.
+    uint64_t maxHeldBytes = 0;
     // Pixels filled because an image's data ended early, in all. Decoded pixels cost the
     // file data (LZW yields a few thousand pixels a byte at best); filled ones cost
     // nothing, so that a header of a few bytes declaring 16384 x 16384 pixels would
@@ -60,6 +70,10 @@ void readGif(GifImage& image, std::span<const uint8_t> bytes, const ReadLimits& 
 
 // As readGif, from a file; `limits.maxFileBytes` bounds its size.
 void readGifFile(GifImage& image, const QString& path, const ReadLimits& limits = {});
+
+// The fixed cost of a frame in memory beside its pixels, as maxHeldBytes counts it: its
+// records, colour table and entries in per-frame lists.
+inline constexpr uint64_t HeldBytesPerFrame = 1024;
 
 // The memory budget of an animation of `frames` pictures of the screen's size: 1.5 bytes
 // per composed pixel plus the slack.

@@ -26,6 +26,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A file or an operation refused for its size: the animation would hold more than a
+// limit allows. The message says so and names the limit, so that it can be shown as it
+// stands.
+class GifLimitError : public GifError {
+public:
+    using GifError::GifError;
+};
+
 // Messages that callers compare against or show verbatim.
 namespace messages {
 inline constexpr const char* CannotSaveEmpty = "Cannot save empty GIF";

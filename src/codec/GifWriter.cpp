@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "codec/Lzw.h"
+#include "codec/Parallel.h"
+#include "codec/ProgressScope.h"
 #include "codec/SafeFile.h"
 
 namespace vorlane::gif {
@@ -81,16 +84,82 @@ bool needs89a(const GifImage& image) {
     return false;
 }
 
-// Writes every block before the trailer; reports a Running step per frame.
-Bytes encodeImage(const GifImage& image, CodedFrames* reuse = nullptr) {
+// The order in which an interlaced frame's rows are written.
+std::span<const uint8_t> rowsAsWritten(const Frame& f, Bytes& rows) {
+    std::span<const uint8_t> pixels = f.pixels();
+    if (!f.interlaced) return pixels;
+    const size_t w = f.width();
+    const size_t h = f.height();
+    rows.resize(pixels.size());
+    uint8_t* row = rows.data();
+    static constexpr int start[4] = {0, 4, 2, 1};
+    static constexpr int step[4] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass)
+        for (size_t y = size_t(start[pass]); y < h; y += size_t(step[pass])) {
+            std::memcpy(row, pixels.data() + y * w, w);
+            row += w;
+        }
+    return rows;
+}
+
+// A frame's blocks as written, and where its image data (the code size byte, the
+// sub-blocks and their terminator) begins in them.
+struct FrameBlocks {
+    Bytes bytes;
+    size_t dataStart = 0;
+    int codeSize = 0;
+    bool done = false;
+};
+
+// One frame's blocks up to its image data: its records, and its image descriptor and
+// table when it has pixels; its minimum code size.
+void frameHead(const GifImage& image, size_t i, FrameBlocks& blocks) {
+    const Frame& f = image.frame(i);
+    Bytes& out = blocks.bytes;
+    out.clear();
+    for (const ExtensionPtr& record : f.extensions)
+        putExtension(out, *record);
+    if (!f.hasPixels()) return;
+
+    const ColorTable& local = f.localColors();
+    out.push_back(0x2C);
+    put16(out, f.left);
+    put16(out, f.top);
+    put16(out, f.width());
+    put16(out, f.height());
+    uint8_t flags = f.interlaced ? 0x40 : 0;
+    if (!local.empty())
+        flags |= uint8_t(0x80 | (f.localSorted() ? 0x20 : 0) | tableSizeField(local.size()));
+    out.push_back(flags);
+    if (!local.empty()) putTable(out, local);
+    const ColorTable& active = local.empty() ? image.globalColors() : local;
+    const size_t tableSize = active.empty() ? 0 : size_t(2) << tableSizeField(active.size());
+    // The code size depends on the indices, not on their order.
+    blocks.codeSize = minimumCodeSize(f.pixels(), tableSize);
+    blocks.dataStart = out.size();
+}
+
+// One frame's blocks whole. Frames are coded apart from each other, so that several can
+// be at once.
+void encodeFrame(const GifImage& image, size_t i, FrameBlocks& blocks) {
+    frameHead(image, i, blocks);
+    const Frame& f = image.frame(i);
+    if (!f.hasPixels()) return;
+    Bytes rows;
+    const std::span<const uint8_t> pixels = rowsAsWritten(f, rows);
+    blocks.bytes.push_back(uint8_t(blocks.codeSize));
+    Bytes coded; // the LZW stream before it is cut into sub-blocks
+    lzw::encode(pixels, blocks.codeSize, coded);
+    putSubBlocks(blocks.bytes, coded.data(), coded.size());
+}
+
+// Writes every block before the trailer, the frames on several threads; reports a
+// Running step as frames are done. Frames `reuse` has data for are taken from it (asked
+// in order, on this thread) instead of being coded.
+Bytes encodeImage(const GifImage& image, ProgressScope& progress, CodedFrames* reuse) {
     if (image.frameCount() == 0) throw GifError(messages::CannotSaveEmpty);
 
-    size_t estimate = 1024;
-    for (const Frame& f : image.frames())
-        estimate += f.pixels().size() / 2 + 1024;
     Bytes out;
-    out.reserve(estimate);
-
     const char* signature = needs89a(image) ? "GIF89a" : "GIF87a";
     out.resize(6);
     std::memcpy(out.data(), signature, 6);
@@ -106,84 +175,48 @@ Bytes encodeImage(const GifImage& image, CodedFrames* reuse = nullptr) {
     out.push_back(image.aspect);
     if (!global.empty()) putTable(out, global);
 
-    Bytes rows;  // interlaced row order, reused
-    Bytes coded; // the LZW stream before it is cut into sub-blocks, reused
     const size_t n = image.frameCount();
-    for (size_t i = 0; i < n; ++i) {
-        const Frame& f = image.frame(i);
-        for (const ExtensionPtr& record : f.extensions)
-            putExtension(out, *record);
-        if (f.hasPixels()) {
-            const ColorTable& local = f.localColors();
-            out.push_back(0x2C);
-            put16(out, f.left);
-            put16(out, f.top);
-            put16(out, f.width());
-            put16(out, f.height());
-            uint8_t flags = f.interlaced ? 0x40 : 0;
-            if (!local.empty())
-                flags |=
-                    uint8_t(0x80 | (f.localSorted() ? 0x20 : 0) | tableSizeField(local.size()));
-            out.push_back(flags);
-            if (!local.empty()) putTable(out, local);
-
-            std::span<const uint8_t> pixels = f.pixels();
-            const ColorTable& active = local.empty() ? global : local;
-            const size_t tableSize =
-                active.empty() ? 0 : size_t(2) << tableSizeField(active.size());
-            // The code size depends on the indices, not on their order.
-            const int codeSize = minimumCodeSize(pixels, tableSize);
-            const size_t dataStart = out.size();
-            if (reuse && reuse->append(f, codeSize, out)) {
-                reuse->written(f, codeSize, dataStart, out.size() - dataStart);
-                image.reportProgress(Stage::Running, int((i + 1) * 100 / n),
-                                     ProgressMessage::Saving);
-                continue;
-            }
-            if (f.interlaced) {
-                const size_t w = f.width();
-                const size_t h = f.height();
-                rows.resize(pixels.size());
-                uint8_t* row = rows.data();
-                static constexpr int start[4] = {0, 4, 2, 1};
-                static constexpr int step[4] = {8, 8, 4, 2};
-                for (int pass = 0; pass < 4; ++pass)
-                    for (size_t y = size_t(start[pass]); y < h; y += size_t(step[pass])) {
-                        std::memcpy(row, pixels.data() + y * w, w);
-                        row += w;
-                    }
-                pixels = rows;
-            }
-            out.push_back(uint8_t(codeSize));
-            coded.clear();
-            lzw::encode(pixels, codeSize, coded);
-            putSubBlocks(out, coded.data(), coded.size());
-            if (reuse) reuse->written(f, codeSize, dataStart, out.size() - dataStart);
+    std::vector<FrameBlocks> frames(n);
+    uint64_t pixels = 0;
+    if (reuse)
+        for (size_t i = 0; i < n; ++i) {
+            const Frame& f = image.frame(i);
+            if (!f.hasPixels()) continue;
+            frameHead(image, i, frames[i]);
+            frames[i].done = reuse->append(f, frames[i].codeSize, frames[i].bytes);
         }
-        image.reportProgress(Stage::Running, int((i + 1) * 100 / n), ProgressMessage::Saving);
+    for (size_t i = 0; i < n; ++i)
+        if (!frames[i].done) pixels += image.frame(i).pixels().size();
+    parallelFor(
+        n,
+        [&](size_t i) {
+            if (!frames[i].done) encodeFrame(image, i, frames[i]);
+        },
+        [&](size_t done) { progress.running(done, n); }, threadsFor(pixels));
+
+    size_t size = out.size() + 1;
+    for (const FrameBlocks& frame : frames)
+        size += frame.bytes.size();
+    for (const ExtensionPtr& record : image.trailingExtensions) {
+        size += 3 + 8; // introducer, label, terminator; a graphic control's fields
+        for (const Bytes& block : record->blocks())
+            size += block.size() + block.size() / 255 + 1;
+    }
+    out.reserve(size);
+    for (size_t i = 0; i < n; ++i) {
+        Bytes& bytes = frames[i].bytes;
+        const size_t start = out.size();
+        out.insert(out.end(), bytes.begin(), bytes.end());
+        if (reuse && image.frame(i).hasPixels())
+            reuse->written(image.frame(i), frames[i].codeSize, start + frames[i].dataStart,
+                           bytes.size() - frames[i].dataStart);
+        Bytes().swap(bytes);
     }
     for (const ExtensionPtr& record : image.trailingExtensions)
         putExtension(out, *record);
     out.push_back(0x3B);
     return out;
 }
-
-// Reports the end of a save however it ends, so that a progress display never stays on.
-class SaveProgress {
-public:
-    explicit SaveProgress(const GifImage& image) : m_image(image) {
-        m_image.reportProgress(Stage::Starting, 0, ProgressMessage::Saving);
-    }
-    ~SaveProgress() {
-        try {
-            m_image.reportProgress(Stage::Ending, 100, ProgressMessage::Saving);
-        } catch (...) {
-        }
-    }
-
-private:
-    const GifImage& m_image;
-};
 
 } // namespace
 
@@ -217,9 +250,9 @@ Bytes writeGif(const GifImage& image) {
 }
 
 Bytes writeGif(const GifImage& image, CodedFrames* coded) {
-    SaveProgress progress(image);
+    ProgressScope progress(image, ProgressMessage::Saving);
     try {
-        return encodeImage(image, coded);
+        return encodeImage(image, progress, coded);
     } catch (const std::bad_alloc&) {
         throw GifError("Not enough memory to save the file");
     }
@@ -230,10 +263,10 @@ Bytes GifImage::saveToBytes() const {
 }
 
 void GifImage::save(const QString& path) const {
-    SaveProgress progress(*this);
+    ProgressScope progress(*this, ProgressMessage::Saving);
     Bytes data;
     try {
-        data = encodeImage(*this);
+        data = encodeImage(*this, progress, nullptr);
     } catch (const std::bad_alloc&) {
         throw GifError("Not enough memory to save the file");
     }

@@ -123,7 +123,10 @@ DecodeResult decode(std::span<const uint8_t> data, int minCodeSize, uint8_t* out
                 break;
             }
             copyString(dst, from[code], n, outEnd);
-            highest = std::max(highest, code < clearCode ? code : 0u);
+            if (code < clearCode) {
+                highest = std::max(highest, code);
+                result.literals.set(code);
+            }
         } else if (code == next && havePrev) {
             // The string being defined by this very code: the previous string followed
             // by its own first pixel.

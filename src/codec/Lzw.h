@@ -6,6 +6,7 @@
 // most 4096 codes. The coder works on the raw code stream; splitting it into sub-blocks
 // is the file format's business (GifReader, GifWriter).
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -30,6 +31,9 @@ struct DecodeResult {
     bool dataAfterEnd = false;  // whole bytes left over after the end code
     uint8_t highestLiteral = 0; // the largest pixel value written (every pixel is a copy of
                                 // some literal, so this bounds them all)
+    // The pixel values written: those of the literal codes decoded into the output, since
+    // every pixel is a copy of one.
+    std::bitset<256> literals;
 };
 
 // Decodes `data` (the sub-block payloads joined) into out[0, outSize). Stops at the end

@@ -20,8 +20,8 @@ struct OptimizeOptions {
 // cannot be drawn again from their pictures as a whole (one would need more colours at once
 // than a table holds), the work is done frame by frame and the image's warning handler is
 // told. Colour reduction (`colorReduce`) is not offered and is ignored. Reports
-// "Optimizing". Throws GifError ("Logical screen too large to optimize") for a screen of
-// more than MaxOptimizedScreenPixels.
+// "Optimizing". Throws GifLimitError ("Logical screen too large to optimize: ...") for a
+// screen of more than MaxOptimizedScreenPixels.
 void optimize(GifImage& image, const OptimizeOptions& options);
 
 // The optimizer works on several 32-bit pictures of the screen at once (the picture

@@ -8,12 +8,14 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <tuple>
 #include <unordered_map>
 #include <vector>
 
 #include "codec/ColorReduction.h"
 #include "codec/Compositor.h"
+#include "codec/ProgressScope.h"
 
 namespace vorlane::gif {
 
@@ -343,7 +345,7 @@ GifImage unoptimize(const GifImage& source) {
         result.trailingExtensions.push_back(record->clone());
 
     const size_t n = source.frameCount();
-    source.reportProgress(Stage::Starting, 0, ProgressMessage::Rendering);
+    ProgressScope progress(source, ProgressMessage::Rendering);
 
     // The colour given to the entry of transparent pixels. It shows wherever the picture
     // is drawn without its transparency (the frame's own picture): the background colour
@@ -364,6 +366,9 @@ GifImage unoptimize(const GifImage& source) {
         // The transparent entry must not share its colour with a drawn one (see below).
         withTransparent.back() =
             colorNotIn(withTransparent, indexed->transparentIndex(), transparentRgb);
+        std::vector<bool> clear;
+        std::vector<Bytes> pictures = indexed->composeAll(
+            clear, [&](size_t done, size_t total) { progress.running(done, total); });
         for (size_t i = 0; i < n; ++i) {
             const Frame& from = source.frame(i);
             Frame frame;
@@ -371,27 +376,24 @@ GifImage unoptimize(const GifImage& source) {
             copyRecords(from, frame);
             std::optional<uint8_t> transparentIndex;
             if (width > 0 && height > 0) {
-                const Bytes& canvas = indexed->next();
-                const bool clear = indexed->showsTransparency();
-                if (clear) transparentIndex = indexed->transparentIndex();
-                Bytes pixels = i + 1 == n ? indexed->take() : canvas;
-                frame.setPixels(uint16_t(width), uint16_t(height), std::move(pixels));
+                if (clear[i]) transparentIndex = indexed->transparentIndex();
+                frame.setPixels(uint16_t(width), uint16_t(height), std::move(pictures[i]));
                 // A table needs at least one entry.
-                frame.setLocalColors(clear || indexed->colors().empty() ? withTransparent
-                                                                        : indexed->colors());
+                frame.setLocalColors(clear[i] || indexed->colors().empty() ? withTransparent
+                                                                           : indexed->colors());
             }
             setTransparency(frame, transparentIndex);
             result.appendFrame(std::move(frame));
-            source.reportProgress(Stage::Running, int((i + 1) * 100 / n), ProgressMessage::Rendering);
         }
-        source.reportProgress(Stage::Ending, 100, ProgressMessage::Rendering);
         return result;
     }
 
     // More colours: a 32-bit canvas, copies of the parts each step changes, and one or
     // two index canvases, up to 14 bytes a pixel; 2^26 pixels keep that under 1 GiB.
     if (uint64_t(source.screenWidth) * source.screenHeight > MaxGeneralScreenPixels)
-        throw GifError("Logical screen too large to compose");
+        throw GifLimitError("Logical screen too large to compose in more than 256 colours: "
+                            "more than " +
+                            std::to_string(MaxGeneralScreenPixels) + " pixels");
     Compositor compositor(source);
     const int width = compositor.width();
     const int height = compositor.height();
@@ -400,7 +402,6 @@ GifImage unoptimize(const GifImage& source) {
     ScreenColors colors(uint32_t(area), transparentRgb);
     Bytes indexCanvas(area, 0);
     Before before;
-    int reported = 0;
     // For frames with more than 256 colours on screen.
     ColorReducer reducer;
     std::optional<ColorTable> sharedPalette;
@@ -558,13 +559,8 @@ GifImage unoptimize(const GifImage& source) {
         setTransparency(frame, transparentIndex);
         result.appendFrame(std::move(frame));
 
-        const int percent = int((i + 1) * 100 / n);
-        if (percent != reported) {
-            reported = percent;
-            source.reportProgress(Stage::Running, percent, ProgressMessage::Rendering);
-        }
+        progress.running(i + 1, n);
     }
-    source.reportProgress(Stage::Ending, 100, ProgressMessage::Rendering);
     return result;
 }
 

@@ -196,17 +196,28 @@ private Q_SLOTS:
         }
         QVERIFY(indexed);
         const auto expected = referencePictures(g);
-        for (size_t i = 0; i < g.frameCount(); ++i) {
-            const Bytes& canvas = indexed->next();
+        const auto picture = [&](const Bytes& canvas) {
             Picture shown(canvas.size());
             for (size_t p = 0; p < canvas.size(); ++p) {
                 if (canvas[p] == indexed->transparentIndex()) continue;
                 const Rgb c = indexed->colors().at(canvas[p]);
                 shown[p] = 0xFF000000u | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
             }
+            return shown;
+        };
+        for (size_t i = 0; i < g.frameCount(); ++i) {
+            const Picture shown = picture(indexed->next());
             QVERIFY2(shown == expected[i], qPrintable(QStringLiteral("frame %1").arg(i)));
             QCOMPARE(indexed->showsTransparency(),
                      std::find(shown.begin(), shown.end(), 0u) != shown.end());
+        }
+        // All at once, in bands of one row (the screen is 5 rows high) on several threads.
+        std::vector<bool> clear;
+        const std::vector<Bytes> all = IndexedCompositor::make(g)->composeAll(clear, {});
+        for (size_t i = 0; i < g.frameCount(); ++i) {
+            const Picture shown = picture(all[i]);
+            QVERIFY2(shown == expected[i], qPrintable(QStringLiteral("all, frame %1").arg(i)));
+            QCOMPARE(bool(clear[i]), std::find(shown.begin(), shown.end(), 0u) != shown.end());
         }
     }
 };

@@ -296,6 +296,12 @@ private Q_SLOTS:
             << with(&ReadLimits::maxRecordBlocks, 2) << "more than 2 extension sub-blocks";
         QTest::newRow("screen grown by the first image")
             << with(&ReadLimits::maxScreenPixels, 11) << "exceeds the limit of 11";
+        // 36 pixels read, 3 x 12 composed, 1 KiB a frame: the whole file is counted
+        // before any pixel is allocated.
+        QTest::newRow("memory held")
+            << with(&ReadLimits::maxHeldBytes, 3000)
+            << "too large to open: 3 images of 4 x 3 pixels need 3144 bytes of memory, more "
+               "than the limit of 3000 bytes";
     }
     void limits() {
         QFETCH(ReadLimits, limits);
@@ -305,6 +311,8 @@ private Q_SLOTS:
             b.comment("c").image(0, 0, 4, 3, twelve);
         const Bytes data = b.trailer().bytes();
         QVERIFY2(errorOf(data, limits).contains(message), qPrintable(errorOf(data, limits)));
+        // Refused for its size, which the editor says as such.
+        QVERIFY_THROWS_EXCEPTION(GifLimitError, load(data, limits));
         QCOMPARE(load(data).image.frameCount(), size_t(3));
     }
 
@@ -329,11 +337,8 @@ private Q_SLOTS:
         QVERIFY(errorOf(cutFrame(10), limits).isEmpty());
 
         Bytes big(40 * 40, 1);
-        const Bytes oversized = start(2, 2)
-                                    .image(0, 0, 2, 2, {0, 1, 2, 3})
-                                    .image(0, 0, 40, 40, big)
-                                    .trailer()
-                                    .bytes();
+        const Bytes oversized =
+            start(2, 2).image(0, 0, 2, 2, {0, 1, 2, 3}).image(0, 0, 40, 40, big).trailer().bytes();
         limits = ReadLimits();
         limits.budgetSlackBytes = 1000;
         QCOMPARE(errorOf(oversized, limits),

@@ -11,7 +11,9 @@
 
 #include "codec/GifImage.h"
 #include "codec/Lzw.h"
+#include "codec/Optimize.h"
 #include "codec/TestAnimations.h"
+#include "codec/Unoptimize.h"
 
 using namespace vorlane::gif;
 using namespace vorlane::test;
@@ -280,6 +282,56 @@ private Q_SLOTS:
         QVERIFY(g.onProgress); // handlers survive a load
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
                  QStringList{QStringLiteral("any.extension")});
+    }
+
+    // A progress handler that throws (the editor's Cancel) stops the work wherever it
+    // runs on several threads: the exception comes out as it was thrown, every thread
+    // has stopped, and the image read into is left as it was.
+    void throwingProgressStopsTheWork_data() {
+        QTest::addColumn<QString>("work");
+        for (const char* work : {"load", "save", "unoptimize", "optimize"})
+            QTest::newRow(work) << QString::fromLatin1(work);
+    }
+    void throwingProgressStopsTheWork() {
+        QFETCH(QString, work);
+        struct Stop {};
+        GifImage g = withScreen(64, 48, 16);
+        for (uint32_t i = 0; i < 24; ++i)
+            g.appendFrame(noiseFrame(64, 48, 16, i));
+        const Bytes file = g.saveToBytes();
+        GifImage target;
+        target.load(file);
+        int reports = 0;
+        const auto stopAtFirstStep = [&](Stage stage, int, ProgressMessage) {
+            ++reports;
+            if (stage == Stage::Running) throw Stop{};
+        };
+        bool stopped = false;
+        try {
+            if (work == QLatin1String("load")) {
+                target.onProgress = stopAtFirstStep;
+                target.load(file);
+            } else if (work == QLatin1String("save")) {
+                target.onProgress = stopAtFirstStep;
+                target.saveToBytes();
+            } else if (work == QLatin1String("unoptimize")) {
+                target.onProgress = stopAtFirstStep;
+                unoptimize(target);
+            } else {
+                GifImage opened = unoptimize(target);
+                opened.onProgress = stopAtFirstStep;
+                OptimizeOptions options;
+                options.crop = options.merge = options.cleanup = options.colorTables = true;
+                optimize(opened, options);
+            }
+        } catch (const Stop&) {
+            stopped = true;
+        }
+        QVERIFY(stopped);
+        QVERIFY(reports >= 2); // Starting, the Running that threw, and the closing Ending
+        target.onProgress = nullptr;
+        QCOMPARE(target.frameCount(), size_t(24));
+        QCOMPARE(target.saveToBytes(), file);
     }
 
     void failedSaveNamesTheReason() {

@@ -236,7 +236,7 @@ private Q_SLOTS:
         unoptimize(g);
         QCOMPARE(stages.front(), int(Stage::Starting));
         QCOMPARE(stages.back(), int(Stage::Ending));
-        QCOMPARE(stages.count(int(Stage::Running)), 5);
+        QVERIFY(stages.count(int(Stage::Running)) >= 1);
         QCOMPARE(percents.back(), 100);
         QVERIFY(std::is_sorted(percents.begin(), percents.end()));
         QVERIFY(std::all_of(messages.begin(), messages.end(),
