@@ -58,6 +58,10 @@ QString pageForContext(const QStringList& objectNamesUpward) {
         {"pnlloop", "loop-comment.html"},     {"pnlComments", "loop-comment.html"},
         {"pnlRate", "delay-disposal.html"},   {"pnlVisual", "strip-playback.html"},
         {"pnlFrames", "strip-playback.html"},
+        // The dialogs of the Animation menu.
+        {"ResizeDialog", "animation-tools.html"}, {"CropDialog", "animation-tools.html"},
+        {"KeepEveryDialog", "animation-tools.html"}, {"SpeedDialog", "animation-tools.html"},
+        {"DelayDialog", "animation-tools.html"},
     };
     for (const QString& name : objectNamesUpward)
         for (const Rule& rule : rules)

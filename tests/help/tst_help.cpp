@@ -113,6 +113,8 @@ void TestHelp::contextPicksThePage_data() {
     QTest::newRow("disposal dialog")
         << names("disCombo Dispo") << QStringLiteral("delay-disposal.html");
     QTest::newRow("welcome") << names("List welcome") << QStringLiteral("getting-started.html");
+    QTest::newRow("crop dialog") << names("CropView qt_scrollarea_viewport CropScroll CropDialog")
+                                 << QStringLiteral("animation-tools.html");
     QTest::newRow("nothing") << QStringList{} << help::IndexPage;
 }
 
