@@ -6,6 +6,7 @@
 #include <utility>
 
 #include <QAction>
+#include <QActionGroup>
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
@@ -30,6 +31,19 @@ constexpr std::pair<Act, double> ZoomItems[] = {{Act::ZoomFit, PreviewBox::FitZo
                                                 {Act::Zoom200, 2},
                                                 {Act::Zoom400, 4},
                                                 {Act::Zoom800, 8}};
+// The zoom panel asks for room for its longest text, so that it keeps its width as the
+// zoom changes, but gives way where the status bar has no room left: the status bar's
+// least width sets the window's, which the zoom must not widen.
+class ZoomPanel : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize sizeHint() const override {
+        return QSize(fontMetrics().horizontalAdvance(QStringLiteral("Fit 12.5 %")) + 12,
+                     QLabel::sizeHint().height());
+    }
+    QSize minimumSizeHint() const override { return QSize(0, QLabel::minimumSizeHint().height()); }
+};
+
 } // namespace
 
 void TMainform::buildAnimationMenu() {
@@ -51,8 +65,14 @@ void TMainform::buildAnimationMenu() {
 }
 
 void TMainform::buildZoomItems(QMenu* view) {
-    for (const auto& [act, zoom] : ZoomItems)
-        addItem(view, act)->setCheckable(true);
+    // One of the levels is marked, or none (a level the wheel reached).
+    auto* levels = new QActionGroup(this);
+    levels->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (const auto& [act, zoom] : ZoomItems) {
+        QAction* item = addItem(view, act);
+        item->setCheckable(true);
+        levels->addAction(item);
+    }
     addItem(view, Act::ZoomIn);
     // The same key without Shift, where "+" shares its key with "=".
     addShortcut(action(Act::ZoomIn), QKeySequence(QStringLiteral("Ctrl+=")));
@@ -60,12 +80,10 @@ void TMainform::buildZoomItems(QMenu* view) {
 }
 
 void TMainform::buildZoomPanel() {
-    m_zoomPanel = new QLabel(m_statusBar);
+    m_zoomPanel = new ZoomPanel(m_statusBar);
     m_zoomPanel->setObjectName(QStringLiteral("ZoomPanel"));
     m_zoomPanel->setFrameShape(QFrame::StyledPanel);
     m_zoomPanel->setFrameShadow(QFrame::Sunken);
-    m_zoomPanel->setMinimumWidth(
-        m_zoomPanel->fontMetrics().horizontalAdvance(QStringLiteral("Zoom 1600 % (fit)")) + 12);
     m_zoomPanel->setToolTip(QStringLiteral("Zoom of the preview (View menu, Ctrl and the wheel)"));
     m_statusBar->addPermanentWidget(m_zoomPanel);
 }
@@ -201,9 +219,8 @@ void TMainform::setZoom(double zoom) {
 
 QString TMainform::zoomStatusText() const {
     if (!m_animation->hasImage()) return {};
-    QString text = QStringLiteral("Zoom ") + imaging::zoomPercentText(m_box->zoom());
-    if (m_box->zoomSetting() == PreviewBox::FitZoom) text += QStringLiteral(" (fit)");
-    return text;
+    const QString percent = imaging::zoomPercentText(m_box->zoom());
+    return m_box->zoomSetting() == PreviewBox::FitZoom ? QStringLiteral("Fit ") + percent : percent;
 }
 
 void TMainform::updateZoomChecks() {

@@ -257,7 +257,8 @@ public:
     tools::ToolRequest toolRequest(bool picture) const;
     // The preview's zoom: a factor (1 is 100 %) or PreviewBox::FitZoom.
     void setZoom(double zoom);
-    // The zoom panel: "" without an image, else "Zoom 400 %" or "Zoom 37 % (fit)".
+    // The zoom panel: "" without an image, else "400 %", or "Fit 37 %" while the zoom
+    // fits the animation into the box.
     QString zoomStatusText() const;
     QLabel* zoomPanel() const { return m_zoomPanel; }
 

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLayout>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -348,9 +349,8 @@ void TestToolsWindow::cropRectangleDrawnWithTheMouseAtAZoom() {
                      d.findChild<QSpinBox*>(QStringLiteral("CropHeight"))->value());
     };
 
-    // Drawn from a point outside the rectangle: it starts and ends on the pixel edges
-    // nearest to the pointer (each picture pixel is 4 view pixels here).
-    view->setSelection(QRect(0, 0, 1, 1));
+    // Drawn over the whole picture (a rectangle that cannot move): it starts and ends on
+    // the pixel edges nearest to the pointer (each picture pixel is 4 view pixels here).
     QTest::mousePress(view, Qt::LeftButton, {}, at(2.2, 2.9));
     QTest::mouseMove(view, at(6, 6));
     QTest::mouseMove(view, at(10.1, 7.8));
@@ -381,10 +381,10 @@ void TestToolsWindow::zoomLevelsAndTheirStatus() {
     auto* box = h.window->box();
     auto* image = h.find<PictureView>(QStringLiteral("Image"));
     const QString panelBefore[] = {h.panel(1), h.panel(2), h.panel(3), h.panel(4)};
-    QCOMPARE(h.window->zoomPanel()->text(), QStringLiteral("Zoom 100 %"));
+    QCOMPARE(h.window->zoomPanel()->text(), QStringLiteral("100 %"));
 
     QVERIFY(h.choose(QStringLiteral("Voir1"), QStringLiteral("Zoom400Item")));
-    QCOMPARE(h.window->zoomPanel()->text(), QStringLiteral("Zoom 400 %"));
+    QCOMPARE(h.window->zoomPanel()->text(), QStringLiteral("400 %"));
     QVERIFY(h.item(QStringLiteral("Zoom400Item"))->isChecked());
     QCOMPARE(box->marker()->pos(), QPoint(48, 36));
     QCOMPARE(image->pictureRect().size(), QSize(48, 36));
@@ -407,24 +407,37 @@ void TestToolsWindow::zoomLevelsAndTheirStatus() {
 
     // Ctrl and the wheel step through the levels.
     ctrlWheel(box, 120);
-    QCOMPARE(h.window->zoomPanel()->text(), QStringLiteral("Zoom 600 %"));
+    QCOMPARE(h.window->zoomPanel()->text(), QStringLiteral("600 %"));
     ctrlWheel(box, -240);
-    QCOMPARE(h.window->zoomPanel()->text(), QStringLiteral("Zoom 300 %"));
+    QCOMPARE(h.window->zoomPanel()->text(), QStringLiteral("300 %"));
     h.key(QKeySequence(QStringLiteral("Ctrl+0")));
-    QCOMPARE(h.window->zoomPanel()->text(), QStringLiteral("Zoom 100 %"));
+    QCOMPARE(h.window->zoomPanel()->text(), QStringLiteral("100 %"));
     QCOMPARE(box->marker()->pos(), QPoint(12, 9));
     h.key(QKeySequence(QStringLiteral("Ctrl++")));
-    QCOMPARE(h.window->zoomPanel()->text(), QStringLiteral("Zoom 200 %"));
+    QCOMPARE(h.window->zoomPanel()->text(), QStringLiteral("200 %"));
 
     // Fit: the largest whole factor whose picture fits the box.
     QVERIFY(h.choose(QStringLiteral("Voir1"), QStringLiteral("ZoomFitItem")));
     const int fit = int(box->zoom());
-    QCOMPARE(h.window->zoomPanel()->text(), QStringLiteral("Zoom %1 % (fit)").arg(fit * 100));
+    QCOMPARE(h.window->zoomPanel()->text(), QStringLiteral("Fit %1 %").arg(fit * 100));
     const QSize room = box->viewport()->size();
     QVERIFY(12 * fit <= room.width() && 9 * fit <= room.height());
     QVERIFY(fit == int(imaging::MaxZoom) || 12 * (fit + 1) > room.width() ||
             9 * (fit + 1) > room.height());
-    // The other panels say what they said.
+    // The other panels say what they said. The zoom panel gives way where the status bar
+    // is full, rather than widen the window beyond its design width: the least width of
+    // the status bar (which sets the window's) holds no room for the panel's text.
+    QStatusBar* bar = h.window->statusBar();
+    const auto leastWidth = [bar] {
+        for (QLayout* layout : bar->findChildren<QLayout*>())
+            layout->invalidate(); // what they hold now, not what they held
+        return bar->minimumSizeHint().width();
+    };
+    const int least = leastWidth();
+    h.window->zoomPanel()->hide();
+    // (Only the spacing before the panel is left of it.)
+    QVERIFY(least - leastWidth() < bar->fontMetrics().horizontalAdvance(QStringLiteral("100 %")));
+    h.window->zoomPanel()->show();
     QCOMPARE(h.panel(1), panelBefore[0]);
     QCOMPARE(h.panel(2), panelBefore[1]);
     QCOMPARE(h.panel(3), panelBefore[2]);

@@ -129,7 +129,8 @@ void CropView::mousePressEvent(QMouseEvent* event) {
     m_edges = handleAt(at);
     if (m_edges) {
         m_drag = Drag::Edges;
-    } else if (viewRect().contains(at)) {
+    } else if (viewRect().contains(at) && m_rect != m_picture.rect()) {
+        // Inside a rectangle that can move; over the whole picture a drag draws.
         m_drag = Drag::Move;
         m_anchor = edgeAt(at);
     } else {
@@ -243,7 +244,8 @@ void CropView::updateCursor(QPoint view) {
     default:
         break;
     }
-    setCursor(viewRect().contains(view) ? Qt::SizeAllCursor : Qt::CrossCursor);
+    setCursor(viewRect().contains(view) && m_rect != m_picture.rect() ? Qt::SizeAllCursor
+                                                                      : Qt::CrossCursor);
 }
 
 // ---- TCropDialog -----------------------------------------------------------------------
@@ -277,9 +279,11 @@ TCropDialog::TCropDialog(QWidget* parent)
     row->setContentsMargins(0, 0, 0, 0);
     const auto add = [&](const QString& caption, QSpinBox* box) {
         auto* label = new QLabel(caption, fields);
+        if (!box) return label;
         label->setBuddy(box);
         row->addWidget(label);
         row->addWidget(box);
+        return label;
     };
     add(QStringLiteral("&X:"), m_x);
     add(QStringLiteral("&Y:"), m_y);
@@ -292,14 +296,16 @@ TCropDialog::TCropDialog(QWidget* parent)
     row->addSpacing(12);
     row->addWidget(whole);
     row->addStretch(1);
-    form()->addRow(QStringLiteral("Keep:"), fields);
-
-    m_zoom = new QComboBox(this);
+    m_zoom = new QComboBox(fields);
     m_zoom->setObjectName(QStringLiteral("CropZoom"));
     m_zoom->addItem(QStringLiteral("Fit"));
     for (const double z : Zooms)
         m_zoom->addItem(imaging::zoomPercentText(z));
-    form()->addRow(QStringLiteral("&Zoom:"), m_zoom);
+    QLabel* zoomLabel = add(QStringLiteral("&Zoom:"), nullptr);
+    zoomLabel->setBuddy(m_zoom);
+    row->addWidget(zoomLabel);
+    row->addWidget(m_zoom);
+    form()->addRow(QStringLiteral("Keep:"), fields);
 
     for (QSpinBox* box : {m_x, m_y, m_w, m_h})
         connect(box, &QSpinBox::valueChanged, this, &TCropDialog::fieldsChanged);

@@ -62,6 +62,8 @@ ToolDialogBase::ToolDialogBase(const QString& name, const QString& title, QWidge
     : QDialog(parent) {
     setObjectName(name);
     setWindowTitle(title);
+    // Wide enough for the notes to read as sentences rather than columns of words.
+    setMinimumWidth(400);
     auto* rows = m_rows = new QVBoxLayout(this);
     m_form = new QFormLayout;
     m_form->setObjectName(QStringLiteral("Form"));
