@@ -143,7 +143,11 @@ void TMainform::runTool(Act act) {
     using tools::ToolDialogKind;
     const FrameSelection selection = frameSelection();
     const auto ask = [this](ToolDialogKind kind) {
-        return m_toolDialog->ask(kind, toolRequest(kind == ToolDialogKind::Crop));
+        auto answer = m_toolDialog->ask(kind, toolRequest(kind == ToolDialogKind::Crop));
+        // Back to the window, also where no window manager hands the focus back, so that
+        // Esc reaches the work's Cancel.
+        activateWindow();
+        return answer;
     };
     std::optional<tools::Operation> operation;
     switch (act) {
