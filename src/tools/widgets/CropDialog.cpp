@@ -263,7 +263,7 @@ TCropDialog::TCropDialog(QWidget* parent)
                             this);
     hint->setObjectName(QStringLiteral("CropHint"));
     hint->setWordWrap(true);
-    rows()->insertWidget(0, m_scroll, 1);
+    rows()->insertWidget(0, m_scroll, 100); // nearly all room the dialog is given
     rows()->insertWidget(1, hint);
 
     m_x = new QSpinBox(this);
@@ -305,7 +305,7 @@ TCropDialog::TCropDialog(QWidget* parent)
     zoomLabel->setBuddy(m_zoom);
     row->addWidget(zoomLabel);
     row->addWidget(m_zoom);
-    form()->addRow(QStringLiteral("Keep:"), fields);
+    form()->addRow(fields);
 
     for (QSpinBox* box : {m_x, m_y, m_w, m_h})
         connect(box, &QSpinBox::valueChanged, this, &TCropDialog::fieldsChanged);

@@ -73,6 +73,8 @@ ToolDialogBase::ToolDialogBase(const QString& name, const QString& title, QWidge
     m_result = new QLabel(this);
     m_result->setObjectName(QStringLiteral("Result"));
     m_result->setWordWrap(true);
+    // Room the dialog has beyond its rows goes here, not between them.
+    rows->addStretch(1);
     rows->addSpacing(6);
     rows->addWidget(m_now);
     rows->addWidget(m_result);
