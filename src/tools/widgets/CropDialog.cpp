@@ -275,6 +275,7 @@ TCropDialog::TCropDialog(QWidget* parent)
     m_h = new QSpinBox(this);
     m_h->setObjectName(QStringLiteral("CropHeight"));
     auto* fields = new QWidget(this);
+    fields->setObjectName(QStringLiteral("CropFields"));
     auto* row = new QHBoxLayout(fields);
     row->setContentsMargins(0, 0, 0, 0);
     const auto add = [&](const QString& caption, QSpinBox* box) {

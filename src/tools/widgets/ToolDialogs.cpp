@@ -155,6 +155,7 @@ bool ToolDialogBase::acceptable() const {
 
 void ToolDialogBase::addScope() {
     auto* choice = new QWidget(this);
+    choice->setObjectName(QStringLiteral("Scope"));
     auto* rows = new QVBoxLayout(choice);
     rows->setContentsMargins(0, 0, 0, 0);
     m_all = new QRadioButton(QStringLiteral("All images"), choice);
