@@ -167,6 +167,38 @@ void ReplaceFramesStep::collectPixels(std::vector<const gif::Bytes*>& out) const
     collectFrames(m_old, out);
 }
 
+// ---- ReplaceAnimationStep --------------------------------------------------------------
+
+ReplaceAnimationStep::ReplaceAnimationStep(QString text, std::vector<gif::Frame> frames,
+                                           QSize screen)
+    : EditStep(std::move(text)), m_new(std::move(frames)), m_screen(screen) {}
+
+std::vector<gif::Frame> ReplaceAnimationStep::exchange(AnimationModel& model,
+                                                       std::vector<gif::Frame> frames,
+                                                       QSize screen) {
+    // The frames leave, the screen changes, the new frames come: each listener hears of
+    // the change it follows, the strip and the selection of rows removed and inserted.
+    std::vector<gif::Frame> old = removeFrames(model, 0, model.frameCount());
+    if (model.screen() != screen) setScreen(model, screen);
+    insertFrames(model, 0, std::move(frames));
+    return old;
+}
+
+void ReplaceAnimationStep::redo(AnimationModel& model) {
+    m_screenBefore = model.screen();
+    m_old = exchange(model, m_new, m_screen);
+}
+
+void ReplaceAnimationStep::undo(AnimationModel& model) {
+    exchange(model, std::move(m_old), m_screenBefore);
+    m_old.clear();
+}
+
+void ReplaceAnimationStep::collectPixels(std::vector<const gif::Bytes*>& out) const {
+    collectFrames(m_new, out);
+    collectFrames(m_old, out);
+}
+
 // ---- SetControlsStep -------------------------------------------------------------------
 
 SetControlsStep::SetControlsStep(QString text, std::vector<int> rows, Edit edit, int mergeId)

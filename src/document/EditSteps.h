@@ -149,6 +149,27 @@ private:
     QSize m_screenBefore;
 };
 
+// Every frame and the logical screen replaced at once, by frames of any number: what an
+// animation tool made of the whole animation (a resize, a rotation, frames thinned out).
+// The old frames are kept as they were, so undo gives back exactly the animation before.
+class ReplaceAnimationStep : public EditStep {
+public:
+    ReplaceAnimationStep(QString text, std::vector<gif::Frame> frames, QSize screen);
+    void redo(AnimationModel& model) override;
+    void undo(AnimationModel& model) override;
+    void collectPixels(std::vector<const gif::Bytes*>& out) const override;
+
+private:
+    // Puts `frames` and `screen` in place of what the animation holds; returns that.
+    static std::vector<gif::Frame> exchange(AnimationModel& model, std::vector<gif::Frame> frames,
+                                            QSize screen);
+
+    std::vector<gif::Frame> m_new;
+    std::vector<gif::Frame> m_old;
+    QSize m_screen;
+    QSize m_screenBefore;
+};
+
 // New values of the graphic control records of some frames (delay, disposal,
 // transparency). `edit` changes a frame's record as the user asked; it runs once, on
 // the first redo. With a merge id, later steps of the same id fold into this one while

@@ -52,12 +52,24 @@ QString pageForContext(const QStringList& objectNamesUpward) {
         const char* page;
     };
     static const Rule rules[] = {
-        {"assform", "wizard.html"},           {"Effects", "effects.html"},
-        {"Dispo", "delay-disposal.html"},     {"welcome", "getting-started.html"},
-        {"HowForm", "getting-started.html"},  {"Options", "getting-started.html"},
-        {"pnlloop", "loop-comment.html"},     {"pnlComments", "loop-comment.html"},
-        {"pnlRate", "delay-disposal.html"},   {"pnlVisual", "strip-playback.html"},
-        {"pnlFrames", "strip-playback.html"}, {"RecoverWork", "recovery.html"},
+        {"assform", "wizard.html"},
+        {"Effects", "effects.html"},
+        {"Dispo", "delay-disposal.html"},
+        {"welcome", "getting-started.html"},
+        {"HowForm", "getting-started.html"},
+        {"Options", "getting-started.html"},
+        {"pnlloop", "loop-comment.html"},
+        {"pnlComments", "loop-comment.html"},
+        {"pnlRate", "delay-disposal.html"},
+        {"pnlVisual", "strip-playback.html"},
+        {"pnlFrames", "strip-playback.html"},
+        {"RecoverWork", "recovery.html"},
+        // The dialogs of the Animation menu.
+        {"ResizeDialog", "animation-tools.html"},
+        {"CropDialog", "animation-tools.html"},
+        {"KeepEveryDialog", "animation-tools.html"},
+        {"SpeedDialog", "animation-tools.html"},
+        {"DelayDialog", "animation-tools.html"},
     };
     for (const QString& name : objectNamesUpward)
         for (const Rule& rule : rules)

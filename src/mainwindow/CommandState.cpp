@@ -78,6 +78,14 @@ ImageMenuState imageMenuState(const WindowState& state) {
     return s;
 }
 
+AnimationMenuState animationMenuState(const WindowState& state) {
+    AnimationMenuState s;
+    const bool frames = state.frameViewShown && state.hasImage && state.entries > 0;
+    s.geometry = s.timing = frames;
+    s.order = frames && state.entries >= 2;
+    return s;
+}
+
 ControlMenuState controlMenuState(const CommandFlags& flags, const WindowState& state) {
     ControlMenuState s;
     s.play = flags.play;

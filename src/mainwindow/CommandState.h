@@ -100,6 +100,17 @@ struct ImageMenuState {
 };
 ImageMenuState imageMenuState(const WindowState& state);
 
+// The Animation menu: tools on the whole animation or on the selected frames. Like the
+// Image commands, none while the animation plays or without frames; those that change
+// the order of the frames need two of them.
+struct AnimationMenuState {
+    bool geometry = false; // resize, crop, auto-crop, rotate, flip
+    bool order = false;    // reverse, yo-yo, keep every n-th, remove duplicates
+    bool timing = false;   // speed, set delay
+    friend bool operator==(const AnimationMenuState&, const AnimationMenuState&) = default;
+};
+AnimationMenuState animationMenuState(const WindowState& state);
+
 struct ControlMenuState {
     bool play = false;
     bool stop = false;

@@ -58,6 +58,7 @@
 #include "platform/Clipboard.h"
 #include "platform/SettingsStore.h"
 #include "platform/Shell.h"
+#include "tools/widgets/ToolDialogs.h"
 
 namespace vorlane {
 
@@ -150,6 +151,7 @@ TMainform::TMainform(const Platform& platform, QWidget* parent)
 }
 
 TMainform::~TMainform() {
+    m_box->disconnect(this);
     // The animation's last signals (its history emptied as it goes) find no window.
     m_animation->undoStack().disconnect(this);
     m_animation->disconnect(this);
@@ -162,7 +164,7 @@ TMainform::~TMainform() {
 
 QAction* TMainform::makeAction(Act act) {
     const ActionInfo& info = actionInfo(act);
-    auto* item = new QAction(QLatin1String(info.caption), this);
+    auto* item = new QAction(QString::fromUtf8(info.caption), this);
     item->setObjectName(QLatin1String(info.objectName));
     m_actions[size_t(act)] = item;
     return item;
@@ -341,6 +343,8 @@ void TMainform::buildMenus() {
         item->setVisible(false);
     }
     view->addSeparator();
+    buildZoomItems(view);
+    view->addSeparator();
     addItem(view, Act::Options);
 
     // ---- Image ----
@@ -355,6 +359,9 @@ void TMainform::buildMenus() {
     addItem(m_moveMenu, Act::Forward);
     addItem(image, Act::Disposal);
     addItem(image, Act::Duplicate);
+
+    // ---- Animation ----
+    buildAnimationMenu();
 
     // ---- Control ----
     QMenu* control = addMenu(QStringLiteral("ControlButton"), QStringLiteral("Afficher1"),
@@ -550,6 +557,7 @@ void TMainform::buildStatusBar() {
     connect(m_work.get(), &BackgroundWork::busyChanged, this, &TMainform::workBusyChanged);
     m_files->setWork(m_work.get());
     m_commands->setWork(m_work.get());
+    buildZoomPanel();
 }
 
 bool TMainform::conflictsWithWork(QMenu* topMenu) const {
@@ -702,6 +710,7 @@ void TMainform::connectWidgets() {
     on(Act::Fade, effect(effects::Effect::Fade));
     on(Act::SeparationV, effect(effects::Effect::SeparationV));
     on(Act::SeparationH, effect(effects::Effect::SeparationH));
+    connectAnimationMenu();
     connect(m_side->period(), &QSpinBox::valueChanged, this, &TMainform::PeriodChange);
     // The field refuses text beyond its range as it is typed; only an emptied field can
     // be left holding no number, and that is checked once, when the user leaves it.
@@ -1034,6 +1043,7 @@ QString TMainform::sizeStatusText() const {
 void TMainform::status() {
     setPanelText(2, framesStatusText());
     setPanelText(3, sizeStatusText());
+    if (m_zoomPanel) m_zoomPanel->setText(zoomStatusText());
 }
 
 void TMainform::setPanelText(int panel, const QString& text) {
@@ -1417,6 +1427,7 @@ void TMainform::Edit1Click() {
 }
 
 void TMainform::Voir1Click() {
+    updateZoomChecks();
     action(Act::StatusBar)->setChecked(!m_statusBar->isHidden());
     action(Act::Toolbars)->setChecked(!m_toolBar->isHidden());
     action(Act::ShowLoop)->setChecked(m_stateButtons[0]->isChecked());

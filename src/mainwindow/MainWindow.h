@@ -58,6 +58,11 @@ namespace effects {
 class EffectDialog;
 enum class Effect;
 } // namespace effects
+namespace tools {
+class ToolDialog;
+struct ToolRequest;
+} // namespace tools
+class TToolDialogs;
 
 // What the welcome dialog answered with OK.
 struct WelcomeChoice {
@@ -124,6 +129,9 @@ public:
     // The effect settings dialog the effect commands show; the window's own unless
     // replaced (tests answer through a fake). nullptr restores the dialog.
     void setEffectDialog(effects::EffectDialog* dialog);
+    // The dialogs of the Animation menu's tools that take values; the window's own
+    // unless replaced (tests answer through a fake). nullptr restores the dialogs.
+    void setToolDialog(tools::ToolDialog* dialog);
     // The new-animation wizard (File > "New animation Wizard...", the hidden
     // `ToolButton2`, the welcome dialog's choice): the dialogs layer puts it here.
     void ToolButton2Click();
@@ -216,6 +224,7 @@ public:
     void moveitemClick();
     void Afficher1Click();
     void EffetsClick();
+    void AnimationClick();
 
     // ---- side panel and view toggles ----
     void drawheads();
@@ -250,6 +259,20 @@ public:
     void ImageMouseMove();
     void undoClick();
     void redoClick();
+
+    // ---- Animation menu and zoom (AnimationMenu.cpp) ----
+    // The tool of an Animation menu item: its dialog where it takes values, then the
+    // tool on the worker as one step, on the whole animation or the selected frames.
+    void runTool(Act act);
+    // What the tool dialogs are shown for: the animation, the selection, and with
+    // `picture` what the current frame (else the first) shows.
+    tools::ToolRequest toolRequest(bool picture) const;
+    // The preview's zoom: a factor (1 is 100 %) or PreviewBox::FitZoom.
+    void setZoom(double zoom);
+    // The zoom panel: "" without an image, else "400 %", or "Fit 37 %" while the zoom
+    // fits the animation into the box.
+    QString zoomStatusText() const;
+    QLabel* zoomPanel() const { return m_zoomPanel; }
 
     // ---- drag and drop ----
     // Files or frames dropped in front of frame `index` of the strip.
@@ -293,6 +316,13 @@ protected:
 
 private:
     void buildMenus();
+    // The Animation menu, the View menu's zoom items and the zoom panel, with their
+    // handlers (AnimationMenu.cpp).
+    void buildAnimationMenu();
+    void buildZoomItems(QMenu* view);
+    void buildZoomPanel();
+    void connectAnimationMenu();
+    void updateZoomChecks();
     void buildToolRow();
     void buildCentre();
     void buildStatusBar();
@@ -377,6 +407,10 @@ private:
     effects::EffectDialog* m_effectsDialog = nullptr;
     effects::EffectDialog* m_effectDialog = nullptr;
     std::function<void()> m_runWizard;
+    // The tool dialogs, made once so their values last; the ones in use.
+    std::unique_ptr<TToolDialogs> m_toolDialogs;
+    tools::ToolDialog* m_toolDialog = nullptr;
+    QLabel* m_zoomPanel = nullptr;
 
     // Menus: the menu row's buttons and the open handler of every menu and submenu.
     QToolBar* m_menuBar = nullptr;

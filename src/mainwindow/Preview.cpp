@@ -1,15 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow/Preview.h"
 
+#include <algorithm>
+
 #include <QDragEnterEvent>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include "codec/Compositor.h"
 #include "codec/GifImage.h"
+#include "imaging/Zoom.h"
 #include "mainwindow/ViewMath.h"
 #include "mainwindow/Widgets.h"
 
@@ -52,8 +56,16 @@ void AnimationView::setImage(const gif::GifImage* image, std::optional<int> show
     }
     // The compositor and its canvas are made when the animation is first painted.
     m_playback.load(*image, showings);
-    resize(image->screenWidth, image->screenHeight);
+    resize(imaging::zoomedSize(QSize(image->screenWidth, image->screenHeight), m_zoom));
     if (m_on) schedule(true);
+    update();
+}
+
+void AnimationView::setZoom(double zoom) {
+    if (m_zoom == zoom) return;
+    m_zoom = zoom;
+    if (m_image)
+        resize(imaging::zoomedSize(QSize(m_image->screenWidth, m_image->screenHeight), m_zoom));
     update();
 }
 
@@ -99,7 +111,7 @@ void AnimationView::tick() {
     schedule();
 }
 
-void AnimationView::paintEvent(QPaintEvent*) {
+void AnimationView::paintEvent(QPaintEvent* event) {
     if (!m_image || m_image->frameCount() == 0) return;
     if (!m_compositor) m_compositor = std::make_unique<gif::Compositor>(*m_image);
     const size_t frame = std::min(m_playback.frame(), m_image->frameCount() - 1);
@@ -120,7 +132,11 @@ void AnimationView::paintEvent(QPaintEvent*) {
     }
     {
         QPainter painter(this);
-        painter.drawImage(0, 0, m_canvas);
+        imaging::paintCheckerboard(painter, event->rect(), QPoint(0, 0));
+        if (m_zoom == 1.0)
+            painter.drawImage(0, 0, m_canvas);
+        else
+            imaging::paintZoomed(painter, m_canvas, QPoint(0, 0), m_zoom, event->rect());
     }
     if (m_notified != (long long)frame) {
         m_notified = (long long)frame;
@@ -143,6 +159,7 @@ PreviewBox::PreviewBox(QWidget* parent)
     m_canvas->setPalette(silver);
     m_frameView->setObjectName(QStringLiteral("Image"));
     m_frameView->setBackground(QColor::fromRgb(Background));
+    m_frameView->setCheckerboard(true);
     m_animationView->hide();
     m_marker->setObjectName(QStringLiteral("sc"));
     m_marker->resize(0, 0);
@@ -160,18 +177,75 @@ void PreviewBox::BoxResize() {
 }
 
 void PreviewBox::setMarker(QSize animation) {
+    m_animation = animation;
+    applyZoom();
+}
+
+void PreviewBox::setZoom(double setting, std::optional<QPoint> anchor) {
+    m_zoomSetting =
+        setting == FitZoom ? FitZoom : std::clamp(setting, imaging::MinZoom, imaging::MaxZoom);
+    applyZoom(anchor ? anchor : std::optional<QPoint>(viewport()->rect().center()));
+}
+
+void PreviewBox::zoomBy(int steps, std::optional<QPoint> anchor) {
+    if (steps == 0) return;
+    setZoom(imaging::steppedZoom(m_zoom, steps), anchor);
+}
+
+QPoint PreviewBox::pictureOrigin() const {
+    if (!m_animationView->isHidden()) return m_animationView->pos();
+    const QRect picture = m_frameView->pictureRect();
+    return picture.isNull() ? QPoint(0, 0) : picture.topLeft() + m_frameView->pos();
+}
+
+void PreviewBox::applyZoom(std::optional<QPoint> anchor) {
+    const double zoom = m_zoomSetting == FitZoom
+                            ? imaging::fitZoom(m_animation, maximumViewportSize())
+                            : m_zoomSetting;
+    // The picture point under the anchor, before the views change.
+    const QPoint scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    QPointF held;
+    if (anchor) held = imaging::toPicture(*anchor + scroll, pictureOrigin(), m_zoom);
+    const bool changed = zoom != m_zoom;
+    m_zoom = zoom;
+    m_frameView->setZoom(zoom);
+    m_animationView->setZoom(zoom);
+    const QSize marked = imaging::zoomedSize(m_animation, zoom);
     m_marker->resize(0, 0);
-    m_marker->move(animation.width(), animation.height());
+    m_marker->move(marked.width(), marked.height());
     layoutCanvas();
+    BoxResize();
+    if (anchor && changed) {
+        const QPoint to = imaging::toView(held, pictureOrigin(), zoom).toPoint() - *anchor;
+        horizontalScrollBar()->setValue(to.x());
+        verticalScrollBar()->setValue(to.y());
+    }
+    if (changed) Q_EMIT zoomChanged(zoom);
 }
 
 bool PreviewBox::viewportEvent(QEvent* event) {
     // The visible area changes with the window and when scroll bars come or go.
     if (event->type() == QEvent::Resize) {
+        if (m_zoomSetting == FitZoom) applyZoom();
         layoutCanvas();
         BoxResize();
     }
     return QScrollArea::viewportEvent(event);
+}
+
+void PreviewBox::wheelEvent(QWheelEvent* event) {
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        m_wheel = 0;
+        QScrollArea::wheelEvent(event);
+        return;
+    }
+    // Ctrl and the wheel zoom at the pointer, a level for each notch (120 units); the
+    // finer steps of a touchpad add up to notches.
+    m_wheel += event->angleDelta().y();
+    const int steps = m_wheel / 120;
+    m_wheel -= steps * 120;
+    if (steps != 0) zoomBy(steps, event->position().toPoint());
+    event->accept();
 }
 
 void PreviewBox::dragEnterEvent(QDragEnterEvent* event) {

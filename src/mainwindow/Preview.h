@@ -5,6 +5,8 @@
 // frame's still picture, filling the box), the animation view `gif` (the running
 // animation at its own size, centred) and the scroll-extent marker `sc` (a 0 x 0 control
 // at the animation's width and height, so that the scroll range covers the animation).
+// Both views show the animation at the box's zoom (100 % unless the user zooms), over a
+// checkerboard where it is transparent; the sizes above are then the zoomed ones.
 
 #include <functional>
 #include <memory>
@@ -12,9 +14,10 @@
 
 #include <QImage>
 #include <QScrollArea>
+#include <QTimer>
 
 class QMimeData;
-#include <QTimer>
+class QWheelEvent;
 
 #include "codec/Playback.h"
 
@@ -59,6 +62,10 @@ public:
     void tick();
     // Called after each frame the running animation has painted.
     void setAfterPaint(std::function<void()> notify) { m_afterPaint = std::move(notify); }
+    // Each pixel of the animation `zoom` pixels wide (1: its own size); the view takes
+    // the zoomed size.
+    void setZoom(double zoom);
+    double zoom() const { return m_zoom; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -81,6 +88,7 @@ private:
     std::function<long long()> m_now;
     std::function<void()> m_afterPaint;
     long long m_runStart = 0; // clock reading at the start of the timeline
+    double m_zoom = 1.0;
 };
 
 class PreviewBox : public QScrollArea {
@@ -88,9 +96,13 @@ class PreviewBox : public QScrollArea {
 Q_SIGNALS:
     // Files were dropped on the preview; `open`: Ctrl was held (open, rather than add).
     void dropped(const QMimeData* data, bool open);
+    // The zoom the views show changed (a new setting, or a fitted zoom refitted).
+    void zoomChanged(double zoom);
 
 public:
     static constexpr QRgb Background = 0xFFC0C0C0; // silver
+    // The zoom setting that fits the animation into the box (imaging::fitZoom).
+    static constexpr double FitZoom = 0;
 
     explicit PreviewBox(QWidget* parent = nullptr);
 
@@ -101,22 +113,41 @@ public:
     // Centres the animation view in the box (offsets rounded half to even). An animation
     // larger than the box is placed at the canvas origin, so that scrolling reaches all of it.
     void BoxResize();
-    // Places the scroll-extent marker at the animation's size ((0, 0) for none).
+    // Places the scroll-extent marker at the animation's size ((0, 0) for none), zoomed.
     void setMarker(QSize animation);
+
+    // The zoom: a factor (1 is 100 %) or FitZoom. The picture point under `anchor` (in
+    // the viewport; its centre without one) stays where it is, as far as scrolling
+    // allows.
+    void setZoom(double setting, std::optional<QPoint> anchor = std::nullopt);
+    // The setting, and the factor the views show (the fitted one for FitZoom).
+    double zoomSetting() const { return m_zoomSetting; }
+    double zoom() const { return m_zoom; }
+    // `steps` zoom levels in (> 0) or out (< 0) from the zoom shown: Ctrl and the wheel.
+    void zoomBy(int steps, std::optional<QPoint> anchor = std::nullopt);
 
 protected:
     bool viewportEvent(QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     void layoutCanvas();
+    // Brings the views, the marker and the scroll position in line with the zoom.
+    void applyZoom(std::optional<QPoint> anchor = std::nullopt);
+    // Where the picture shown has its top-left corner, in canvas coordinates.
+    QPoint pictureOrigin() const;
 
     QWidget* m_canvas;
     PictureView* m_frameView;
     AnimationView* m_animationView;
     QWidget* m_marker;
+    QSize m_animation{0, 0};
+    double m_zoomSetting = 1.0;
+    double m_zoom = 1.0;
+    int m_wheel = 0; // wheel turns below one step, kept for the next event
 };
 
 } // namespace vorlane

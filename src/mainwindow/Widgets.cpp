@@ -14,6 +14,7 @@
 #include <QStylePainter>
 #include <QTimer>
 
+#include "imaging/Zoom.h"
 #include "mainwindow/ViewMath.h"
 
 namespace vorlane {
@@ -225,12 +226,25 @@ void PictureView::clearPicture() {
 QRect PictureView::pictureRect() const {
     if (m_shown.isNull()) return {};
     // Centred; a picture larger than the view is cut evenly on both sides.
-    const QSize size = scaledSize(m_source.size(), m_scale);
+    QSize size = scaledSize(m_source.size(), m_scale);
+    if (m_zoom != 1.0) size = imaging::zoomedSize(size, m_zoom);
     return QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
 }
 
 void PictureView::setBackground(const QColor& color) {
     m_background = color;
+    update();
+}
+
+void PictureView::setZoom(double zoom) {
+    if (m_zoom == zoom) return;
+    m_zoom = zoom;
+    update();
+}
+
+void PictureView::setCheckerboard(bool on) {
+    if (m_checkerboard == on) return;
+    m_checkerboard = on;
     update();
 }
 
@@ -242,6 +256,11 @@ void PictureView::paintEvent(QPaintEvent* event) {
     painter.fillRect(event->rect(), m_background);
     if (m_shown.isNull()) return;
     const QRect whole = pictureRect();
+    if (m_checkerboard) imaging::paintCheckerboard(painter, whole & event->rect(), whole.topLeft());
+    if (m_zoom != 1.0) {
+        imaging::paintZoomed(painter, m_shown, whole.topLeft(), m_zoom, event->rect());
+        return;
+    }
     if (m_shown.format() == QImage::Format_ARGB32_Premultiplied) {
         painter.drawImage(whole.topLeft(), m_shown);
         return;

@@ -57,6 +57,9 @@ private:
 // picture is made once when the picture or the zoom is set, so painting costs a copy. A
 // zoomed picture is made at the screen's device pixels, so that a thumbnail on a scaled
 // screen shows the detail the screen can show instead of being enlarged afterwards.
+// The preview's frame view instead magnifies at painting time (setZoom), only the part
+// it paints, since a large frame at 800 % would not fit in memory whole; there a
+// checkerboard may show where the picture is transparent.
 class PictureView : public QWidget {
     Q_OBJECT
 public:
@@ -76,6 +79,11 @@ public:
 
     void setBackground(const QColor& color);
     QColor background() const { return m_background; }
+    // The view's zoom of a picture set at scale 1, applied as it is painted (1: 100 %).
+    void setZoom(double zoom);
+    double zoom() const { return m_zoom; }
+    // A checkerboard under the picture, seen where it is transparent.
+    void setCheckerboard(bool on);
 
 Q_SIGNALS:
     void clicked();
@@ -91,6 +99,8 @@ private:
     QImage m_source;
     QImage m_shown; // m_source at the zoom and device pixels, premultiplied for painting
     float m_scale = 1.0f;
+    double m_zoom = 1.0;
+    bool m_checkerboard = false;
     QColor m_background;
 };
 

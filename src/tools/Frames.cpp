@@ -37,6 +37,7 @@ void Steps::record(size_t units) {
 }
 
 void Steps::finish() {
+    m_reserved = 0;
     m_done = m_total;
     if (m_context.progress && m_reported < 100) m_context.progress(100);
     m_reported = 100;
@@ -44,7 +45,8 @@ void Steps::finish() {
 
 void Steps::report() {
     if (!m_context.progress) return;
-    const int percent = m_total == 0 ? 100 : int(std::min(m_done, m_total) * 100 / m_total);
+    const size_t all = m_total + m_reserved;
+    const int percent = all == 0 ? 100 : int(std::min(m_done, all) * 100 / all);
     if (percent <= m_reported) return;
     m_reported = percent;
     m_context.progress(percent);
@@ -499,6 +501,8 @@ void settleDisposals(GifImage& image, Steps* steps) {
 ShownFrames::ShownFrames(const GifImage& source, Steps& steps) : m_source(source) {
     if (showsOwnPictures(source)) return;
     const size_t n = source.frameCount();
+    // On top of what the tool reserved for its own phases.
+    steps.reserve(n);
     steps.addWork(n);
     GifImage made = emptyLike(source, source.screenWidth, source.screenHeight);
     Compositor compositor(source);

@@ -5,6 +5,7 @@
 // the disposal codes that keep them so, records replaced rather than changed, and a
 // loop over independent frames on several threads. Internal to the tools.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -30,7 +31,15 @@ public:
     void advance(size_t units = 1);
     // The same without the check.
     void record(size_t units);
-    void addWork(size_t units) { m_total += units; }
+    // Work the later phases will add, counted from now on, so that an early phase (the
+    // frames composed, the changes found) does not report 100 % while most of the work is
+    // still to come; each addWork takes its units from it first. What is left of it goes
+    // at finish().
+    void reserve(size_t units) { m_reserved += units; }
+    void addWork(size_t units) {
+        m_reserved -= std::min(units, m_reserved);
+        m_total += units;
+    }
     // Reports 100.
     void finish();
 
@@ -39,6 +48,7 @@ private:
 
     const ToolContext& m_context;
     size_t m_total;
+    size_t m_reserved = 0;
     size_t m_done = 0;
     int m_reported = -1;
 };

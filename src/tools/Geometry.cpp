@@ -101,6 +101,7 @@ GifImage crop(const GifImage& source, const QRect& rect, const ToolContext& cont
     if (rect.isEmpty() || !QRect(0, 0, source.screenWidth, source.screenHeight).contains(rect))
         throw GifError("Crop rectangle outside the logical screen");
     Steps steps(context);
+    steps.reserve(2 * source.frameCount());
     const ShownFrames shown(source, steps);
     GifImage result = cropShown(shown.image(), rect, steps);
     steps.finish();
@@ -110,6 +111,7 @@ GifImage crop(const GifImage& source, const QRect& rect, const ToolContext& cont
 QRect shownRect(const GifImage& source, const ToolContext& context) {
     if (uint64_t(source.screenWidth) * source.screenHeight == 0) return {};
     Steps steps(context);
+    steps.reserve(source.frameCount());
     const ShownFrames shown(source, steps);
     const QRect found = shownRectOf(shown.image(), steps);
     steps.finish();
@@ -118,6 +120,7 @@ QRect shownRect(const GifImage& source, const ToolContext& context) {
 
 GifImage autoCrop(const GifImage& source, const ToolContext& context) {
     Steps steps(context);
+    steps.reserve(3 * source.frameCount());
     const ShownFrames shown(source, steps);
     const QRect rect = uint64_t(source.screenWidth) * source.screenHeight == 0
                            ? QRect()
@@ -132,6 +135,7 @@ GifImage autoCrop(const GifImage& source, const ToolContext& context) {
 GifImage rotate(const GifImage& source, Rotation rotation, const ToolContext& context) {
     requirePixels(source);
     Steps steps(context);
+    steps.reserve(2 * source.frameCount());
     const ShownFrames shown(source, steps);
     const int w = shown.image().screenWidth;
     const int h = shown.image().screenHeight;
@@ -193,6 +197,7 @@ GifImage rotate(const GifImage& source, Rotation rotation, const ToolContext& co
 GifImage flip(const GifImage& source, FlipDirection direction, const ToolContext& context) {
     requirePixels(source);
     Steps steps(context);
+    steps.reserve(2 * source.frameCount());
     const ShownFrames shown(source, steps);
     const int w = shown.image().screenWidth;
     const int h = shown.image().screenHeight;

@@ -443,6 +443,7 @@ GifImage resize(const GifImage& source, QSize size, ResizeFilter filter,
         throw GifError("The logical screen is empty");
     checkResizeSize(size, source.frameCount());
     Steps steps(context);
+    steps.reserve(3 * source.frameCount());
     const ShownFrames shown(source, steps);
     const GifImage& image = shown.image();
     const int width = image.screenWidth;

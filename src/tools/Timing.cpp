@@ -85,6 +85,7 @@ template <typename Change>
 GifImage changeDelays(const GifImage& source, const FrameSet& frames, const ToolContext& context,
                       Change change) {
     Steps steps(context);
+    steps.reserve(source.frameCount());
     const ShownFrames shown(source, steps);
     const std::vector<bool> selected = detail::selectedFrames(frames, source.frameCount());
     steps.addWork(shown.image().frameCount());
@@ -102,6 +103,7 @@ GifImage changeDelays(const GifImage& source, const FrameSet& frames, const Tool
 
 GifImage reverse(const GifImage& source, const FrameSet& frames, const ToolContext& context) {
     Steps steps(context);
+    steps.reserve(source.frameCount());
     const ShownFrames shown(source, steps);
     const std::vector<bool> selected = detail::selectedFrames(frames, source.frameCount());
     std::vector<size_t> places;
@@ -122,6 +124,7 @@ GifImage yoyo(const GifImage& source, const ToolContext& context) {
     const size_t n = source.frameCount();
     if (n > 2 && 2 * n - 2 > ReadLimits{}.maxFrames) throw GifError("Too many frames");
     Steps steps(context);
+    steps.reserve(2 * source.frameCount());
     const ShownFrames shown(source, steps);
     std::vector<size_t> order;
     for (size_t i = 0; i < n; ++i)
@@ -153,6 +156,7 @@ GifImage keepEvery(const GifImage& source, int n, const FrameSet& frames,
                    const ToolContext& context) {
     framesAfterKeepEvery(source.frameCount(), n, frames); // checks the parameters
     Steps steps(context);
+    steps.reserve(source.frameCount());
     const ShownFrames shown(source, steps);
     const GifImage& image = shown.image();
     const std::vector<bool> selected = detail::selectedFrames(frames, source.frameCount());
@@ -188,6 +192,7 @@ GifImage keepEvery(const GifImage& source, int n, const FrameSet& frames,
 size_t framesAfterDedupe(const GifImage& source, const FrameSet& frames,
                          const ToolContext& context) {
     Steps steps(context);
+    steps.reserve(source.frameCount());
     const ShownFrames shown(source, steps);
     const std::vector<bool> dropped =
         duplicates(shown.image(), detail::selectedFrames(frames, source.frameCount()), steps);
@@ -197,6 +202,7 @@ size_t framesAfterDedupe(const GifImage& source, const FrameSet& frames,
 
 GifImage dedupe(const GifImage& source, const FrameSet& frames, const ToolContext& context) {
     Steps steps(context);
+    steps.reserve(2 * source.frameCount());
     const ShownFrames shown(source, steps);
     const GifImage& image = shown.image();
     const std::vector<bool> dropped =

@@ -50,7 +50,7 @@ std::vector<int> randomRows(std::mt19937& random, int count) {
 // One random step that fits the animation as it stands.
 std::unique_ptr<EditStep> randomStep(std::mt19937& random, const AnimationModel& m, int& tag) {
     const int n = m.frameCount();
-    switch (n == 0 ? 0 : random() % 9) {
+    switch (n == 0 ? 0 : random() % 10) {
     case 0:
     case 1: {
         std::vector<gif::Frame> frames;
@@ -86,6 +86,14 @@ std::unique_ptr<EditStep> randomStep(std::mt19937& random, const AnimationModel&
             frames.push_back(randomFrame(random, ++tag));
         return std::make_unique<ReplaceFramesStep>(
             QStringLiteral("Resize"), rows, std::move(frames), QSize(8 + int(random() % 4), 7));
+    }
+    case 9: {
+        // A tool's result: any number of frames on another screen.
+        std::vector<gif::Frame> frames;
+        for (int k = 1 + int(random() % 4); k > 0; --k)
+            frames.push_back(randomFrame(random, ++tag));
+        return std::make_unique<ReplaceAnimationStep>(QStringLiteral("Rotate"), std::move(frames),
+                                                      QSize(5 + int(random() % 4), 9));
     }
     case 7:
         return std::make_unique<SetLoopStep>(QStringLiteral("Loop"),

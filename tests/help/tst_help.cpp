@@ -115,6 +115,8 @@ void TestHelp::contextPicksThePage_data() {
     QTest::newRow("welcome") << names("List welcome") << QStringLiteral("getting-started.html");
     QTest::newRow("recovery dialog")
         << names("copies RecoverWork") << QStringLiteral("recovery.html");
+    QTest::newRow("crop dialog") << names("CropView qt_scrollarea_viewport CropScroll CropDialog")
+                                 << QStringLiteral("animation-tools.html");
     QTest::newRow("nothing") << QStringList{} << help::IndexPage;
 }
 

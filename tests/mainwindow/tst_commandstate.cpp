@@ -46,6 +46,8 @@ private Q_SLOTS:
     void imageAndEditMenus();
     void controlMenu();
     void effectsMenu();
+    void animationMenu_data();
+    void animationMenu();
 };
 
 void TestCommandState::actionWords_data() {
@@ -186,6 +188,31 @@ void TestCommandState::effectsMenu() {
     QVERIFY(!first.replacement && !first.wipe && !first.fade && !first.separation);
     const vorlane::EffectsMenuState later = vorlane::effectsMenuState(frames(3, 2));
     QVERIFY(later.scroll && later.replacement && later.wipe && later.fade && later.separation);
+}
+
+Q_DECLARE_METATYPE(vorlane::WindowState)
+
+void TestCommandState::animationMenu_data() {
+    QTest::addColumn<WindowState>("state");
+    QTest::addColumn<QString>("enabled"); // geometry, order, timing
+    QTest::newRow("no frames") << frames(0, -1) << QStringLiteral("---");
+    QTest::newRow("one frame") << frames(1, 0) << QStringLiteral("g-t");
+    QTest::newRow("frames, none current") << frames(4, -1) << QStringLiteral("got");
+    QTest::newRow("playing") << frames(4, 2, false) << QStringLiteral("---");
+    WindowState noImage = frames(2, 0);
+    noImage.hasImage = false;
+    QTest::newRow("no image") << noImage << QStringLiteral("---");
+}
+
+void TestCommandState::animationMenu() {
+    QFETCH(WindowState, state);
+    QFETCH(QString, enabled);
+    const vorlane::AnimationMenuState s = vorlane::animationMenuState(state);
+    const QString seen = QStringLiteral("%1%2%3")
+                             .arg(s.geometry ? QLatin1Char('g') : QLatin1Char('-'))
+                             .arg(s.order ? QLatin1Char('o') : QLatin1Char('-'))
+                             .arg(s.timing ? QLatin1Char('t') : QLatin1Char('-'));
+    QCOMPARE(seen, enabled);
 }
 
 QTEST_GUILESS_MAIN(TestCommandState)

@@ -10,6 +10,7 @@
 #include <QToolBar>
 
 #include "WindowHarness.h"
+#include "imaging/Zoom.h"
 #include "mainwindow/Preview.h"
 #include "mainwindow/ThumbnailStrip.h"
 #include "mainwindow/Widgets.h"
@@ -229,9 +230,20 @@ void TestStrip::transparentFrameShowsTheBackground() {
     h.open(path);
     QVERIFY(h.click(QStringLiteral("Nextbtn")));
     QCOMPARE(h.current(), 1);
-    const QImage shown = h.find<vorlane::PictureView>(QStringLiteral("Image"))->grab().toImage();
+    // The empty screen shows the checkerboard that marks transparency, nothing of frame 0.
+    auto* view = h.find<vorlane::PictureView>(QStringLiteral("Image"));
+    const QImage shown = view->grab().toImage();
+    const QRect picture = view->pictureRect();
+    QCOMPARE(picture.size(), QSize(4, 4));
+    for (int y = picture.top(); y <= picture.bottom(); ++y)
+        for (int x = picture.left(); x <= picture.right(); ++x) {
+            const QRgb pixel = shown.pixel(x, y);
+            QVERIFY(pixel == vorlane::imaging::CheckerLight ||
+                    pixel == vorlane::imaging::CheckerDark);
+        }
+    // Around the picture, the box's background.
     const QColor silver = QColor::fromRgb(vorlane::PreviewBox::Background);
-    QCOMPARE(QColor(shown.pixel(shown.width() / 2, shown.height() / 2)), silver);
+    QCOMPARE(QColor(shown.pixel(0, 0)), silver);
 }
 
 QTEST_MAIN(TestStrip)

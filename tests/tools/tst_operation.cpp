@@ -107,8 +107,12 @@ private Q_SLOTS:
         const GifImage source = withMargin(74, opened);
         std::vector<int> reported;
         std::atomic<int> polls{0};
+        int pollsAtFull = -1;
         ToolContext context;
-        context.progress = [&](int percent) { reported.push_back(percent); };
+        context.progress = [&](int percent) {
+            reported.push_back(percent);
+            if (percent == 100) pollsAtFull = polls;
+        };
         context.cancelled = [&] {
             ++polls;
             return false;
@@ -120,6 +124,12 @@ private Q_SLOTS:
         QVERIFY(std::adjacent_find(reported.begin(), reported.end()) == reported.end());
         // At least once for each frame it makes.
         QVERIFY2(polls >= int(made.frameCount()), qPrintable(QString::number(polls)));
+        // 100 % when the work is done, not once the first of its phases is: after it only
+        // the threads still ending their share poll, once each at most (regression: a
+        // resize said 100 % when it had found what changed from frame to frame, before it
+        // resampled any).
+        QVERIFY(pollsAtFull >= 0);
+        QVERIFY2(int(polls) - pollsAtFull <= 4, qPrintable(QString::number(polls - pollsAtFull)));
     }
 
     void cancelStopsTheTool_data() { addOperations(); }
