@@ -82,7 +82,7 @@ bool needs89a(const GifImage& image) {
 }
 
 // Writes every block before the trailer; reports a Running step per frame.
-Bytes encodeImage(const GifImage& image) {
+Bytes encodeImage(const GifImage& image, const WriteHooks& hooks = {}) {
     if (image.frameCount() == 0) throw GifError(messages::CannotSaveEmpty);
 
     size_t estimate = 1024;
@@ -145,12 +145,16 @@ Bytes encodeImage(const GifImage& image) {
             const ColorTable& active = local.empty() ? global : local;
             const size_t tableSize =
                 active.empty() ? 0 : size_t(2) << tableSizeField(active.size());
-            const int codeSize = minimumCodeSize(pixels, tableSize);
+            const int codeSize = minimumCodeSize(pixels, hooks.smallestCodeSize ? 0 : tableSize);
             out.push_back(uint8_t(codeSize));
             coded.clear();
-            lzw::encode(pixels, codeSize, coded);
+            if (hooks.coder)
+                hooks.coder(i, pixels, codeSize, coded);
+            else
+                lzw::encode(pixels, codeSize, coded);
             putSubBlocks(out, coded.data(), coded.size());
         }
+        if (hooks.frameEnds) hooks.frameEnds->push_back(out.size());
         image.reportProgress(Stage::Running, int((i + 1) * 100 / n), ProgressMessage::Saving);
     }
     for (const ExtensionPtr& record : image.trailingExtensions)
@@ -207,6 +211,15 @@ Bytes writeGif(const GifImage& image) {
     SaveProgress progress(image);
     try {
         return encodeImage(image);
+    } catch (const std::bad_alloc&) {
+        throw GifError("Not enough memory to save the file");
+    }
+}
+
+Bytes writeGif(const GifImage& image, const WriteHooks& hooks) {
+    SaveProgress progress(image);
+    try {
+        return encodeImage(image, hooks);
     } catch (const std::bad_alloc&) {
         throw GifError("Not enough memory to save the file");
     }
