@@ -52,14 +52,16 @@ int bitsFor(size_t highest) {
 // optimiser gives a frame its own table when its transparent entry finds no place in
 // the global table; a local table costs its bytes in every such frame.
 void useGlobalTable(gif::GifImage& image) {
-    const gif::ColorTable& global = image.globalColors();
+    gif::ColorTable global = image.globalColors();
     if (global.empty()) return;
+    // The table may grow up to the size it takes in the file anyway.
     size_t padded = 2;
     while (padded < global.size())
         padded *= 2;
+    auto key = [](gif::Rgb c) { return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b; };
     std::unordered_map<uint32_t, uint8_t> where;
     for (size_t k = global.size(); k-- > 0;)
-        where[uint32_t(global[k].r) << 16 | uint32_t(global[k].g) << 8 | global[k].b] = uint8_t(k);
+        where[key(global[k])] = uint8_t(k);
     for (size_t i = 0; i < image.frameCount(); ++i) {
         gif::Frame& f = image.frame(i);
         const gif::ColorTable& local = f.localColors();
@@ -71,7 +73,7 @@ void useGlobalTable(gif::GifImage& image) {
             used[v] = true;
         std::array<int, 256> map;
         map.fill(-1);
-        std::array<bool, 256> taken{};
+        std::vector<gif::Rgb> added;
         bool fits = true;
         for (size_t k = 0; k < 256 && fits; ++k) {
             if (!used[k] || int(k) == t) continue;
@@ -79,16 +81,23 @@ void useGlobalTable(gif::GifImage& image) {
                 fits = false;
                 break;
             }
-            const auto it =
-                where.find(uint32_t(local[k].r) << 16 | uint32_t(local[k].g) << 8 | local[k].b);
-            if (it == where.end()) {
-                fits = false;
-                break;
+            if (const auto it = where.find(key(local[k])); it != where.end()) {
+                map[k] = it->second;
+                continue;
             }
-            map[k] = it->second;
-            taken[it->second] = true;
+            const auto again = std::find(added.begin(), added.end(), local[k]);
+            if (again != added.end()) {
+                map[k] = int(global.size() + size_t(again - added.begin()));
+                continue;
+            }
+            map[k] = int(global.size() + added.size());
+            added.push_back(local[k]);
+            fits = global.size() + added.size() <= padded;
         }
         if (!fits) continue;
+        std::array<bool, 256> taken{};
+        for (size_t k = 0; k < 256; ++k)
+            if (map[k] >= 0) taken[size_t(map[k])] = true;
         if (t >= 0 && used[size_t(t)]) {
             for (size_t k = 0; k < padded; ++k)
                 if (!taken[k]) {
@@ -101,13 +110,17 @@ void useGlobalTable(gif::GifImage& image) {
         for (size_t k = 0; k < 256; ++k)
             if (used[k]) {
                 highest = k;
-                newHighest = std::max(newHighest, size_t(map[k] < 0 ? 0 : map[k]));
+                newHighest = std::max(newHighest, size_t(std::max(0, map[k])));
             }
         // The writer codes from the bits the highest index needs (smallestCodeSize).
         if (bitsFor(newHighest) > bitsFor(highest)) continue;
+        for (const gif::Rgb& c : added) {
+            where[key(c)] = uint8_t(global.size());
+            global.push_back(c);
+        }
         gif::Bytes px = f.pixels();
         for (uint8_t& v : px)
-            v = uint8_t(map[v] < 0 ? 0 : map[v]);
+            v = uint8_t(std::max(0, map[v]));
         f.setPixels(f.width(), f.height(), std::move(px));
         f.setLocalColors({});
         if (t >= 0) {
@@ -118,6 +131,7 @@ void useGlobalTable(gif::GifImage& image) {
             f.graphicControlRecord = record;
         }
     }
+    image.setGlobalColors(std::move(global), false);
 }
 
 // Renumbers the global table so that the colours most frames draw come first. A frame
@@ -261,8 +275,9 @@ namespace {
 class LossyWriter {
 public:
     LossyWriter(const gif::GifImage& image, int lossy, const Steps& steps)
-        : m_image(image), m_exact(image), m_coder(lossy), m_steps(steps), m_width(m_exact.width()),
-          m_height(m_exact.height()), m_screen(size_t(m_width) * size_t(m_height), 0) {}
+        : m_image(image), m_exact(image), m_coder(lossy), m_steps(steps), m_lossy(lossy),
+          m_width(m_exact.width()), m_height(m_exact.height()),
+          m_screen(size_t(m_width) * size_t(m_height), 0) {}
 
     void code(size_t i, std::span<const uint8_t> indices, int minCodeSize, gif::Bytes& out) {
         m_steps.check();
@@ -274,18 +289,21 @@ public:
         // A frame reaching outside the screen or interlaced (never made by the export,
         // but a prepared image is an image) is coded exactly.
         const bool inside = f.left + w <= m_width && f.top + h <= m_height && !f.interlaced;
+        const gif::GraphicControl* gc = f.graphicControl();
+        // Without loss the coder can only choose between a colour and transparency
+        // where both show the same: nothing to choose without a transparent index.
+        const bool choose = inside && (m_lossy > 0 || (gc && gc->transparent));
         std::array<uint32_t, 256> palette;
         palette.fill(OpaqueBlack);
         const gif::ColorTable& colors = m_image.activeColors(i);
         for (size_t k = 0; k < colors.size() && k < 256; ++k)
             palette[k] = argbOf(colors[k]);
-        const gif::GraphicControl* gc = f.graphicControl();
         std::optional<uint8_t> transparent;
         if (gc && gc->transparent) transparent = gc->transparentIndex;
 
         const size_t area = size_t(w) * size_t(h);
         m_shown.resize(area);
-        if (inside) {
+        if (choose) {
             m_target.resize(area);
             m_under.resize(area);
             for (int y = 0; y < h; ++y) {
@@ -304,12 +322,13 @@ public:
             // The lossy stream is kept when it pays: on flat colours (screen recordings)
             // taking near colours seldom makes strings longer, and then the exact
             // stream is as small or smaller at no loss.
-            m_lossy.clear();
-            m_coder.encode(frame, minCodeSize, m_lossy, m_shown.data());
+            m_coded.clear();
+            m_coder.encode(frame, minCodeSize, m_coded, m_shown.data());
             m_exactCodes.clear();
             gif::lzw::encode(indices, minCodeSize, m_exactCodes);
-            if (double(m_lossy.size()) < MinimumGain * double(m_exactCodes.size())) {
-                out.insert(out.end(), m_lossy.begin(), m_lossy.end());
+            const double gain = m_lossy > 0 ? MinimumGain : 1.0;
+            if (double(m_coded.size()) < gain * double(m_exactCodes.size())) {
+                out.insert(out.end(), m_coded.begin(), m_coded.end());
             } else {
                 out.insert(out.end(), m_exactCodes.begin(), m_exactCodes.end());
                 std::copy(indices.begin(), indices.end(), m_shown.begin());
@@ -381,6 +400,7 @@ private:
     gif::Compositor m_exact;
     LossyLzw m_coder;
     Steps m_steps;
+    int m_lossy;
     int m_width;
     int m_height;
     std::vector<uint32_t> m_screen;
@@ -389,7 +409,7 @@ private:
     std::vector<uint32_t> m_target;
     std::vector<uint32_t> m_under;
     std::vector<uint8_t> m_shown;
-    gif::Bytes m_lossy;
+    gif::Bytes m_coded;
     gif::Bytes m_exactCodes;
 };
 
@@ -439,15 +459,11 @@ gif::Bytes writePreparedGif(const gif::GifImage& prepared, int lossy, const Step
     gif::WriteHooks hooks;
     hooks.frameEnds = frameEnds;
     hooks.smallestCodeSize = true;
-    std::optional<LossyWriter> writer;
-    if (lossy > 0) {
-        const gif::GifImage spare = withSpareTransparency(prepared);
-        writer.emplace(spare, lossy, steps);
-        hooks.coder = [&writer](size_t i, std::span<const uint8_t> indices, int minCodeSize,
-                                gif::Bytes& out) { writer->code(i, indices, minCodeSize, out); };
-        return gif::writeGif(spare, hooks);
-    }
-    return gif::writeGif(prepared, hooks);
+    const gif::GifImage spare = withSpareTransparency(prepared);
+    LossyWriter writer(spare, lossy, steps);
+    hooks.coder = [&writer](size_t i, std::span<const uint8_t> indices, int minCodeSize,
+                            gif::Bytes& out) { writer.code(i, indices, minCodeSize, out); };
+    return gif::writeGif(spare, hooks);
 }
 
 } // namespace vorlane::exporting

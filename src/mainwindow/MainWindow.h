@@ -26,6 +26,7 @@
 #include "platform/Platform.h"
 
 class QAction;
+class QDialog;
 class QItemSelectionModel;
 class QLabel;
 class QMenu;
@@ -124,6 +125,8 @@ public:
     // `ToolButton2`, the welcome dialog's choice): the dialogs layer puts it here.
     void ToolButton2Click();
     void setWizardRunner(std::function<void()> run);
+    // How the Export dialog is shown: exec() unless replaced (tests act on its controls).
+    void setExportRunner(std::function<void(QDialog&)> run);
     const CommandFlags& flags() const { return m_flags; }
     // The undo history's memory for pictures no longer in the animation, in MB; kept in
     // the settings ("Undo memory").
@@ -363,6 +366,7 @@ private:
     effects::EffectDialog* m_effectsDialog = nullptr;
     effects::EffectDialog* m_effectDialog = nullptr;
     std::function<void()> m_runWizard;
+    std::function<void(QDialog&)> m_runExport;
 
     // Menus: the menu row's buttons and the open handler of every menu and submenu.
     QToolBar* m_menuBar = nullptr;
