@@ -44,10 +44,10 @@
 #include "document/RecentFiles.h"
 #include "editing/FrameCommands.h"
 #include "editing/widgets/DisposalBox.h"
-#include "export/AnimationFiles.h"
-#include "export/widgets/ExportDialog.h"
 #include "effects/EffectCommand.h"
 #include "effects/widgets/AnimationEffects.h"
+#include "export/AnimationFiles.h"
+#include "export/widgets/ExportDialog.h"
 #include "mainwindow/HeaderBar.h"
 #include "mainwindow/Icons.h"
 #include "mainwindow/NoticeBar.h"
@@ -288,9 +288,8 @@ void TMainform::buildMenus() {
     // ---- File ----
     QMenu* file = addMenu(QStringLiteral("FileButton"), QStringLiteral("File1"),
                           QStringLiteral("&File"), [this] { File1Click(); });
-    for (Act act :
-         {Act::FileNew, Act::FileOpen, Act::Save, Act::SaveAs, Act::SaveOptimized, Act::Export,
-          Act::Revert})
+    for (Act act : {Act::FileNew, Act::FileOpen, Act::Save, Act::SaveAs, Act::SaveOptimized,
+                    Act::Export, Act::Revert})
         addItem(file, act);
     file->addSeparator();
     for (Act act : {Act::AddImageFile, Act::InsertImageFile, Act::SaveImage})
