@@ -409,11 +409,11 @@ private:
     int m_hintCounter = 0;
     bool m_settingsRead = false;
     bool m_writingPeriod = false;
-    bool m_periodMixed = false; // the selected frames' delays differ: the field is empty
-    bool m_reflecting = false;  // the program is setting the loop or comment controls
-    bool m_commentHeld = false; // the comment is too long for the box, which shows none
-    bool m_selecting = false;   // the window itself changes the selection
-    int m_anchor = -1;          // where Shift and a click select from
+    bool m_periodMixed = false;  // the selected frames' delays differ: the field is empty
+    bool m_reflecting = false;   // the program is setting the loop or comment controls
+    bool m_commentHeld = false;  // the comment is too long for the box, which shows none
+    bool m_selecting = false;    // the window itself changes the selection
+    int m_anchor = -1;           // where Shift and a click select from
 };
 
 } // namespace vorlane
