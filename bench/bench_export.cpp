@@ -12,13 +12,17 @@
 //                                     "differs: REASON" (exit 1); `--delays-only`
 //                                     before SOURCE compares frames and delays but not
 //                                     pixels
-//   bench_export estimate FILE OUT [export options]
-//                                     the dialog's size estimate for exporting FILE as
-//                                     OUT: "ESTIMATE_BYTES EXACT SECONDS"
+//   bench_export estimate FILE FORMAT LOSSY COLORS
+//                                     the Export dialog's size estimate (on a sample of
+//                                     frames) and the size of the whole export, FORMAT
+//                                     gif, webp (quality 80) or apng: "ESTIMATE_BYTES
+//                                     WRITTEN_BYTES ESTIMATE_MS EXPORT_MS"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <limits>
@@ -130,6 +134,26 @@ int same(const char* sourcePath, const char* otherPath, bool pixels, bool browse
     return 0;
 }
 
+int estimate(const char* path, const std::string& format, int lossy, int colors) {
+    const gif::GifImage image = open(path);
+    exporting::ExportSettings s;
+    s.format = format == "webp"   ? exporting::Format::WebP
+               : format == "apng" ? exporting::Format::Apng
+                                  : exporting::Format::Gif;
+    s.webpLossless = false;
+    s.lossy = lossy;
+    s.colors = colors;
+    auto t0 = std::chrono::steady_clock::now();
+    const exporting::SizeEstimate e = exporting::estimateSize(image, s);
+    auto t1 = std::chrono::steady_clock::now();
+    const exporting::ExportResult whole = exporting::exportAnimation(image, s);
+    auto t2 = std::chrono::steady_clock::now();
+    std::printf("%llu %zu %.0f %.0f\n", static_cast<unsigned long long>(e.bytes),
+                whole.bytes.size(), std::chrono::duration<double, std::milli>(t1 - t0).count(),
+                std::chrono::duration<double, std::milli>(t2 - t1).count());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -140,6 +164,8 @@ int main(int argc, char** argv) {
         if (command == "same" && argc == 4) return same(argv[2], argv[3], true, true);
         if (command == "same" && argc == 5 && std::strcmp(argv[2], "--delays-only") == 0)
             return same(argv[3], argv[4], false, true);
+        if (command == "estimate" && argc == 6)
+            return estimate(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]));
         std::fprintf(stderr, "usage: see the head of bench/bench_export.cpp\n");
         return 2;
     } catch (const std::exception& e) {

@@ -2,11 +2,13 @@
 #include "export/Export.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <functional>
 #include <map>
 #include <numeric>
+#include <optional>
 
 #include <QLocale>
 
@@ -250,11 +252,62 @@ namespace {
 
 // Animations of at most this many composed pixels are exported whole for the estimate.
 constexpr uint64_t SmallAnimation = uint64_t(4) << 20;
-// Pairs of frames in the sample.
-constexpr size_t SamplePairs = 10;
+// The sample: this many runs of this many frames, each after the frame before it.
+constexpr size_t SampleRuns = 6;
+constexpr size_t RunLength = 3;
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+} // namespace
+
+namespace {
+
+// The least-squares fit of y = c0 + c1 x1 + c2 x2, with every coefficient at least 0
+// (a model that falls back to fewer terms when the full fit would take a negative one).
+std::array<double, 3> fitCost(const std::vector<std::array<double, 3>>& x,
+                              const std::vector<double>& y) {
+    auto solve = [&](const std::array<bool, 3>& use) -> std::optional<std::array<double, 3>> {
+        // Normal equations over the terms in use, by Gaussian elimination.
+        std::vector<int> terms;
+        for (int k = 0; k < 3; ++k)
+            if (use[size_t(k)]) terms.push_back(k);
+        const size_t m = terms.size();
+        std::vector<std::vector<double>> a(m, std::vector<double>(m + 1, 0.0));
+        for (size_t i = 0; i < x.size(); ++i)
+            for (size_t r = 0; r < m; ++r) {
+                for (size_t c = 0; c < m; ++c)
+                    a[r][c] += x[i][size_t(terms[r])] * x[i][size_t(terms[c])];
+                a[r][m] += x[i][size_t(terms[r])] * y[i];
+            }
+        for (size_t r = 0; r < m; ++r)
+            a[r][r] += 1e-9 * (1.0 + a[r][r]);
+        for (size_t c = 0; c < m; ++c) {
+            size_t pivot = c;
+            for (size_t r = c + 1; r < m; ++r)
+                if (std::abs(a[r][c]) > std::abs(a[pivot][c])) pivot = r;
+            std::swap(a[c], a[pivot]);
+            if (std::abs(a[c][c]) < 1e-12) return std::nullopt;
+            for (size_t r = 0; r < m; ++r) {
+                if (r == c) continue;
+                const double f = a[r][c] / a[c][c];
+                for (size_t k = c; k <= m; ++k)
+                    a[r][k] -= f * a[c][k];
+            }
+        }
+        std::array<double, 3> coef{0, 0, 0};
+        for (size_t r = 0; r < m; ++r) {
+            coef[size_t(terms[r])] = a[r][m] / a[r][r];
+            if (coef[size_t(terms[r])] < 0) return std::nullopt;
+        }
+        return coef;
+    };
+    for (const std::array<bool, 3> use :
+         {std::array<bool, 3>{true, true, true}, std::array<bool, 3>{true, true, false},
+          std::array<bool, 3>{true, false, true}, std::array<bool, 3>{true, false, false}})
+        if (const auto coef = solve(use)) return *coef;
+    return {0, 0, 0};
 }
 
 } // namespace
@@ -268,7 +321,7 @@ SizeEstimate estimateSize(const gif::GifImage& image, const ExportSettings& sett
     const Steps steps{&context, 0, 100};
     const auto start = std::chrono::steady_clock::now();
     const uint64_t area = uint64_t(image.screenWidth) * image.screenHeight;
-    if (area * n <= SmallAnimation || n <= SamplePairs + 1) {
+    if (area * n <= SmallAnimation || n <= SampleRuns * (RunLength + 1) + 1) {
         const ExportResult whole = exportAnimation(image, settings, context);
         estimate.bytes = whole.bytes.size();
         estimate.used = whole.used;
@@ -277,79 +330,73 @@ SizeEstimate estimateSize(const gif::GifImage& image, const ExportSettings& sett
         return estimate;
     }
 
-    // What each frame changes, counted on the shown pictures.
+    // What each frame changes (pixels, and the rectangle holding them), counted on the
+    // shown pictures.
     const Steps counting = steps.part(0, 10);
-    std::vector<double> changed(n, 0);
+    std::vector<std::array<double, 3>> features(n, {1.0, 0.0, 0.0});
     {
         ShownAnimation shown(image);
         QImage previous = shown.picture(0);
         for (size_t k = 1; k < n; ++k) {
             counting.check();
             QImage picture = shown.picture(k);
-            changed[k] = double(changeBetween(previous, picture).changed);
+            const FrameChange change = changeBetween(previous, picture);
+            features[k] = {1.0, double(change.changed),
+                           double(change.rect.width()) * double(change.rect.height())};
             previous = std::move(picture);
             counting.report(int(k * 100 / n));
         }
     }
-    // Frames picked with chances in proportion to what they change (every frame a little
-    // too), each exported after the one before it; the first frame alone besides.
-    std::vector<double> weight(n, 0);
-    const double floorWeight = double(area) / 64.0;
-    for (size_t k = 1; k < n; ++k)
-        weight[k] = changed[k] + floorWeight;
-    const double total = std::accumulate(weight.begin(), weight.end(), 0.0);
-    std::vector<size_t> picked;
-    double running = 0;
-    size_t at = 1;
-    for (size_t s = 0; s < SamplePairs; ++s) {
-        const double target = (double(s) + 0.5) / double(SamplePairs) * total;
-        while (at + 1 < n && running + weight[at] < target)
-            running += weight[at++];
-        if (picked.empty() || picked.back() != at) picked.push_back(at);
+    // Runs of frames spread evenly over the animation, each exported on its own after the
+    // frame before it; the first frame alone besides. The bytes of each run's frames
+    // against what they change give the cost of a frame, fitted as a fixed part plus
+    // parts for the pixels and for the rectangle that change.
+    std::vector<std::vector<size_t>> runs;
+    for (size_t r = 0; r < SampleRuns; ++r) {
+        const size_t first = 1 + (r * (n - 1 - RunLength)) / (SampleRuns - 1);
+        std::vector<size_t> frames;
+        for (size_t k = first - 1; k < first + RunLength && k < n; ++k)
+            frames.push_back(k);
+        runs.push_back(std::move(frames));
     }
-
-    const Steps sampling = steps.part(10, 100);
-    const size_t trialsPerPair = 2; // the pair and its first frame's share
-    (void)trialsPerPair;
-    // The bytes of the sample's frames at some settings: first frame alone, then the
-    // picked frames after the ones before them.
     std::vector<Writer> writers;
     writers.emplace_back(image, std::vector<size_t>{0});
-    for (size_t k : picked)
-        writers.emplace_back(image, std::vector<size_t>{k - 1, k});
+    for (const auto& run : runs)
+        writers.emplace_back(image, run);
     double perFrameSeconds = 0;
-    int sampledFrames = 0;
     auto measure = [&](const ExportSettings& s, const Steps& within) -> uint64_t {
         const auto began = std::chrono::steady_clock::now();
-        std::vector<size_t> sizes;
-        const gif::Bytes first =
-            writers[0].write(s, within.part(0, 100 / int(writers.size())), nullptr);
-        double bytes = double(first.size());
-        double sampleBytes = 0, sampleChanged = 0, overhead = 0;
+        const int parts = int(writers.size());
+        const gif::Bytes first = writers[0].write(s, within.part(0, 100 / parts), nullptr);
+        std::vector<std::array<double, 3>> x;
+        std::vector<double> y;
+        size_t exported = 1;
         for (size_t w = 1; w < writers.size(); ++w) {
-            sizes.clear();
-            writers[w].write(
-                s, within.part(int(w * 100 / writers.size()), int((w + 1) * 100 / writers.size())),
-                &sizes);
-            const size_t k = picked[w - 1];
-            // Each frame's blocks besides its pixels: the graphic control record, the
-            // image descriptor, a local table and the data's framing.
-            const double fixed = s.format == Format::Gif
-                                     ? 8.0 + 10.0 + 3.0 * double(writers[w].tableEntries(1)) + 4.0
-                                     : 24.0;
-            overhead += fixed;
-            sampleBytes += std::max(0.0, double(sizes.size() > 1 ? sizes[1] : 0) - fixed);
-            sampleChanged += changed[k];
+            std::vector<size_t> sizes;
+            writers[w].write(s, within.part(int(w) * 100 / parts, int(w + 1) * 100 / parts),
+                             &sizes);
+            const std::vector<size_t>& run = runs[w - 1];
+            exported += run.size();
+            for (size_t k = 1; k < run.size() && k < sizes.size(); ++k) {
+                x.push_back(features[run[k]]);
+                y.push_back(double(sizes[k]));
+            }
         }
-        const double meanOverhead = overhead / double(picked.size());
-        const double perChanged = sampleChanged > 0 ? sampleBytes / sampleChanged : 0;
+        const std::array<double, 3> cost = fitCost(x, y);
+        double bytes = double(first.size());
         for (size_t k = 1; k < n; ++k)
-            bytes += meanOverhead + perChanged * changed[k];
-        perFrameSeconds = secondsSince(began) / double(1 + 2 * picked.size());
-        sampledFrames = int(1 + 2 * picked.size());
+            bytes += cost[0] + cost[1] * features[k][1] + cost[2] * features[k][2];
+        // A fit thrown off by a few odd frames is not trusted beyond a factor of two of
+        // the plain mean of the sampled frames.
+        const double mean = double(first.size()) + double(n - 1) *
+                                                       std::accumulate(y.begin(), y.end(), 0.0) /
+                                                       double(std::max<size_t>(1, y.size()));
+        bytes = std::clamp(bytes, mean / 2, mean * 2);
+        perFrameSeconds = secondsSince(began) / double(exported);
         return uint64_t(std::llround(bytes));
     };
 
+    const Steps sampling = steps.part(10, 100);
     if (!settings.maxBytes || settings.format == Format::Apng) {
         estimate.bytes = measure(settings, sampling);
         estimate.seconds = perFrameSeconds * double(n);
@@ -363,8 +410,6 @@ SizeEstimate estimateSize(const gif::GifImage& image, const ExportSettings& sett
     estimate.used.maxBytes = settings.maxBytes;
     estimate.bytes = sizes(estimate.used);
     estimate.seconds = perFrameSeconds * double(n) * double(std::max(1, sizes.trials()));
-    (void)sampledFrames;
-    (void)start;
     return estimate;
 }
 
