@@ -57,7 +57,7 @@ QString pageForContext(const QStringList& objectNamesUpward) {
         {"HowForm", "getting-started.html"},  {"Options", "getting-started.html"},
         {"pnlloop", "loop-comment.html"},     {"pnlComments", "loop-comment.html"},
         {"pnlRate", "delay-disposal.html"},   {"pnlVisual", "strip-playback.html"},
-        {"pnlFrames", "strip-playback.html"},
+        {"pnlFrames", "strip-playback.html"}, {"ExportDialog", "export.html"},
     };
     for (const QString& name : objectNamesUpward)
         for (const Rule& rule : rules)

@@ -586,7 +586,8 @@ void TMainform::connectWidgets() {
         if (m_animation->frameCount() == 0) return;
         // A snapshot: the dialog exports it and never touches the animation.
         ExportDialog dialog(m_animation->imageForSaving(m_animation->comment()), currentFrame(),
-                            m_animation->name(), m_platform, m_work.get(), this);
+                            m_files->hasFile() ? m_files->path() : m_animation->name(), m_platform,
+                            m_work.get(), this);
         if (m_runExport)
             m_runExport(dialog);
         else

@@ -126,7 +126,9 @@ void ExportDialog::buildControls() {
     m_lossyValue->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("Off ")));
     lossyRow->addWidget(m_lossy);
     lossyRow->addWidget(m_lossyValue);
-    gif->addRow(QStringLiteral("&Lossy:"), lossyRow);
+    auto* lossyLabel = new QLabel(QStringLiteral("&Lossy:"), m_gif);
+    lossyLabel->setBuddy(m_lossy);
+    gif->addRow(lossyLabel, lossyRow);
     m_optimize = new QCheckBox(QStringLiteral("&Optimise (as Save optimized as)"), m_gif);
     m_optimize->setObjectName(QStringLiteral("ExportOptimize"));
     m_optimize->setChecked(true);
@@ -269,6 +271,11 @@ void ExportDialog::settingsChanged() {
     m_fitUnit->setEnabled(m_fit->isChecked());
     m_exactDelay.stop();
     m_sampleDelay.start();
+    // What is shown belongs to the settings before: it goes until the new one comes.
+    if (!m_exporting) {
+        m_estimate->setText(QStringLiteral("Estimating the size..."));
+        m_time->clear();
+    }
 }
 
 void ExportDialog::startJob(bool exact) {
@@ -285,7 +292,6 @@ void ExportDialog::startJob(bool exact) {
     const ExportSettings s = settings();
     const gif::GifImage* image = &m_image;
     const size_t current = size_t(m_current);
-    if (!exact && !m_shown) m_estimate->setText(QStringLiteral("Estimating the size..."));
     m_job.setFuture(QtConcurrent::run([image, current, s, exact, cancel]() -> Result {
         Result r;
         r.settings = s;
@@ -389,7 +395,10 @@ bool ExportDialog::exportNow() {
         extension = QStringLiteral("png");
         break;
     }
-    const QString start = QFileInfo(m_name).completeBaseName() + QLatin1Char('.') + extension;
+    // Beside the animation's file (or named after it), with the format's extension.
+    const QFileInfo named(m_name);
+    const QString start =
+        named.dir().filePath(named.completeBaseName() + QLatin1Char('.') + extension);
     const auto chosen =
         m_platform.dialogs->savePicture({QStringLiteral("Export"), filter, extension, start, true});
     if (!chosen) return false;

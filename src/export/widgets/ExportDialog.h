@@ -41,8 +41,8 @@ class ExportDialog : public QDialog {
     Q_OBJECT
 public:
     // `image`: the snapshot to export (its frames share their pixels with the document);
-    // `current`: the frame the preview shows; `name`: the animation's name, which the
-    // file dialog starts with.
+    // `current`: the frame the preview shows; `name`: the animation's file (or its name
+    // without one), which the file dialog starts beside.
     ExportDialog(gif::GifImage image, int current, const QString& name, const Platform& platform,
                  BackgroundWork* work, QWidget* parent = nullptr);
     ~ExportDialog() override;
