@@ -104,9 +104,7 @@ const Command commands[] = {
     {"info", 1,
      [](const QStringList& a, const Options& o) { return vorlane::cli::info(a[0], stdout, o); }},
     {"unoptimize", 2,
-     [](const QStringList& a, const Options& o) {
-         return vorlane::cli::unoptimize(a[0], a[1], o);
-     }},
+     [](const QStringList& a, const Options& o) { return vorlane::cli::unoptimize(a[0], a[1], o); }},
     {"optimize", 2,
      [](const QStringList& a, const Options& o) { return vorlane::cli::optimize(a[0], a[1], o); }},
     {"frames", 2,

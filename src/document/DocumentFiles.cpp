@@ -164,7 +164,8 @@ void DocumentFiles::open(OpenOrigin origin, const QString& fileName) {
 
     if (origin != OpenOrigin::Revert &&
         !askToSave(QStringLiteral("Do you want to save changes made to ") +
-                   quoted(m_animation.name()) + QStringLiteral("\nbefore opening selected file?")))
+                   quoted(m_animation.name()) +
+                   QStringLiteral("\nbefore opening selected file?")))
         return;
 
     QStringList notices;
@@ -266,9 +267,8 @@ DocumentFiles::SaveResult DocumentFiles::save() {
     QString target = m_path;
     const bool chosen = target.isEmpty();
     if (chosen) {
-        const auto name =
-            m_platform.dialogs->savePicture({QStringLiteral("Save as"), SaveFilter,
-                                             QStringLiteral("gif"), saveDialogStart(), true});
+        const auto name = m_platform.dialogs->savePicture(
+            {QStringLiteral("Save as"), SaveFilter, QStringLiteral("gif"), saveDialogStart(), true});
         if (!name) return SaveResult::Cancelled;
         target = fullName(*name);
     }
@@ -305,17 +305,18 @@ void DocumentFiles::saveOptimizedAs() {
     const QString target = fullName(*name);
     // The optimizer changes the frames and their records: it works on the writer's copy,
     // never on records the animation shares.
-    writeImage(
-        m_animation.imageForSaving(m_animation.savedComment()), target, [](gif::GifImage& copy) {
-            gif::OptimizeOptions options;
-            options.crop = true;
-            options.merge = true;
-            options.cleanup = true;
-            options.colorTables = true;
-            options.colorReduce = false;
-            options.reduction = {gif::ReductionSettings::Method::None, 8, gif::Dither::Nearest};
-            gif::optimize(copy, options);
-        });
+    writeImage(m_animation.imageForSaving(m_animation.savedComment()), target,
+               [](gif::GifImage& copy) {
+                   gif::OptimizeOptions options;
+                   options.crop = true;
+                   options.merge = true;
+                   options.cleanup = true;
+                   options.colorTables = true;
+                   options.colorReduce = false;
+                   options.reduction = {gif::ReductionSettings::Method::None, 8,
+                                        gif::Dither::Nearest};
+                   gif::optimize(copy, options);
+               });
 }
 
 void DocumentFiles::revert() {
@@ -338,10 +339,10 @@ void DocumentFiles::saveFrameAsBitmap(int row) {
         target += QLatin1String(".bmp");
     if (QFileInfo::exists(target)) {
         // The wording of Qt's own file dialog.
-        const auto answer =
-            m_platform.prompts->ask(Prompts::Icon::Warning, Prompts::Buttons::YesNo,
-                                    QStringLiteral("%1 already exists.\nDo you want to replace it?")
-                                        .arg(fileNamePart(target)));
+        const auto answer = m_platform.prompts->ask(
+            Prompts::Icon::Warning, Prompts::Buttons::YesNo,
+            QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                .arg(fileNamePart(target)));
         if (answer != Prompts::Answer::Yes) return;
     }
 
@@ -357,10 +358,9 @@ void DocumentFiles::saveFrameAsBitmap(int row) {
             reason = QStringLiteral("The picture could not be encoded.");
         } else {
             try {
-                gif::writeFileSafely(
-                    target,
-                    std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(encoded.constData()),
-                                             size_t(encoded.size())));
+                gif::writeFileSafely(target, std::span<const uint8_t>(
+                                                 reinterpret_cast<const uint8_t*>(encoded.constData()),
+                                                 size_t(encoded.size())));
             } catch (const gif::GifError& e) {
                 reason = QString::fromUtf8(e.what());
             }
@@ -374,7 +374,8 @@ void DocumentFiles::saveFrameAsBitmap(int row) {
 
 bool DocumentFiles::newAnimation() {
     if (!askToSave(QStringLiteral("Do you want to save changes made to current animation ") +
-                   quoted(m_animation.name()) + QStringLiteral(" before creating new animation?")))
+                   quoted(m_animation.name()) +
+                   QStringLiteral(" before creating new animation?")))
         return false;
     m_path.clear();
     m_hasFile = false;
