@@ -40,14 +40,18 @@ public:
         const uint64_t size = m_measure(s);
         m_known.emplace(key, size);
         ++m_trials;
+        m_smallest = std::min(m_smallest, size);
         return size;
     }
     int trials() const { return m_trials; }
+    // The smallest size measured so far.
+    uint64_t smallest() const { return m_smallest; }
 
 private:
     Measure m_measure;
     std::map<std::tuple<int, int, int, bool>, uint64_t> m_known;
     int m_trials = 0;
+    uint64_t m_smallest = UINT64_MAX;
 };
 
 // The smallest value in (low, high] whose settings fit, `high` fitting, `low` not;
@@ -66,33 +70,45 @@ int smallestFitting(ExportSettings s, int low, int high, int step, uint64_t limi
 }
 
 // The settings of the best quality within the limit: lossiness first, then colours.
+// Fewer colours need not make a smaller file (dithering with few colours makes noise
+// that codes badly), so colour counts are tried halving from the one asked for, the
+// largest that fits is refined towards the one above it, and then the lossiness is
+// lowered as far as that count allows.
 ExportSettings searchGif(const ExportSettings& asked, uint64_t limit, Sizes& sizes) {
     ExportSettings s = asked;
     if (sizes(s) <= limit) return s;
     auto setLossy = [](ExportSettings& x, int v) { x.lossy = v; };
-    auto setColors = [](ExportSettings& x, int v) { x.colors = v; };
     s.lossy = MaxLossy;
     if (sizes(s) <= limit) {
         s.lossy = smallestFitting(s, asked.lossy, MaxLossy, LossyStep, limit, sizes, setLossy);
         return s;
     }
-    // Colours at the highest lossiness: the most that fit.
-    s.colors = MinColors;
-    const uint64_t smallest = sizes(s);
-    if (smallest > limit) throw gif::GifError(tooLargeText(smallest, limit).toStdString());
-    int low = MinColors, high = asked.colors; // low fits, high does not
-    while (high - low > 1) {
-        const int mid = low + (high - low) / 2;
+    int fits = 0;
+    int above = asked.colors; // known not to fit
+    for (int c = asked.colors / 2; c >= MinColors && fits == 0; c /= 2) {
+        s.colors = c;
+        if (sizes(s) <= limit)
+            fits = c;
+        else
+            above = c;
+    }
+    if (fits == 0) {
+        s.colors = MinColors;
+        if (sizes(s) > limit)
+            throw gif::GifError(tooLargeText(sizes.smallest(), limit).toStdString());
+        fits = MinColors;
+    }
+    // A few steps towards the count above.
+    for (int step = 0; step < 3 && above - fits > 1; ++step) {
+        const int mid = fits + (above - fits) / 2;
         s.colors = mid;
         if (sizes(s) <= limit)
-            low = mid;
+            fits = mid;
         else
-            high = mid;
+            above = mid;
     }
-    s.colors = low;
-    // Then as little lossiness as that count allows.
+    s.colors = fits;
     s.lossy = smallestFitting(s, asked.lossy, MaxLossy, LossyStep, limit, sizes, setLossy);
-    (void)setColors;
     return s;
 }
 
@@ -102,8 +118,7 @@ ExportSettings searchWebp(const ExportSettings& asked, uint64_t limit, Sizes& si
     if (sizes(s) <= limit) return s;
     s.webpLossless = false;
     s.webpQuality = 0;
-    const uint64_t smallest = sizes(s);
-    if (smallest > limit) throw gif::GifError(tooLargeText(smallest, limit).toStdString());
+    if (sizes(s) > limit) throw gif::GifError(tooLargeText(sizes.smallest(), limit).toStdString());
     int low = 0, high = asked.webpLossless ? 101 : asked.webpQuality; // low fits, high not
     while (high - low > 1) {
         const int mid = low + (high - low) / 2;

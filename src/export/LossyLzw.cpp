@@ -95,7 +95,7 @@ struct LossyLzw::Tables {
 };
 
 uint32_t LossyLzw::bound(int level) {
-    const double distance = 0.3 * std::clamp(level, 0, MaxLossy);
+    const double distance = 0.29 * std::clamp(level, 0, MaxLossy);
     return uint32_t(distance * distance);
 }
 
