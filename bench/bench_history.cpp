@@ -102,10 +102,10 @@ int main(int argc, char** argv) {
     const double pixelsMb = double(frames) * width * height / 1048576.0;
     std::printf("history: %d frames of %dx%d (%.0f MiB of pixels)\n", frames, width, height,
                 pixelsMb);
-    std::printf("  remove all as one step   %8.1f ms   undo %8.1f ms   redo %8.1f ms\n",
-                removeAll, undoAll, redoAll);
-    std::printf("  remove one frame a step  %8.2f ms   undo %8.2f ms   (mean of %d)\n",
-                removeOne, undoOne, frames);
+    std::printf("  remove all as one step   %8.1f ms   undo %8.1f ms   redo %8.1f ms\n", removeAll,
+                undoAll, redoAll);
+    std::printf("  remove one frame a step  %8.2f ms   undo %8.2f ms   (mean of %d)\n", removeOne,
+                undoOne, frames);
     std::printf("  memory after opening %ld MiB; the history adds %+.1f %% (all at once), "
                 "%+.1f %% (%d steps), %+.1f %% (all undone)\n",
                 loaded / 1024, 100.0 * (afterAll - loaded) / loaded,
@@ -113,7 +113,8 @@ int main(int argc, char** argv) {
                 100.0 * (restored - loaded) / loaded);
     std::printf("  pixels held by the history alone after %d steps: %lld bytes; thumbnails "
                 "cached: %lld KiB\n",
-                frames, (long long)heldOnly, (long long)(window.frameList().thumbnailBytes() >> 10));
+                frames, (long long)heldOnly,
+                (long long)(window.frameList().thumbnailBytes() >> 10));
     std::printf("  targets: under 50 ms a step, under 5 %% memory added\n");
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include "cli/Commands.h"
+#include "cli/ExportCommand.h"
 #include "cli/Operations.h"
 
 namespace {
@@ -27,6 +28,9 @@ const char* const usageText =
     "  resave IN OUT              read and write a GIF unchanged (times the codec alone)\n"
     "  edit IN OUT OPERATION...   open IN as the editor does, apply the operations in\n"
     "                             order, and save OUT as the editor does\n"
+    "  export IN OUT [OPTION...]  write the animation IN shows (a GIF, animated WebP or\n"
+    "                             APNG) as OUT; OUT's extension picks the format: .gif,\n"
+    "                             .webp, .png or .apng\n"
     "  --help                     show this text\n"
     "\n"
     "Operations of edit (a value may also follow \"=\", as in --rotate=90):\n"
@@ -49,7 +53,23 @@ const char* const usageText =
     "  --speed PERCENT            play at PERCENT of the speed (200: twice as fast);\n"
     "                             delays are rounded half up, never below 2 hundredths\n"
     "                             (delays of 0 and 1 stay as they are)\n"
-    "  --delay CS                 set every delay to CS hundredths of a second"
+    "  --delay CS                 set every delay to CS hundredths of a second\n"
+    "\n"
+    "Options of export (a value may also follow \"=\"):\n"
+    "  --colors N                 GIF: at most N colours a table (2..256, default 256);\n"
+    "                             frames whose colours fit keep them exactly\n"
+    "  --palette frame|global     GIF: a table for each frame (default) or one for all\n"
+    "  --dither none|fs|ordered   GIF: how colours are reduced where they must be: nearest\n"
+    "                             colour, Floyd-Steinberg (default) or ordered\n"
+    "  --lossy N                  GIF: lossy LZW coding up to level N (0..200, default 0:\n"
+    "                             exact); higher levels make smaller files\n"
+    "  --quality Q                WebP: lossy at quality Q (0..100); without it lossless\n"
+    "  --max-bytes N              at most N bytes: GIF raises the lossiness, then lowers\n"
+    "                             the colours; WebP lowers the quality; APNG (always\n"
+    "                             lossless) fails when larger. The choice is noted on\n"
+    "                             standard error\n"
+    "GIF is written with the optimised save's optimisation. WebP and APNG keep every frame\n"
+    "and delay; delays of 0 and 1 hundredths are written as 100 ms, as browsers show them.\n"
     "\n"
     "Options (before or after the command):\n"
     "  --strict                   fail when the reader had to repair or ignore anything\n"
@@ -133,6 +153,21 @@ int main(int argc, char** argv) {
             return vorlane::cli::ExitUsage;
         }
         return vorlane::cli::edit(args[0], args[1], *operations, options);
+    }
+
+    if (name == QLatin1String("export")) {
+        if (args.size() < 2) {
+            std::fprintf(stderr, "vorlane-gif-cli: export takes IN and OUT\n\n%s", usageText);
+            return vorlane::cli::ExitUsage;
+        }
+        QString error;
+        const auto settings = vorlane::cli::parseExportOptions(args[1], args.mid(2), error);
+        if (!settings) {
+            std::fprintf(stderr, "vorlane-gif-cli: export: %s\n\n%s", qUtf8Printable(error),
+                         usageText);
+            return vorlane::cli::ExitUsage;
+        }
+        return vorlane::cli::exportFile(args[0], args[1], *settings, options);
     }
 
     for (const Command& command : commands) {

@@ -113,7 +113,7 @@ struct FrameBlocks {
 
 // One frame's blocks up to its image data: its records, and its image descriptor and
 // table when it has pixels; its minimum code size.
-void frameHead(const GifImage& image, size_t i, FrameBlocks& blocks) {
+void frameHead(const GifImage& image, size_t i, FrameBlocks& blocks, const WriteHooks& hooks) {
     const Frame& f = image.frame(i);
     Bytes& out = blocks.bytes;
     out.clear();
@@ -135,28 +135,33 @@ void frameHead(const GifImage& image, size_t i, FrameBlocks& blocks) {
     const ColorTable& active = local.empty() ? image.globalColors() : local;
     const size_t tableSize = active.empty() ? 0 : size_t(2) << tableSizeField(active.size());
     // The code size depends on the indices, not on their order.
-    blocks.codeSize = minimumCodeSize(f.pixels(), tableSize);
+    blocks.codeSize = minimumCodeSize(f.pixels(), hooks.smallestCodeSize ? 0 : tableSize);
     blocks.dataStart = out.size();
 }
 
 // One frame's blocks whole. Frames are coded apart from each other, so that several can
 // be at once.
-void encodeFrame(const GifImage& image, size_t i, FrameBlocks& blocks) {
-    frameHead(image, i, blocks);
+void encodeFrame(const GifImage& image, size_t i, FrameBlocks& blocks, const WriteHooks& hooks) {
+    frameHead(image, i, blocks, hooks);
     const Frame& f = image.frame(i);
     if (!f.hasPixels()) return;
     Bytes rows;
     const std::span<const uint8_t> pixels = rowsAsWritten(f, rows);
     blocks.bytes.push_back(uint8_t(blocks.codeSize));
     Bytes coded; // the LZW stream before it is cut into sub-blocks
-    lzw::encode(pixels, blocks.codeSize, coded);
+    if (hooks.coder)
+        hooks.coder(i, pixels, blocks.codeSize, coded);
+    else
+        lzw::encode(pixels, blocks.codeSize, coded);
     putSubBlocks(blocks.bytes, coded.data(), coded.size());
 }
 
 // Writes every block before the trailer, the frames on several threads; reports a
 // Running step as frames are done. Frames `reuse` has data for are taken from it (asked
-// in order, on this thread) instead of being coded.
-Bytes encodeImage(const GifImage& image, ProgressScope& progress, CodedFrames* reuse) {
+// in order, on this thread) instead of being coded. A coder of the hooks is called in
+// frame order, on this thread.
+Bytes encodeImage(const GifImage& image, ProgressScope& progress, CodedFrames* reuse,
+                  const WriteHooks& hooks = {}) {
     if (image.frameCount() == 0) throw GifError(messages::CannotSaveEmpty);
 
     Bytes out;
@@ -182,7 +187,7 @@ Bytes encodeImage(const GifImage& image, ProgressScope& progress, CodedFrames* r
         for (size_t i = 0; i < n; ++i) {
             const Frame& f = image.frame(i);
             if (!f.hasPixels()) continue;
-            frameHead(image, i, frames[i]);
+            frameHead(image, i, frames[i], hooks);
             frames[i].done = reuse->append(f, frames[i].codeSize, frames[i].bytes);
         }
     for (size_t i = 0; i < n; ++i)
@@ -190,9 +195,9 @@ Bytes encodeImage(const GifImage& image, ProgressScope& progress, CodedFrames* r
     parallelFor(
         n,
         [&](size_t i) {
-            if (!frames[i].done) encodeFrame(image, i, frames[i]);
+            if (!frames[i].done) encodeFrame(image, i, frames[i], hooks);
         },
-        [&](size_t done) { progress.running(done, n); }, threadsFor(pixels));
+        [&](size_t done) { progress.running(done, n); }, hooks.coder ? 1 : threadsFor(pixels));
 
     size_t size = out.size() + 1;
     for (const FrameBlocks& frame : frames)
@@ -211,6 +216,7 @@ Bytes encodeImage(const GifImage& image, ProgressScope& progress, CodedFrames* r
             reuse->written(image.frame(i), frames[i].codeSize, start + frames[i].dataStart,
                            bytes.size() - frames[i].dataStart);
         Bytes().swap(bytes);
+        if (hooks.frameEnds) hooks.frameEnds->push_back(out.size());
     }
     for (const ExtensionPtr& record : image.trailingExtensions)
         putExtension(out, *record);
@@ -253,6 +259,15 @@ Bytes writeGif(const GifImage& image, CodedFrames* coded) {
     ProgressScope progress(image, ProgressMessage::Saving);
     try {
         return encodeImage(image, progress, coded);
+    } catch (const std::bad_alloc&) {
+        throw GifError("Not enough memory to save the file");
+    }
+}
+
+Bytes writeGif(const GifImage& image, const WriteHooks& hooks) {
+    ProgressScope progress(image, ProgressMessage::Saving);
+    try {
+        return encodeImage(image, progress, nullptr, hooks);
     } catch (const std::bad_alloc&) {
         throw GifError("Not enough memory to save the file");
     }

@@ -19,6 +19,7 @@
 #include "document/BackgroundWork.h"
 #include "document/RecentFiles.h"
 #include "document/Recovery.h"
+#include "export/AnimationFiles.h"
 #include "platform/Clock.h"
 #include "platform/FileDialogs.h"
 #include "platform/Prompts.h"
@@ -31,7 +32,8 @@ const QString RevertQuestion =
     QStringLiteral("Do you want to recover the last saved version of this file? Be careful, "
                    "this will definetly revert all unsaved changes.");
 const QString GifFilter =
-    QStringLiteral("GIF image (*.gif)|*.gif|Vorlane Gif Format (*.vlgf)|*.vlgf");
+    QStringLiteral("GIF image (*.gif)|*.gif|Animated WebP (*.webp)|*.webp|"
+                   "Animated PNG (*.png;*.apng)|*.png;*.apng|Vorlane Gif Format (*.vlgf)|*.vlgf");
 const QString SaveFilter =
     QStringLiteral("GIF image (*.gif)|*.gif|Vorlane Gif format (*.vlgf)|*.vlgf");
 const QString OptimizedFilter = QStringLiteral("Gif image (*.gif)|*.gif");
@@ -180,7 +182,8 @@ void DocumentFiles::open(OpenOrigin origin, const QString& fileName) {
                     const QString text = QString::fromStdString(warning);
                     if (!notices.contains(text)) notices << text;
                 };
-                loaded.load(name);
+                // GIF, animated WebP or APNG, told apart by their first bytes.
+                exporting::readAnimationFile(loaded, name);
                 t1 = m_platform.clock->nowMs();
                 // Browsers play a file without a loop record once; saved from here it
                 // will repeat indefinitely. That rule stays, but the user is told.

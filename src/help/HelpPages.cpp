@@ -70,6 +70,7 @@ QString pageForContext(const QStringList& objectNamesUpward) {
         {"KeepEveryDialog", "animation-tools.html"},
         {"SpeedDialog", "animation-tools.html"},
         {"DelayDialog", "animation-tools.html"},
+        {"ExportDialog", "export.html"},
     };
     for (const QString& name : objectNamesUpward)
         for (const Rule& rule : rules)

@@ -12,8 +12,8 @@ namespace vorlane {
 
 enum class Act {
     // File
-    FileNew, FileOpen, Save, SaveAs, SaveOptimized, Revert, AddImageFile, InsertImageFile,
-    SaveImage, Wizard, Recent1, Recent2, Recent3, Recent4, Quit,
+    FileNew, FileOpen, Save, SaveAs, SaveOptimized, Export, Revert, AddImageFile,
+    InsertImageFile, SaveImage, Wizard, Recent1, Recent2, Recent3, Recent4, Quit,
     // Edit
     Undo, Redo, Cut, Copy, PasteInsert, PasteAdd, Remove, SelectAll,
     // View
@@ -45,6 +45,7 @@ inline constexpr std::array<ActionInfo, size_t(Act::Count)> ActionTable = {{
     {"save1", "Save", "Ctrl+S"},
     {"save2", "Save as...", ""},
     {"eos", "Save optimized as...", ""},
+    {"export", "Export...", "Ctrl+E"},
     {"retablir", "Revert", ""},
     {"ajouter", "Add image...", ""},
     {"inserer", "Insert image...", ""},

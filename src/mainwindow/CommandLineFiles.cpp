@@ -10,22 +10,22 @@
 #include "document/DocumentFiles.h"
 #include "editing/FrameCommands.h"
 #include "editing/NewAnimation.h"
+#include "export/AnimationFiles.h"
 #include "mainwindow/MainWindow.h"
 
 namespace vorlane {
 
 namespace {
-// A file that is no GIF (by its first bytes) and not named as one is a picture for
-// Add; a file named .gif or .vlgf goes to Open even when broken, so that the user hears
-// "Invalid file format." rather than seeing it turned into a frame.
+// A file that is no animation (a GIF by its first bytes, an animated WebP, an APNG) and
+// not named as a GIF is a picture for Add; a file named .gif or .vlgf goes to Open even
+// when broken, so that the user hears "Invalid file format." rather than seeing it
+// turned into a frame.
 bool isPictureOfAnotherFormat(const QString& fileName) {
     const QFileInfo info(fileName);
     const QString extension = info.suffix().toLower();
     if (!info.isFile() || extension == QLatin1String("gif") || extension == QLatin1String("vlgf"))
         return false;
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    return !file.read(4).startsWith("GIF8");
+    return !exporting::isAnimationFile(fileName);
 }
 } // namespace
 

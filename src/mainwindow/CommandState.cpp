@@ -50,6 +50,7 @@ FileMenuState fileMenuState(const WindowState& state) {
     FileMenuState s;
     s.save = state.modified;
     s.saveAs = s.saveOptimized = state.hasImage;
+    s.exportAnimation = state.hasImage && state.entries > 0 && state.frameViewShown;
     s.revert = state.modified && state.hasFile;
     const bool editing = state.frameViewShown && state.hasCurrent();
     s.addImage = s.insertImage = s.saveImage = editing;

@@ -68,6 +68,7 @@ struct FileMenuState {
     bool save = false;
     bool saveAs = false;
     bool saveOptimized = false;
+    bool exportAnimation = false; // Export...: frames to export, and not while playing
     bool revert = false;
     bool addImage = false;
     bool insertImage = false;

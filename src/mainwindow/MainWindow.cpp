@@ -47,6 +47,8 @@
 #include "editing/widgets/DisposalBox.h"
 #include "effects/EffectCommand.h"
 #include "effects/widgets/AnimationEffects.h"
+#include "export/AnimationFiles.h"
+#include "export/widgets/ExportDialog.h"
 #include "mainwindow/HeaderBar.h"
 #include "mainwindow/Icons.h"
 #include "mainwindow/NoticeBar.h"
@@ -88,9 +90,9 @@ QStringList droppedFiles(const QMimeData* data) {
     return files;
 }
 
-bool isGif(const QString& fileName) {
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) && file.read(4).startsWith("GIF8");
+// A GIF, an animated WebP or an APNG: what opens as an animation when dropped.
+bool isAnimation(const QString& fileName) {
+    return exporting::isAnimationFile(fileName);
 }
 
 // The settings a View menu check mark is kept under.
@@ -294,8 +296,8 @@ void TMainform::buildMenus() {
     // ---- File ----
     QMenu* file = addMenu(QStringLiteral("FileButton"), QStringLiteral("File1"),
                           QStringLiteral("&File"), [this] { File1Click(); });
-    for (Act act :
-         {Act::FileNew, Act::FileOpen, Act::Save, Act::SaveAs, Act::SaveOptimized, Act::Revert})
+    for (Act act : {Act::FileNew, Act::FileOpen, Act::Save, Act::SaveAs, Act::SaveOptimized,
+                    Act::Export, Act::Revert})
         addItem(file, act);
     file->addSeparator();
     for (Act act : {Act::AddImageFile, Act::InsertImageFile, Act::SaveImage})
@@ -594,6 +596,17 @@ void TMainform::connectWidgets() {
     on(Act::Save, &TMainform::FileSaveClick);
     on(Act::SaveAs, [this] { m_files->saveAs(); });
     on(Act::SaveOptimized, [this] { m_files->saveOptimizedAs(); });
+    on(Act::Export, [this] {
+        if (m_animation->frameCount() == 0) return;
+        // A snapshot: the dialog exports it and never touches the animation.
+        ExportDialog dialog(m_animation->imageForSaving(m_animation->comment()), currentFrame(),
+                            m_files->hasFile() ? m_files->path() : m_animation->name(), m_platform,
+                            m_work.get(), this);
+        if (m_runExport)
+            m_runExport(dialog);
+        else
+            dialog.exec();
+    });
     on(Act::Revert, [this] {
         stopClick();
         m_files->revert();
@@ -1390,6 +1403,7 @@ void TMainform::File1Click() {
     action(Act::Save)->setEnabled(s.save);
     action(Act::SaveAs)->setEnabled(s.saveAs);
     action(Act::SaveOptimized)->setEnabled(s.saveOptimized);
+    action(Act::Export)->setEnabled(s.exportAnimation);
     action(Act::Revert)->setEnabled(s.revert);
     action(Act::AddImageFile)->setEnabled(s.addImage);
     action(Act::InsertImageFile)->setEnabled(s.insertImage);
@@ -1638,6 +1652,10 @@ void TMainform::setWizardRunner(std::function<void()> run) {
     m_runWizard = std::move(run);
 }
 
+void TMainform::setExportRunner(std::function<void(QDialog&)> run) {
+    m_runExport = std::move(run);
+}
+
 int TMainform::historyLimitMB() const {
     return int(m_animation->historyLimit() >> 20);
 }
@@ -1810,8 +1828,9 @@ void TMainform::stripDrop(const QMimeData* data, int index, bool copy) {
 void TMainform::previewDrop(const QMimeData* data, bool open) {
     const QStringList files = droppedFiles(data);
     if (files.isEmpty() || m_work->busy()) return;
-    // A GIF dropped on an empty window, or with Ctrl, opens as a file.
-    if (files.size() == 1 && isGif(files.front()) && (open || m_animation->frameCount() == 0)) {
+    // An animation dropped on an empty window, or with Ctrl, opens as a file.
+    if (files.size() == 1 && isAnimation(files.front()) &&
+        (open || m_animation->frameCount() == 0)) {
         m_files->open(DocumentFiles::OpenOrigin::CommandLine, files.front());
         return;
     }

@@ -26,6 +26,7 @@
 #include "platform/Platform.h"
 
 class QAction;
+class QDialog;
 class QItemSelectionModel;
 class QLabel;
 class QMenu;
@@ -136,6 +137,8 @@ public:
     // `ToolButton2`, the welcome dialog's choice): the dialogs layer puts it here.
     void ToolButton2Click();
     void setWizardRunner(std::function<void()> run);
+    // How the Export dialog is shown: exec() unless replaced (tests act on its controls).
+    void setExportRunner(std::function<void(QDialog&)> run);
     const CommandFlags& flags() const { return m_flags; }
     // The undo history's memory for pictures no longer in the animation, in MB; kept in
     // the settings ("Undo memory").
@@ -411,6 +414,7 @@ private:
     std::unique_ptr<TToolDialogs> m_toolDialogs;
     tools::ToolDialog* m_toolDialog = nullptr;
     QLabel* m_zoomPanel = nullptr;
+    std::function<void(QDialog&)> m_runExport;
 
     // Menus: the menu row's buttons and the open handler of every menu and submenu.
     QToolBar* m_menuBar = nullptr;

@@ -17,6 +17,7 @@
 
 #include "codec/Compositor.h"
 #include "codec/GifImage.h"
+#include "export/AnimationFiles.h"
 #include "support/FailingDisk.h"
 #include "support/GifBuilder.h"
 #include "support/TestData.h"
@@ -193,6 +194,25 @@ private Q_SLOTS:
         QTest::newRow("edit, value for a switch") << edit("--reverse=yes");
         QTest::newRow("edit, unknown filter") << edit("--scale 50 --filter blur");
         QTest::newRow("edit, two filters") << edit("--filter area --scale 50 --filter nearest");
+        const auto exporting = [](const char* out, const char* options) {
+            return QStringList{QStringLiteral("export"), QStringLiteral("a.gif"),
+                               QString::fromLatin1(out)} +
+                   QString::fromLatin1(options).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        };
+        QTest::newRow("export without OUT")
+            << QStringList{QStringLiteral("export"), QStringLiteral("a.gif")};
+        QTest::newRow("export to an unknown format") << exporting("b.bmp", "");
+        QTest::newRow("export, unknown option") << exporting("b.gif", "--fast");
+        QTest::newRow("export, option without its value") << exporting("b.gif", "--colors");
+        QTest::newRow("export, 1 colour") << exporting("b.gif", "--colors 1");
+        QTest::newRow("export, 257 colours") << exporting("b.gif", "--colors=257");
+        QTest::newRow("export, unknown dithering") << exporting("b.gif", "--dither diffuse");
+        QTest::newRow("export, lossy beyond 200") << exporting("b.gif", "--lossy 201");
+        QTest::newRow("export, no bytes") << exporting("b.gif", "--max-bytes 0");
+        QTest::newRow("export, quality for GIF") << exporting("b.gif", "--quality 50");
+        QTest::newRow("export, quality beyond 100") << exporting("b.webp", "--quality 101");
+        QTest::newRow("export, colours for WebP") << exporting("b.webp", "--colors 16");
+        QTest::newRow("export, lossy for APNG") << exporting("b.png", "--lossy 10");
     }
     void usageErrorsExitWithTwo() {
         QFETCH(QStringList, args);
@@ -207,7 +227,8 @@ private Q_SLOTS:
         const Run run = runTool({QStringLiteral("--help")});
         QCOMPARE(run.status, 0);
         QVERIFY(run.err.isEmpty());
-        for (const char* command : {"info", "unoptimize", "optimize", "frames", "quantize", "edit"})
+        for (const char* command :
+             {"info", "unoptimize", "optimize", "frames", "quantize", "edit", "export"})
             QVERIFY2(run.out.contains(QByteArray("  ") + command + ' '), command);
     }
 
@@ -448,7 +469,7 @@ private Q_SLOTS:
         const vorlane::test::Bytes sample = sampleAnimation();
         const QByteArray truncated(reinterpret_cast<const char*>(sample.data()),
                                    qsizetype(sample.size() / 2));
-        for (const char* c : {"unoptimize", "optimize", "resave", "edit"})
+        for (const char* c : {"unoptimize", "optimize", "resave", "edit", "export"})
             QTest::newRow(c) << QString::fromLatin1(c) << truncated;
         QTest::newRow("quantize") << QStringLiteral("quantize") << QByteArray("no picture");
     }
@@ -470,7 +491,7 @@ private Q_SLOTS:
 
     void unwritableOutputFailsWithItsName_data() {
         QTest::addColumn<QString>("command");
-        for (const char* c : {"unoptimize", "optimize", "resave", "edit"})
+        for (const char* c : {"unoptimize", "optimize", "resave", "edit", "export"})
             QTest::newRow(c) << QString::fromLatin1(c);
     }
     void unwritableOutputFailsWithItsName() {
@@ -720,6 +741,67 @@ private Q_SLOTS:
                            "repeats indefinitely, as the editor saves it\n")
                 .arg(in, out));
         QVERIFY(runTool({QStringLiteral("info"), out}).out.contains("\nloop 0\n"));
+    }
+
+    // export writes the format OUT's extension names, showing what IN shows (APNG and
+    // lossless WebP exactly, GIF exactly while its colours fit); a size limit is met or
+    // the command fails naming the smallest size, leaving no file.
+    void exportWritesEachFormat_data() {
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("signature"); // the output's first bytes, or the error
+        const auto row = [](const char* name, const char* out, const char* options, int status,
+                            const QByteArray& signature) {
+            QTest::newRow(name) << QString::fromLatin1(out)
+                                << QString::fromLatin1(options).split(QLatin1Char(' '),
+                                                                      Qt::SkipEmptyParts)
+                                << status << signature;
+        };
+        row("gif", "out.gif", "", 0, "GIF89a");
+        row("gif, lossy 0, 256 colours", "out.gif", "--lossy 0 --colors=256 --dither none", 0,
+            "GIF89a");
+        row("webp", "out.webp", "", 0, "RIFF");
+        row("apng", "out.apng", "", 0, "\x89PNG");
+        row("png, within 100 KB", "out.png", "--max-bytes 100000", 0, "\x89PNG");
+        row("gif within 10 bytes", "out.gif", "--max-bytes 10", 1,
+            ": The animation cannot be made to fit in 10 bytes");
+    }
+    void exportWritesEachFormat() {
+        QFETCH(QString, out);
+        QFETCH(QStringList, options);
+        QFETCH(int, status);
+        QFETCH(QByteArray, signature);
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("in.gif"));
+        const QString target = dir.filePath(out);
+        writeFile(in, mixedAnimation());
+        const Run run = runTool(QStringList{QStringLiteral("export"), in, target} + options);
+        QCOMPARE(run.status, status);
+        if (status != 0) {
+            QVERIFY2(run.err.startsWith("vorlane-gif-cli: " + in.toUtf8() + signature), run.err);
+            QVERIFY(!QFileInfo::exists(target));
+            return;
+        }
+        QVERIFY2(run.err.isEmpty() || run.err.startsWith("note: "), run.err);
+        QVERIFY(readFile(target).startsWith(signature));
+        // Read back as the editor opens it: the same pictures, frame by frame.
+        const QString back = dir.filePath(QStringLiteral("back.apng"));
+        QCOMPARE(runTool({QStringLiteral("export"), target, back}).status, 0);
+        const std::vector<QImage> want = composed(in);
+        GifImage reread;
+        vorlane::exporting::readAnimationFile(reread, back);
+        Compositor c(reread);
+        QCOMPARE(reread.frameCount(), want.size());
+        for (size_t i = 0; i < want.size(); ++i) {
+            const QImage got = c.picture(i);
+            for (int y = 0; y < got.height(); ++y)
+                for (int x = 0; x < got.width(); ++x) {
+                    const QRgb a = want[i].pixel(x, y), b = got.pixel(x, y);
+                    QVERIFY2(a == b || (qAlpha(a) == 0 && qAlpha(b) == 0),
+                             qPrintable(QStringLiteral("frame %1 at %2,%3").arg(i).arg(x).arg(y)));
+                }
+        }
     }
 
     void resaveKeepsEveryRecord() {

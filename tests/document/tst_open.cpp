@@ -97,7 +97,9 @@ private Q_SLOTS:
         const auto& request = f.fakes.dialogs.requests().front();
         QCOMPARE(request.kind, FakeFileDialogs::Kind::OpenOne);
         QCOMPARE(request.filter,
-                 QStringLiteral("GIF image (*.gif)|*.gif|Vorlane Gif Format (*.vlgf)|*.vlgf"));
+                 QStringLiteral("GIF image (*.gif)|*.gif|Animated WebP (*.webp)|*.webp|"
+                                "Animated PNG (*.png;*.apng)|*.png;*.apng|"
+                                "Vorlane Gif Format (*.vlgf)|*.vlgf"));
         QCOMPARE(f.animation.frameCount(), 3);
         QCOMPARE(f.list.rowCount(), 3);
         QCOMPARE(f.list.label(2), QStringLiteral("#003: anim.gif"));
