@@ -9,29 +9,32 @@ namespace vorlane::gif {
 
 const char* progressText(ProgressMessage message) {
     switch (message) {
-    case ProgressMessage::Loading: return "Loading";
-    case ProgressMessage::Saving: return "Saving";
-    case ProgressMessage::Converting: return "Converting";
-    case ProgressMessage::Rendering: return "Rendering";
-    case ProgressMessage::Copying: return "Copying";
-    case ProgressMessage::Optimizing: return "Optimizing";
+    case ProgressMessage::Loading:
+        return "Loading";
+    case ProgressMessage::Saving:
+        return "Saving";
+    case ProgressMessage::Converting:
+        return "Converting";
+    case ProgressMessage::Rendering:
+        return "Rendering";
+    case ProgressMessage::Copying:
+        return "Copying";
+    case ProgressMessage::Optimizing:
+        return "Optimizing";
     }
     return "";
 }
 
 void GifImage::reportProgress(Stage stage, int percent, ProgressMessage message) const {
-    if (onProgress)
-        onProgress(stage, percent, message);
+    if (onProgress) onProgress(stage, percent, message);
 }
 
 void GifImage::warn(const std::string& message) const {
-    if (onWarning)
-        onWarning(message);
+    if (onWarning) onWarning(message);
 }
 
 void GifImage::assign(const GifImage& source) {
-    if (&source == this)
-        return;
+    if (&source == this) return;
     reportProgress(Stage::Starting, 0, ProgressMessage::Copying);
     m_frames.clear();
     screenWidth = source.screenWidth;
@@ -60,15 +63,13 @@ void GifImage::assign(const GifImage& source) {
             copy.m_localSorted = m_globalSorted;
         }
         m_frames.push_back(std::move(copy));
-        if (n > 1)
-            reportProgress(Stage::Running, int((i + 1) * 100 / n), ProgressMessage::Copying);
+        if (n > 1) reportProgress(Stage::Running, int((i + 1) * 100 / n), ProgressMessage::Copying);
     }
     reportProgress(Stage::Ending, 100, ProgressMessage::Copying);
 }
 
 void GifImage::setGlobalColors(ColorTable colors, bool sorted) {
-    if (colors.size() > 256)
-        throw GifError(messages::ColorTableOverflow);
+    if (colors.size() > 256) throw GifError(messages::ColorTableOverflow);
     m_globalColors = std::move(colors);
     m_globalSorted = sorted;
 }
@@ -108,29 +109,41 @@ Frame& GifImage::addFrame(const QImage& picture) {
     colors.reserve(table.size());
     for (QRgb c : table)
         colors.push_back({uint8_t(qRed(c)), uint8_t(qGreen(c)), uint8_t(qBlue(c))});
-    if (colors.empty())
-        colors.push_back({0, 0, 0});
+    if (colors.empty()) colors.push_back({0, 0, 0});
     // A palette shorter than the highest index used would make the file invalid.
     const uint8_t highest = indices.empty() ? 0 : *std::max_element(indices.begin(), indices.end());
-    if (highest >= colors.size())
-        throw GifError(messages::InvalidColorIndex);
+    if (highest >= colors.size()) throw GifError(messages::InvalidColorIndex);
     f.setPixels(uint16_t(w), uint16_t(h), std::move(indices));
     f.setLocalColors(std::move(colors));
 
     // Grow the logical screen; it never shrinks.
     if (w > screenWidth) {
-        if (screenWidth > 0)
-            warn(messages::ExceedsLogicalScreen);
+        if (screenWidth > 0) warn(messages::ExceedsLogicalScreen);
         screenWidth = uint16_t(w);
     }
     if (h > screenHeight) {
-        if (screenHeight > 0)
-            warn(messages::ExceedsLogicalScreen);
+        if (screenHeight > 0) warn(messages::ExceedsLogicalScreen);
         screenHeight = uint16_t(h);
     }
     m_frames.push_back(std::move(f));
     reportProgress(Stage::Ending, 100, ProgressMessage::Converting);
     return m_frames.back();
+}
+
+GifImage GifImage::sharedCopy() const {
+    GifImage copy;
+    copy.screenWidth = screenWidth;
+    copy.screenHeight = screenHeight;
+    copy.backgroundIndex = backgroundIndex;
+    copy.aspect = aspect;
+    copy.colorResolution = colorResolution;
+    copy.m_globalColors = m_globalColors;
+    copy.m_globalSorted = m_globalSorted;
+    copy.transparent = transparent;
+    copy.reduction = reduction;
+    copy.trailingExtensions = trailingExtensions;
+    copy.m_frames = m_frames;
+    return copy;
 }
 
 Frame& GifImage::appendFrame(Frame frame) {
@@ -139,14 +152,12 @@ Frame& GifImage::appendFrame(Frame frame) {
 }
 
 void GifImage::insertFrame(size_t index, Frame frame) {
-    if (index > m_frames.size())
-        throw GifError("Frame index out of range");
+    if (index > m_frames.size()) throw GifError("Frame index out of range");
     m_frames.insert(m_frames.begin() + ptrdiff_t(index), std::move(frame));
 }
 
 void GifImage::insertFrames(size_t index, std::vector<Frame> frames) {
-    if (index > m_frames.size())
-        throw GifError("Frame index out of range");
+    if (index > m_frames.size()) throw GifError("Frame index out of range");
     m_frames.insert(m_frames.begin() + ptrdiff_t(index), std::make_move_iterator(frames.begin()),
                     std::make_move_iterator(frames.end()));
 }
@@ -162,8 +173,7 @@ std::vector<Frame> GifImage::takeFrames(size_t first, size_t count) {
 }
 
 void GifImage::reorderFrames(const std::vector<int>& order) {
-    if (order.size() != m_frames.size())
-        throw GifError("Frame order does not match the frames");
+    if (order.size() != m_frames.size()) throw GifError("Frame order does not match the frames");
     std::vector<bool> seen(order.size(), false);
     for (const int old : order) {
         if (old < 0 || size_t(old) >= order.size() || seen[size_t(old)])
@@ -178,34 +188,32 @@ void GifImage::reorderFrames(const std::vector<int>& order) {
 }
 
 void GifImage::replaceFrame(size_t i, Frame frame) {
-    if (i >= m_frames.size())
-        throw GifError("Frame index out of range");
+    if (i >= m_frames.size()) throw GifError("Frame index out of range");
     m_frames[i] = std::move(frame);
 }
 
 void GifImage::moveFrame(size_t from, size_t to) {
     if (from >= m_frames.size() || to >= m_frames.size())
         throw GifError("Frame index out of range");
-    if (from == to)
-        return;
+    if (from == to) return;
     Frame f = std::move(m_frames[from]);
     m_frames.erase(m_frames.begin() + ptrdiff_t(from));
     m_frames.insert(m_frames.begin() + ptrdiff_t(to), std::move(f));
 }
 
 void GifImage::exchangeFrames(size_t i, size_t j) {
-    if (i >= m_frames.size() || j >= m_frames.size())
-        throw GifError("Frame index out of range");
+    if (i >= m_frames.size() || j >= m_frames.size()) throw GifError("Frame index out of range");
     std::swap(m_frames[i], m_frames[j]);
 }
 
 void GifImage::deleteFrame(size_t i) {
-    if (i >= m_frames.size())
-        throw GifError("Frame index out of range");
+    if (i >= m_frames.size()) throw GifError("Frame index out of range");
     m_frames.erase(m_frames.begin() + ptrdiff_t(i));
 }
 
-void GifImage::clearFrames() { m_frames.clear(); }
+void GifImage::clearFrames() {
+    m_frames.clear();
+}
 
 QImage GifImage::ownPicture(size_t i) const {
     const Frame& f = frame(i);
@@ -222,9 +230,9 @@ QImage GifImage::ownPicture(size_t i) const {
     // The picture's rows are the frame's rows (a stride of the frame's width): the
     // picture holds a reference to the pixel buffer, reads it only, and copies nothing.
     auto* keep = new std::shared_ptr<const Bytes>(f.sharedPixels());
-    QImage picture(
-        (*keep)->data(), f.width(), f.height(), f.width(), QImage::Format_Indexed8,
-        [](void* info) { delete static_cast<std::shared_ptr<const Bytes>*>(info); }, keep);
+    QImage picture((*keep)->data(), f.width(), f.height(), f.width(), QImage::Format_Indexed8,
+                   [](void* info) { delete static_cast<std::shared_ptr<const Bytes>*>(info); },
+                   keep);
     picture.setColorTable(table);
     return picture;
 }
@@ -249,25 +257,20 @@ void GifImage::setTransparentColor(size_t i, Rgb color) {
     ColorTable& table = f.m_localColors;
     int index = -1;
     for (size_t k = 0; k < table.size(); ++k)
-        if (table[k] == color)
-            index = int(k);
+        if (table[k] == color) index = int(k);
     if (index < 0) {
-        if (table.size() >= 256)
-            throw GifError(messages::ColorTableOverflow);
+        if (table.size() >= 256) throw GifError(messages::ColorTableOverflow);
         table.push_back(color);
         index = int(table.size() - 1);
     }
-    if (!f.graphicControlRecord)
-        f.extensions.push_back(newGraphicControl(i));
+    if (!f.graphicControlRecord) f.extensions.push_back(newGraphicControl(i));
     f.graphicControlRecord->control().transparentIndex = uint8_t(index);
 }
 
 void GifImage::setAnimate(bool on) {
-    if (m_animate == on)
-        return;
+    if (m_animate == on) return;
     m_animate = on;
-    if (onAnimationSwitch)
-        onAnimationSwitch(on);
+    if (onAnimationSwitch) onAnimationSwitch(on);
 }
 
 } // namespace vorlane::gif

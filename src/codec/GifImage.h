@@ -42,6 +42,11 @@ public:
     // frame with its active colour table as its local table and new copies of its
     // records. Handlers are not copied. Reports "Copying".
     void assign(const GifImage& source);
+    // A copy that shares the frames' pixel buffers and records with this image (they are
+    // replaced, never changed in place): what a background job, a save or a later edit
+    // step reads while this image goes on. The same screen, tables and settings; no
+    // handlers. Cheap: no pixel is copied.
+    GifImage sharedCopy() const;
 
     // ---- reading and writing (GifReader.cpp, GifWriter.cpp) ----
     // Replace this image by the contents of a file or of bytes. Reports "Loading".

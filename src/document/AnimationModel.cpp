@@ -89,19 +89,8 @@ gif::ReductionSettings AnimationModel::reduction() const {
 }
 
 gif::GifImage AnimationModel::imageForSaving(const QString& comment) const {
-    gif::GifImage out;
-    if (!m_image) return out;
-    out.screenWidth = m_image->screenWidth;
-    out.screenHeight = m_image->screenHeight;
-    out.backgroundIndex = m_image->backgroundIndex;
-    out.aspect = m_image->aspect;
-    out.colorResolution = m_image->colorResolution;
-    out.setGlobalColors(m_image->globalColors(), m_image->globalSorted());
-    out.transparent = m_image->transparent;
-    out.reduction = m_image->reduction;
-    out.trailingExtensions = m_image->trailingExtensions;
-    for (const gif::Frame& f : m_image->frames())
-        out.appendFrame(f);
+    if (!m_image) return {};
+    gif::GifImage out = m_image->sharedCopy();
     if (out.frameCount() == 0) return out;
 
     gif::ExtensionList& records = out.frame(0).extensions;

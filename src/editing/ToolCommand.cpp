@@ -17,24 +17,6 @@ namespace {
 template <typename... Ts> struct Overloaded : Ts... { using Ts::operator()...; };
 template <typename... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
 
-// The image with the same frames, sharing their buffers and records: what the worker
-// reads while the window goes on showing the animation.
-gif::GifImage snapshotOf(const gif::GifImage& image) {
-    gif::GifImage copy;
-    copy.screenWidth = image.screenWidth;
-    copy.screenHeight = image.screenHeight;
-    copy.backgroundIndex = image.backgroundIndex;
-    copy.aspect = image.aspect;
-    copy.colorResolution = image.colorResolution;
-    copy.setGlobalColors(image.globalColors(), image.globalSorted());
-    copy.transparent = image.transparent;
-    copy.reduction = image.reduction;
-    copy.trailingExtensions = image.trailingExtensions;
-    for (const gif::Frame& f : image.frames())
-        copy.appendFrame(f);
-    return copy;
-}
-
 bool sameControl(const gif::Frame& a, const gif::Frame& b) {
     const gif::GraphicControl* x = a.graphicControl();
     const gif::GraphicControl* y = b.graphicControl();
@@ -149,7 +131,7 @@ ToolResult runTool(AnimationModel& animation, const FrameSelection& selection,
         return ToolResult::Failed;
     };
 
-    const gif::GifImage snapshot = snapshotOf(*animation.image());
+    const gif::GifImage snapshot = animation.image()->sharedCopy();
     std::optional<gif::GifImage> result;
     try {
         BackgroundWork::run(

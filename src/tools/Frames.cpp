@@ -326,10 +326,7 @@ GifImage emptyLike(const GifImage& source, int width, int height) {
 }
 
 GifImage copyOf(const GifImage& image) {
-    GifImage copy = emptyLike(image, image.screenWidth, image.screenHeight);
-    for (const Frame& frame : image.frames())
-        copy.appendFrame(frame);
-    return copy;
+    return image.sharedCopy();
 }
 
 GifImage mapPixels(const GifImage& image, int width, int height, Steps& steps,
