@@ -275,16 +275,27 @@ IndexedCompositor::composeAll(std::vector<bool>& transparent,
     const size_t area = size_t(m_width) * size_t(m_height);
     // New memory costs a page fault a page: taken on several threads too.
     const unsigned threads = threadsFor(uint64_t(area) * n);
+    // Bands small enough that a frame's band stays in the cache from one frame to the
+    // next, and enough of them to share out and to report progress by: each band's work
+    // through all frames stays around 16 M pixels (tens of milliseconds), so that a
+    // cancel is heard soon however long the animation.
+    const size_t rowWork = std::max<size_t>(1, size_t(m_width) * n);
+    const int byWork = int(std::max<size_t>(1, (size_t(16) << 20) / rowWork));
+    const int rows = std::clamp(std::min({int((size_t(128) << 10) / std::max(1, m_width)),
+                                          m_height / int(4 * workerCount()), byWork}),
+                                1, std::max(1, m_height));
+    const size_t bands = size_t((m_height + rows - 1) / rows);
+    // Progress counts the pictures given memory, then the bands: gigabytes of pictures
+    // take seconds to be given, and a cancel is heard meanwhile too.
+    const size_t steps = n + bands;
     parallelFor(
-        n, [&](size_t i) { pictures[i].resize(area); }, {}, threads);
+        n, [&](size_t i) { pictures[i].resize(area); },
+        [&](size_t done) {
+            if (progress) progress(done, steps);
+        },
+        threads);
     m_next = n;
     if (area == 0) return pictures;
-    // Bands small enough that a frame's band stays in the cache from one frame to the
-    // next, and enough of them to share out and to report progress by.
-    const int rows = std::clamp(
-        std::min(int((size_t(128) << 10) / size_t(m_width)), m_height / int(4 * workerCount())), 1,
-        m_height);
-    const size_t bands = size_t((m_height + rows - 1) / rows);
     std::vector<uint8_t> shows(n * bands, 0);
     parallelFor(
         bands,
@@ -293,7 +304,7 @@ IndexedCompositor::composeAll(std::vector<bool>& transparent,
             composeBand(y0, std::min(m_height, y0 + rows), pictures, shows.data() + band * n);
         },
         [&](size_t done) {
-            if (progress) progress(done, bands);
+            if (progress) progress(n + done, steps);
         },
         threads);
     for (size_t band = 0; band < bands; ++band)
