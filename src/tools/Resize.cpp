@@ -10,6 +10,7 @@
 #include <climits>
 #include <cmath>
 #include <numbers>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -162,8 +163,90 @@ public:
     Resampler(const Taps& across, const Taps& down, int width, int height)
         : m_across(across), m_down(down), m_width(width), m_height(height) {}
 
+    // The taps are whole blocks of fx x fy source pixels of equal weight (area
+    // averaging by whole factors, fx * fy <= 256): new pixels are summed in integers
+    // then, to the same values the general way gives.
+    void useBlocks(int fx, int fy) {
+        m_blockX = fx;
+        m_blockY = fy;
+        const uint32_t area = uint32_t(fx * fy);
+        // (n * m_reciprocal[d]) >> 40 is n / d for n < 2^18 and d <= 2 * area.
+        m_reciprocal.assign(2 * area + 1, 0);
+        for (uint64_t d = 1; d <= 2 * area; ++d)
+            m_reciprocal[d] = ((uint64_t(1) << 40) + d - 1) / d;
+    }
+
     void run(const uint8_t* pixels, const std::array<Premultiplied, 256>& colors, const QRect& part,
              uint32_t* picture, int newWidth) {
+        if (m_blockX > 0) {
+            runBlocks(pixels, colors, part, picture, newWidth);
+            return;
+        }
+        // In bands of new rows whose source rows, resampled across, stay in the cache
+        // (about 512 KiB) between the two passes; a band's pixels are computed as the
+        // whole part's would be.
+        const size_t rowBytes = 16 * size_t(part.width());
+        const int sourceRowsPerRow = std::max(1, (m_height + int(m_down.first.size()) - 1) /
+                                                     std::max(1, int(m_down.first.size())));
+        const int band =
+            std::max(8, int((size_t(512) << 10) / (rowBytes * size_t(sourceRowsPerRow) + 1)));
+        for (int y = part.top(); y <= part.bottom(); y += band)
+            runBand(pixels, colors,
+                    QRect(part.left(), y, part.width(), std::min(band, part.bottom() - y + 1)),
+                    picture, newWidth);
+    }
+
+private:
+    void runBlocks(const uint8_t* pixels, const std::array<Premultiplied, 256>& colors,
+                   const QRect& part, uint32_t* picture, int newWidth) {
+        // Each colour as four 16-bit fields (r, g, b and 1 when drawn), so that one
+        // addition sums all four; a block's sums stay below 2^16.
+        std::array<uint64_t, 256> packed;
+        for (size_t v = 0; v < 256; ++v)
+            packed[v] = uint64_t(colors[v].r) | uint64_t(colors[v].g) << 16 |
+                        uint64_t(colors[v].b) << 32 | uint64_t(colors[v].a) << 48;
+        const int fx = m_blockX;
+        const int fy = m_blockY;
+        const uint64_t area = uint64_t(fx) * uint64_t(fy);
+        const int columns = part.width();
+        m_sums.resize(size_t(columns));
+        uint64_t* __restrict sums = m_sums.data();
+        for (int y = part.top(); y <= part.bottom(); ++y) {
+            std::fill(m_sums.begin(), m_sums.end(), 0);
+            for (int dy = 0; dy < fy; ++dy) {
+                const uint8_t* source =
+                    pixels + size_t(y * fy + dy) * m_width + size_t(part.left()) * fx;
+                if (fx == 2) {
+                    for (int x = 0; x < columns; ++x)
+                        sums[x] += packed[source[2 * x]] + packed[source[2 * x + 1]];
+                } else {
+                    for (int x = 0; x < columns; ++x)
+                        for (int dx = 0; dx < fx; ++dx)
+                            sums[x] += packed[source[x * fx + dx]];
+                }
+            }
+            uint32_t* target = picture + size_t(y) * newWidth + part.left();
+            for (int x = 0; x < columns; ++x) {
+                const uint64_t v = sums[x];
+                const uint64_t count = v >> 48;
+                // Drawn when at least half covered; its colour is the covered part's,
+                // rounded half up: (2 * sum + count) / (2 * count).
+                if (2 * count < area) {
+                    target[x] = 0;
+                    continue;
+                }
+                const uint64_t reciprocal = m_reciprocal[2 * count];
+                auto channel = [&](int shift) {
+                    const uint64_t sum = (v >> shift) & 0xFFFF;
+                    return uint32_t(((2 * sum + count) * reciprocal) >> 40);
+                };
+                target[x] = 0xFF000000u | channel(0) << 16 | channel(16) << 8 | channel(32);
+            }
+        }
+    }
+
+    void runBand(const uint8_t* pixels, const std::array<Premultiplied, 256>& colors,
+                 const QRect& part, uint32_t* picture, int newWidth) {
         // The source rows the part's new rows take. A tap of weight 0 is left out of a
         // list, so the first taps need not rise from row to row.
         int firstRow = m_height - 1;
@@ -201,6 +284,7 @@ public:
             }
         }
         m_row.resize(rowFloats);
+        float* __restrict row = m_row.data();
         for (int y = part.top(); y <= part.bottom(); ++y) {
             std::fill(m_row.begin(), m_row.end(), 0.0f);
             const float* w = m_down.weightsOf(y);
@@ -208,35 +292,40 @@ public:
             const int count = std::min(m_down.size, m_height - first);
             for (int k = 0; k < count; ++k) {
                 if (w[k] == 0) continue;
-                const float* source = m_rows.data() + size_t(first + k - firstRow) * rowFloats;
+                const float* __restrict source =
+                    m_rows.data() + size_t(first + k - firstRow) * rowFloats;
                 const float weight = w[k];
                 for (size_t f = 0; f < rowFloats; ++f)
-                    m_row[f] += weight * source[f];
+                    row[f] += weight * source[f];
             }
             uint32_t* target = picture + size_t(y) * newWidth + part.left();
             for (int x = 0; x < columns; ++x) {
-                const float* c = m_row.data() + 4 * size_t(x);
+                const float* c = row + 4 * size_t(x);
                 const float a = c[3];
                 // Drawn when at least half covered; its colour is the covered part's.
                 if (a < 0.5f) {
                     target[x] = 0;
                     continue;
                 }
-                auto channel = [a](float v) {
-                    return uint32_t(std::clamp(int(v / a + 0.5f), 0, 255));
+                const float inverse = 1.0f / a;
+                auto channel = [inverse](float v) {
+                    return uint32_t(std::clamp(int(v * inverse + 0.5f), 0, 255));
                 };
                 target[x] = 0xFF000000u | channel(c[0]) << 16 | channel(c[1]) << 8 | channel(c[2]);
             }
         }
     }
 
-private:
     const Taps& m_across;
     const Taps& m_down;
     int m_width;
     int m_height;
     std::vector<float> m_rows; // the part's source rows resampled across
     std::vector<float> m_row;
+    int m_blockX = 0; // the block's size with whole-block taps, else 0
+    int m_blockY = 0;
+    std::vector<uint64_t> m_reciprocal;
+    std::vector<uint64_t> m_sums;
 };
 
 // The palette of the frames of one run, made from every colour the run's new pixels
@@ -487,6 +576,11 @@ GifImage resize(const GifImage& source, QSize size, ResizeFilter filter,
 
     const Taps across = tapsFor(width, newWidth, filter);
     const Taps down = tapsFor(height, newHeight, filter);
+    // Area averaging by whole factors (halving above all) sums whole blocks.
+    std::optional<std::pair<int, int>> blocks;
+    if ((filter == ResizeFilter::Area || filter == ResizeFilter::Auto) && width % newWidth == 0 &&
+        height % newHeight == 0 && (width / newWidth) * (height / newHeight) <= 256)
+        blocks = std::pair(width / newWidth, height / newHeight);
     const Reach reachAcross(across, width);
     const Reach reachDown(down, height);
 
@@ -537,7 +631,10 @@ GifImage resize(const GifImage& source, QSize size, ResizeFilter filter,
     std::vector<Worker> workers(static_cast<size_t>(detail::workerCount(runs.size())));
     detail::forEachRun(runs, steps, [&](const detail::Run& run, int worker) {
         Worker& mine = workers[size_t(worker)];
-        if (!mine.resampler) mine.resampler.emplace(across, down, width, height);
+        if (!mine.resampler) {
+            mine.resampler.emplace(across, down, width, height);
+            if (blocks) mine.resampler->useBlocks(blocks->first, blocks->second);
+        }
         Resampler& resampler = *mine.resampler;
         RunPalette palette;
         // The first frame whole, then each later frame's changed parts, which a later
