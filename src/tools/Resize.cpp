@@ -342,7 +342,8 @@ public:
     // Counts the pixels (0 for clear, else 0xFFrrggbb) and puts each one's colour id in
     // its place.
     void count(uint32_t* pixels, size_t n) {
-        uint32_t last = 0, lastId = ClearId;
+        uint32_t last = 0;
+        Slot* slot = nullptr;
         for (size_t p = 0; p < n; ++p) {
             const uint32_t c = pixels[p];
             if (c == 0) {
@@ -352,10 +353,10 @@ public:
             }
             if (c != last) {
                 last = c;
-                lastId = idOf(c);
+                slot = &slotOf(c);
             }
-            ++m_counts[lastId];
-            pixels[p] = lastId;
+            ++slot->count;
+            pixels[p] = slot->id;
         }
     }
 
@@ -369,9 +370,10 @@ public:
                 m_entries[id] = uint8_t(id);
             }
         } else {
-            std::vector<std::pair<uint32_t, uint32_t>> counts(m_colors.size());
-            for (size_t id = 0; id < m_colors.size(); ++id)
-                counts[id] = {m_colors[id], m_counts[id]};
+            std::vector<std::pair<uint32_t, uint32_t>> counts;
+            counts.reserve(m_colors.size());
+            for (const Slot& slot : m_slots)
+                if (slot.key != 0) counts.emplace_back(slot.key, slot.count);
             std::sort(counts.begin(), counts.end()); // the same palette whatever came first
             colors = reducer.palette(counts, int(room));
             // Each colour is asked about once: a plain search over the entries, which the
@@ -421,39 +423,40 @@ private:
     static Rgb rgbOf(uint32_t c) { return Rgb{uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)}; }
     static size_t hash(uint32_t c) { return (c * 0x9E3779B1u) >> 7; }
 
-    // An open-addressing table of colour -> id; 0 (never an opaque colour) marks a free
-    // slot.
-    uint32_t idOf(uint32_t c) {
-        if ((m_colors.size() + 1) * 2 > m_keys.size()) grow();
-        const size_t mask = m_keys.size() - 1;
+    // An open-addressing table of colour -> id and count, in one place so that a colour
+    // costs one cache line; 0 (never an opaque colour) marks a free slot.
+    struct Slot {
+        uint32_t key = 0;
+        uint32_t id = 0;
+        uint32_t count = 0;
+    };
+    Slot& slotOf(uint32_t c) {
+        if ((m_colors.size() + 1) * 2 > m_slots.size()) grow();
+        const size_t mask = m_slots.size() - 1;
         size_t i = hash(c) & mask;
-        while (m_keys[i] != 0) {
-            if (m_keys[i] == c) return m_ids[i];
+        while (m_slots[i].key != 0) {
+            if (m_slots[i].key == c) return m_slots[i];
             i = (i + 1) & mask;
         }
-        m_keys[i] = c;
-        m_ids[i] = uint32_t(m_colors.size());
+        m_slots[i] = Slot{c, uint32_t(m_colors.size()), 0};
         m_colors.push_back(c);
-        m_counts.push_back(0);
-        return m_ids[i];
+        return m_slots[i];
     }
     void grow() {
-        m_keys.assign(std::max<size_t>(4096, m_keys.size() * 2), 0);
-        m_ids.resize(m_keys.size());
-        const size_t mask = m_keys.size() - 1;
-        for (uint32_t id = 0; id < m_colors.size(); ++id) {
-            size_t i = hash(m_colors[id]) & mask;
-            while (m_keys[i] != 0)
+        std::vector<Slot> old(std::max<size_t>(4096, m_slots.size() * 2));
+        old.swap(m_slots);
+        const size_t mask = m_slots.size() - 1;
+        for (const Slot& slot : old) {
+            if (slot.key == 0) continue;
+            size_t i = hash(slot.key) & mask;
+            while (m_slots[i].key != 0)
                 i = (i + 1) & mask;
-            m_keys[i] = m_colors[id];
-            m_ids[i] = id;
+            m_slots[i] = slot;
         }
     }
 
-    std::vector<uint32_t> m_keys;
-    std::vector<uint32_t> m_ids;
+    std::vector<Slot> m_slots;
     std::vector<uint32_t> m_colors; // by id
-    std::vector<uint32_t> m_counts; // by id
     std::vector<uint8_t> m_entries; // by id, once made
     bool m_clear = false;
 };
