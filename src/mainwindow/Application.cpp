@@ -4,6 +4,10 @@
 #include <exception>
 #include <new>
 
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
 #include "document/DocumentFiles.h"
 
 namespace vorlane {
@@ -17,6 +21,7 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
+    if (event->type() == QEvent::Hide) focusUnder(receiver);
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::bad_alloc&) {
@@ -28,6 +33,20 @@ bool Application::notify(QObject* receiver, QEvent* event) {
         report(UnknownError);
     }
     return false;
+}
+
+void Application::focusUnder(QObject* hidden) {
+    if (!hidden->isWidgetType()) return;
+    auto* widget = static_cast<QWidget*>(hidden);
+    if (!widget->isWindow() || !widget->parentWidget()) return;
+    // Once the hide is through: a window shown in its place (the next dialog of a
+    // sequence) keeps the focus.
+    QPointer<QWidget> under = widget->parentWidget()->window();
+    QTimer::singleShot(0, this, [under] {
+        const QWidget* active = activeWindow();
+        if (under && under->isVisible() && (!active || !active->isVisible()))
+            under->activateWindow();
+    });
 }
 
 void Application::report(const QString& message) {

@@ -4,7 +4,9 @@
 // The editor's application object. It names the program without setting a display name
 // (the window system would append one to every dialog's caption), and it catches what a
 // command lets escape into the event loop: the user hears the error's message and the
-// program, with the user's unsaved work, goes on.
+// program, with the user's unsaved work, goes on. When one of its dialogs closes, the
+// window under it takes the focus back, also where no window manager hands it back
+// (keys would otherwise go nowhere until the user clicks).
 
 #include <functional>
 
@@ -32,6 +34,7 @@ public:
 
 private:
     void report(const QString& message);
+    void focusUnder(QObject* hidden);
 
     ErrorReporter m_report;
     bool m_reporting = false;
