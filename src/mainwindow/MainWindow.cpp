@@ -602,10 +602,13 @@ void TMainform::connectWidgets() {
         ExportDialog dialog(m_animation->imageForSaving(m_animation->comment()), currentFrame(),
                             m_files->hasFile() ? m_files->path() : m_animation->name(), m_platform,
                             m_work.get(), this);
+        // Opens as the last export was made in this session.
+        if (m_exportSettings) dialog.setSettings(*m_exportSettings);
         if (m_runExport)
             m_runExport(dialog);
         else
             dialog.exec();
+        if (dialog.result() == QDialog::Accepted) m_exportSettings = dialog.settings();
     });
     on(Act::Revert, [this] {
         stopClick();

@@ -21,6 +21,7 @@
 
 #include "document/AnimationModel.h"
 #include "document/DocumentFiles.h"
+#include "export/ExportSettings.h"
 #include "mainwindow/Actions.h"
 #include "mainwindow/CommandState.h"
 #include "platform/Platform.h"
@@ -415,6 +416,7 @@ private:
     tools::ToolDialog* m_toolDialog = nullptr;
     QLabel* m_zoomPanel = nullptr;
     std::function<void(QDialog&)> m_runExport;
+    std::optional<exporting::ExportSettings> m_exportSettings; // of the last export
 
     // Menus: the menu row's buttons and the open handler of every menu and submenu.
     QToolBar* m_menuBar = nullptr;
@@ -457,11 +459,11 @@ private:
     int m_hintCounter = 0;
     bool m_settingsRead = false;
     bool m_writingPeriod = false;
-    bool m_periodMixed = false;  // the selected frames' delays differ: the field is empty
-    bool m_reflecting = false;   // the program is setting the loop or comment controls
-    bool m_commentHeld = false;  // the comment is too long for the box, which shows none
-    bool m_selecting = false;    // the window itself changes the selection
-    int m_anchor = -1;           // where Shift and a click select from
+    bool m_periodMixed = false; // the selected frames' delays differ: the field is empty
+    bool m_reflecting = false;  // the program is setting the loop or comment controls
+    bool m_commentHeld = false; // the comment is too long for the box, which shows none
+    bool m_selecting = false;   // the window itself changes the selection
+    int m_anchor = -1;          // where Shift and a click select from
 };
 
 } // namespace vorlane

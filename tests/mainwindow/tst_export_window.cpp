@@ -60,6 +60,7 @@ void TestExportWindow::dialogExportsEachFormatAndLeavesTheDocument() {
     QVERIFY(!h.model().isModified());
     const QString target = h.dir.filePath(name);
     bool ran = false;
+    vorlane::exporting::ExportSettings exported;
     h.window->setExportRunner([&](QDialog& d) {
         ran = true;
         auto& dialog = static_cast<ExportDialog&>(d);
@@ -90,9 +91,16 @@ void TestExportWindow::dialogExportsEachFormatAndLeavesTheDocument() {
         dialog.findChild<QPushButton*>(QStringLiteral("ExportButton"))->click();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(uint64_t(QFileInfo(target).size()), dialog.shownEstimate()->bytes);
+        exported = dialog.settings();
     });
     QVERIFY(h.choose(QStringLiteral("File1"), QStringLiteral("export")));
     QVERIFY(ran);
+    // The next export starts from these settings.
+    std::optional<vorlane::exporting::ExportSettings> offered;
+    h.window->setExportRunner(
+        [&](QDialog& d) { offered = static_cast<ExportDialog&>(d).settings(); });
+    QVERIFY(h.choose(QStringLiteral("File1"), QStringLiteral("export")));
+    QVERIFY(offered == exported);
     QCOMPARE(h.fakes.dialogs.requests().back().title, QStringLiteral("Export"));
     QFile file(target);
     QVERIFY(file.open(QIODevice::ReadOnly));
