@@ -43,8 +43,15 @@ constexpr int SampleDelayMs = 250;
 constexpr int ExactDelayMs = 1200;
 constexpr QSize PreviewSize(320, 240);
 
+// In the units "Fit under" takes (1 KB = 1024 bytes), so the two read alike; Qt's
+// traditional format would say "kB".
 QString sizeText(uint64_t bytes) {
-    return QLocale().formattedDataSize(qint64(bytes), 1, QLocale::DataSizeTraditionalFormat);
+    const QLocale locale;
+    if (bytes < 1024) return QStringLiteral("%1 bytes").arg(locale.toString(qulonglong(bytes)));
+    const bool megabytes = bytes >= 1024 * 1024;
+    const double value = double(bytes) / (megabytes ? 1024.0 * 1024.0 : 1024.0);
+    return QStringLiteral("%1 %2").arg(locale.toString(value, 'f', 1),
+                                       megabytes ? QStringLiteral("MB") : QStringLiteral("KB"));
 }
 
 QString choiceText(const ExportSettings& s) {
