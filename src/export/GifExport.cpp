@@ -32,8 +32,9 @@ Steps Steps::part(int partFrom, int partTo) const {
 namespace {
 
 constexpr uint32_t OpaqueBlack = 0xFF000000u;
-// A frame's lossy stream is written only when it is at most this share of its exact one.
-constexpr double MinimumGain = 0.97;
+// A frame's lossy stream is written only when it saves at least 1/MinimumShareOf of the
+// frame's exact bytes (see LossyWriter::worthLoss).
+constexpr size_t MinimumShareOf = 8;
 
 uint32_t argbOf(gif::Rgb c) {
     return OpaqueBlack | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
@@ -275,8 +276,8 @@ namespace {
 class LossyWriter {
 public:
     LossyWriter(const gif::GifImage& image, int lossy, const Steps& steps)
-        : m_image(image), m_exact(image), m_coder(lossy), m_steps(steps), m_lossy(lossy),
-          m_width(m_exact.width()), m_height(m_exact.height()),
+        : m_image(image), m_exact(image), m_coder(lossy), m_choice(0), m_steps(steps),
+          m_lossy(lossy), m_width(m_exact.width()), m_height(m_exact.height()),
           m_screen(size_t(m_width) * size_t(m_height), 0) {}
 
     void code(size_t i, std::span<const uint8_t> indices, int minCodeSize, gif::Bytes& out) {
@@ -303,6 +304,7 @@ public:
 
         const size_t area = size_t(w) * size_t(h);
         m_shown.resize(area);
+        m_trial.resize(area);
         if (choose) {
             m_target.resize(area);
             m_under.resize(area);
@@ -319,20 +321,45 @@ public:
             frame.under = m_under;
             frame.palette = palette;
             frame.transparent = transparent;
-            // The lossy stream is kept when it pays: on flat colours (screen recordings)
-            // taking near colours seldom makes strings longer, and then the exact
-            // stream is as small or smaller at no loss.
-            m_coded.clear();
-            m_coder.encode(frame, minCodeSize, m_coded, m_shown.data());
             m_exactCodes.clear();
             gif::lzw::encode(indices, minCodeSize, m_exactCodes);
-            const double gain = m_lossy > 0 ? MinimumGain : 1.0;
-            if (double(m_coded.size()) < gain * double(m_exactCodes.size())) {
-                out.insert(out.end(), m_coded.begin(), m_coded.end());
-            } else {
-                out.insert(out.end(), m_exactCodes.begin(), m_exactCodes.end());
-                std::copy(indices.begin(), indices.end(), m_shown.begin());
+            const gif::Bytes* chosen = &m_exactCodes;
+            std::copy(indices.begin(), indices.end(), m_shown.begin());
+            if (m_lossy > 0) {
+                m_coded.clear();
+                m_coder.encode(frame, minCodeSize, m_coded, m_trial.data());
+                if (worthLoss(indices.data(), palette, transparent)) {
+                    chosen = &m_coded;
+                    m_shown.swap(m_trial);
+                }
             }
+            if (chosen == &m_exactCodes) {
+                // Without loss, the smallest of three codings that all show the same: the
+                // frame's own indices; the same with every pixel the screen already shows
+                // transparent (the optimiser leaves a pixel opaque where that makes the
+                // frame as a whole smaller, which a pixel-by-pixel choice need not);
+                // and the coder's choice, string by string, between a colour and
+                // transparency where both show the same.
+                if (transparent) {
+                    m_alternative.assign(indices.begin(), indices.end());
+                    for (size_t q = 0; q < area; ++q)
+                        if ((m_target[q] >> 24) != 0 && m_under[q] == m_target[q])
+                            m_alternative[q] = *transparent;
+                    m_altCodes.clear();
+                    gif::lzw::encode(m_alternative, minCodeSize, m_altCodes);
+                    if (m_altCodes.size() < chosen->size()) {
+                        chosen = &m_altCodes;
+                        m_shown.swap(m_alternative);
+                    }
+                    m_coded.clear();
+                    m_choice.encode(frame, minCodeSize, m_coded, m_trial.data());
+                    if (m_coded.size() < chosen->size()) {
+                        chosen = &m_coded;
+                        m_shown.swap(m_trial);
+                    }
+                }
+            }
+            out.insert(out.end(), chosen->begin(), chosen->end());
         } else {
             gif::lzw::encode(indices, minCodeSize, out);
             std::copy(indices.begin(), indices.end(), m_shown.begin());
@@ -342,6 +369,42 @@ public:
     }
 
 private:
+    // The squared error of the frame's pixels when they show `shown`, summed.
+    int64_t errorOf(const uint8_t* shown, const std::array<uint32_t, 256>& palette,
+                    std::optional<uint8_t> transparent) const {
+        const int t = transparent ? int(*transparent) : -1;
+        int64_t sum = 0;
+        for (size_t q = 0; q < m_target.size(); ++q) {
+            const uint32_t want = m_target[q];
+            if ((want >> 24) == 0) continue;
+            const uint32_t got = int(shown[q]) == t ? m_under[q] : palette[shown[q]];
+            for (int shift = 0; shift <= 16; shift += 8) {
+                const int d = int((got >> shift) & 0xFF) - int((want >> shift) & 0xFF);
+                sum += d * d;
+            }
+        }
+        return sum;
+    }
+
+    // Whether the lossy stream in m_coded, showing m_trial, pays for its errors against
+    // the exact one: it must save a good share of the frame's bytes, and its errors must
+    // stay in proportion to the bytes it saves (each byte may cost at most one pixel off
+    // by the level's whole bound). Near colours make strings materially longer on
+    // texture, grain and gradients, where their errors hide. On flat colours (screen
+    // recordings, drawings) they replace a handful of pixels in the few places a frame
+    // changes and save a few bytes; there every wrong pixel shows, and a frame that
+    // changes little loses much of its quality to a few of them.
+    bool worthLoss(const uint8_t* indices, const std::array<uint32_t, 256>& palette,
+                   std::optional<uint8_t> transparent) const {
+        const size_t exact = m_exactCodes.size();
+        if (m_coded.size() >= exact) return false;
+        const size_t saved = exact - m_coded.size();
+        if (saved * MinimumShareOf < exact) return false;
+        const int64_t added =
+            errorOf(m_trial.data(), palette, transparent) - errorOf(indices, palette, transparent);
+        return added <= int64_t(LossyLzw::bound(m_lossy)) * int64_t(saved);
+    }
+
     // Applies the disposal of the frame drawn last.
     void disposePending() {
         if (!m_pending) return;
@@ -398,7 +461,8 @@ private:
 
     const gif::GifImage& m_image;
     gif::Compositor m_exact;
-    LossyLzw m_coder;
+    LossyLzw m_coder;  // at the level asked
+    LossyLzw m_choice; // at level 0: a colour or transparency where both show the same
     Steps m_steps;
     int m_lossy;
     int m_width;
@@ -408,9 +472,12 @@ private:
     std::optional<Pending> m_pending;
     std::vector<uint32_t> m_target;
     std::vector<uint32_t> m_under;
-    std::vector<uint8_t> m_shown;
+    std::vector<uint8_t> m_shown; // what the stream written last shows
+    std::vector<uint8_t> m_trial;
+    std::vector<uint8_t> m_alternative;
     gif::Bytes m_coded;
     gif::Bytes m_exactCodes;
+    gif::Bytes m_altCodes;
 };
 
 // A copy of the image whose frames each have a transparent index wherever a graphic
