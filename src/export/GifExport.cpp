@@ -33,7 +33,7 @@ namespace {
 
 constexpr uint32_t OpaqueBlack = 0xFF000000u;
 // A frame's lossy stream is written only when it saves at least 1/MinimumShareOf of the
-// frame's exact bytes (see LossyWriter::worthLoss).
+// frame's exact bytes (see LossyWriter::judgeLoss).
 constexpr size_t MinimumShareOf = 8;
 
 uint32_t argbOf(gif::Rgb c) {
@@ -325,21 +325,24 @@ public:
             gif::lzw::encode(indices, minCodeSize, m_exactCodes);
             const gif::Bytes* chosen = &m_exactCodes;
             std::copy(indices.begin(), indices.end(), m_shown.begin());
+            Verdict verdict = Verdict::Refused;
             if (m_lossy > 0) {
                 m_coded.clear();
                 m_coder.encode(frame, minCodeSize, m_coded, m_trial.data());
-                if (worthLoss(indices.data(), palette, transparent)) {
+                verdict = judgeLoss(indices.data(), palette, transparent);
+                if (verdict != Verdict::Refused) {
                     chosen = &m_coded;
                     m_shown.swap(m_trial);
                 }
             }
-            if (chosen == &m_exactCodes) {
-                // Without loss, the smallest of three codings that all show the same: the
-                // frame's own indices; the same with every pixel the screen already shows
-                // transparent (the optimiser leaves a pixel opaque where that makes the
-                // frame as a whole smaller, which a pixel-by-pixel choice need not);
-                // and the coder's choice, string by string, between a colour and
-                // transparency where both show the same.
+            if (verdict != Verdict::Worth) {
+                // Without loss, the smallest of the codings that all show the same: the
+                // frame's own indices; the lossy stream where it added no error; the
+                // frame's indices with every pixel the screen already shows transparent
+                // (the optimiser leaves a pixel opaque where that makes the frame as a
+                // whole smaller, which a pixel-by-pixel choice need not); and the coder's
+                // choice, string by string, between a colour and transparency where both
+                // show the same.
                 if (transparent) {
                     m_alternative.assign(indices.begin(), indices.end());
                     for (size_t q = 0; q < area; ++q)
@@ -351,10 +354,10 @@ public:
                         chosen = &m_altCodes;
                         m_shown.swap(m_alternative);
                     }
-                    m_coded.clear();
-                    m_choice.encode(frame, minCodeSize, m_coded, m_trial.data());
-                    if (m_coded.size() < chosen->size()) {
-                        chosen = &m_coded;
+                    m_choiceCodes.clear();
+                    m_choice.encode(frame, minCodeSize, m_choiceCodes, m_trial.data());
+                    if (m_choiceCodes.size() < chosen->size()) {
+                        chosen = &m_choiceCodes;
                         m_shown.swap(m_trial);
                     }
                 }
@@ -386,6 +389,12 @@ private:
         return sum;
     }
 
+    enum class Verdict {
+        Refused,
+        Lossless, // smaller, and no pixel further off than the exact coding leaves it
+        Worth,
+    };
+
     // Whether the lossy stream in m_coded, showing m_trial, pays for its errors against
     // the exact one: it must save a good share of the frame's bytes, and its errors must
     // stay in proportion to the bytes it saves (each byte may cost at most one pixel off
@@ -394,15 +403,17 @@ private:
     // recordings, drawings) they replace a handful of pixels in the few places a frame
     // changes and save a few bytes; there every wrong pixel shows, and a frame that
     // changes little loses much of its quality to a few of them.
-    bool worthLoss(const uint8_t* indices, const std::array<uint32_t, 256>& palette,
-                   std::optional<uint8_t> transparent) const {
+    Verdict judgeLoss(const uint8_t* indices, const std::array<uint32_t, 256>& palette,
+                      std::optional<uint8_t> transparent) const {
         const size_t exact = m_exactCodes.size();
-        if (m_coded.size() >= exact) return false;
+        if (m_coded.size() >= exact) return Verdict::Refused;
         const size_t saved = exact - m_coded.size();
-        if (saved * MinimumShareOf < exact) return false;
         const int64_t added =
             errorOf(m_trial.data(), palette, transparent) - errorOf(indices, palette, transparent);
-        return added <= int64_t(LossyLzw::bound(m_lossy)) * int64_t(saved);
+        if (added <= 0) return Verdict::Lossless;
+        if (saved * MinimumShareOf < exact) return Verdict::Refused;
+        return added <= int64_t(LossyLzw::bound(m_lossy)) * int64_t(saved) ? Verdict::Worth
+                                                                           : Verdict::Refused;
     }
 
     // Applies the disposal of the frame drawn last.
@@ -478,6 +489,7 @@ private:
     gif::Bytes m_coded;
     gif::Bytes m_exactCodes;
     gif::Bytes m_altCodes;
+    gif::Bytes m_choiceCodes;
 };
 
 // A copy of the image whose frames each have a transparent index wherever a graphic

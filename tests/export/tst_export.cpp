@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include "codec/Compositor.h"
+#include "codec/Lzw.h"
 #include "codec/TestAnimations.h"
 #include "export/AnimationFiles.h"
 #include "export/Export.h"
@@ -167,6 +168,59 @@ private Q_SLOTS:
                 QVERIFY(bytes.size() <= exporting::exportAnimation(source, exact).bytes.size());
             }
         }
+    }
+
+    // The lossy coder against its stream decoded on its own: every pixel within the
+    // level's bound, and a pixel the screen already shows right stays right (a near
+    // colour there would stay on screen in every later frame that leaves the pixel).
+    void lossyCoderKeepsRightPixels_data() {
+        QTest::addColumn<int>("lossy");
+        QTest::addColumn<int>("changed"); // percent of the pixels the frame changes
+        for (int lossy : {40, 80, 200})
+            for (int changed : {2, 30, 100})
+                QTest::addRow("lossy %d, %d%% changed", lossy, changed) << lossy << changed;
+    }
+    void lossyCoderKeepsRightPixels() {
+        QFETCH(int, lossy);
+        QFETCH(int, changed);
+        QRandomGenerator rng(quint32(lossy * 1000 + changed));
+        constexpr int W = 64, H = 48, Clear = 31;
+        exporting::LossyFrame f;
+        f.width = W;
+        f.height = H;
+        f.transparent = Clear;
+        for (uint32_t k = 0; k < Clear; ++k) // clusters of four shades 3 steps apart
+            f.palette[k] = 0xFF000000u | (k / 4 * 32 + k % 4 * 3) << 16 | (255 - k / 4 * 32) << 8 |
+                           (k / 4 * 16 + k % 4 * 3);
+        std::vector<uint8_t> indices(W * H), shown(W * H), decoded(W * H);
+        std::vector<uint32_t> target(W * H), under(W * H);
+        for (size_t p = 0; p < target.size();) {
+            const uint8_t colour = uint8_t(rng.bounded(Clear));
+            for (int run = 1 + int(rng.bounded(8)); run > 0 && p < target.size(); --run, ++p) {
+                target[p] = f.palette[colour];
+                const bool changes = int(rng.bounded(100)) < changed;
+                under[p] = !changes         ? target[p]
+                           : rng.bounded(4) ? f.palette[rng.bounded(Clear)]
+                                            : 0;
+                indices[p] = !changes && rng.bounded(2) ? Clear : colour;
+            }
+        }
+        f.indices = indices;
+        f.target = target;
+        f.under = under;
+        gif::Bytes stream;
+        exporting::LossyLzw(lossy).encode(f, 5, stream, shown.data());
+        gif::lzw::decode(stream, 5, decoded.data(), decoded.size());
+        QVERIFY(decoded == shown);
+        int wrong = 0;
+        for (size_t p = 0; p < target.size(); ++p) {
+            const uint32_t got = decoded[p] == Clear ? under[p] : f.palette[decoded[p]];
+            QVERIFY2((got >> 24) != 0, "transparency where a colour must show");
+            QVERIFY(squared(got, target[p]) <= exporting::LossyLzw::bound(lossy));
+            if (under[p] == target[p]) QCOMPARE(got, target[p]);
+            wrong += got != target[p];
+        }
+        if (changed == 100) QVERIFY(wrong > 0); // the coder did take near colours
     }
 
     // Every frame shows at most the colours asked for, whatever the palette and
