@@ -11,6 +11,7 @@
 #include "codec/GifWriter.h"
 #include "codec/Lzw.h"
 #include "codec/Optimize.h"
+#include "export/FlexibleLzw.h"
 #include "export/LossyLzw.h"
 #include "export/Quantize.h"
 
@@ -361,6 +362,10 @@ public:
                         m_shown.swap(m_trial);
                     }
                 }
+                // The indices chosen, coded with look-ahead.
+                m_flexCodes.clear();
+                m_flexible.encode(m_shown, minCodeSize, m_flexCodes);
+                if (m_flexCodes.size() < chosen->size()) chosen = &m_flexCodes;
             }
             out.insert(out.end(), chosen->begin(), chosen->end());
         } else {
@@ -490,6 +495,8 @@ private:
     gif::Bytes m_exactCodes;
     gif::Bytes m_altCodes;
     gif::Bytes m_choiceCodes;
+    gif::Bytes m_flexCodes;
+    FlexibleLzw m_flexible;
 };
 
 // A copy of the image whose frames each have a transparent index wherever a graphic

@@ -17,6 +17,7 @@
 #include "codec/TestAnimations.h"
 #include "export/AnimationFiles.h"
 #include "export/Export.h"
+#include "export/FlexibleLzw.h"
 #include "export/LossyLzw.h"
 #include "support/TestData.h"
 
@@ -221,6 +222,48 @@ private Q_SLOTS:
             wrong += got != target[p];
         }
         if (changed == 100) QVERIFY(wrong > 0); // the coder did take near colours
+    }
+
+    // The look-ahead coder's stream, read back by the codec's decoder, gives the indices
+    // exactly: over deep strings (runs, repeated rows), tables filled and cleared again
+    // (noise), and every code width.
+    void flexibleCoderRoundTrips_data() {
+        QTest::addColumn<int>("minCodeSize");
+        QTest::addColumn<int>("runs"); // the longest run of one index
+        QTest::addColumn<int>("size");
+        QTest::addRow("runs, 2 bits") << 2 << 400 << 60000;
+        QTest::addRow("short runs, 3 bits") << 3 << 6 << 30000;
+        QTest::addRow("noise, 2 bits") << 2 << 1 << 50000;
+        QTest::addRow("noise, 8 bits") << 8 << 1 << 40000;
+        QTest::addRow("one pixel") << 8 << 1 << 1;
+    }
+    void flexibleCoderRoundTrips() {
+        QFETCH(int, minCodeSize);
+        QFETCH(int, runs);
+        QFETCH(int, size);
+        QRandomGenerator rng(quint32(minCodeSize * 7919 + runs));
+        std::vector<uint8_t> indices;
+        while (indices.size() < size_t(size)) {
+            // Now and then a copy of what came 200 pixels before, as rows repeat.
+            if (indices.size() > 200 && rng.bounded(4) == 0) {
+                for (int k = int(rng.bounded(300)); k > 0 && indices.size() < size_t(size); --k)
+                    indices.push_back(indices[indices.size() - 200]);
+                continue;
+            }
+            const uint8_t v = uint8_t(rng.bounded(1u << minCodeSize));
+            for (int k = 1 + int(rng.bounded(quint32(runs)));
+                 k > 0 && indices.size() < size_t(size); --k)
+                indices.push_back(v);
+        }
+        gif::Bytes stream;
+        exporting::FlexibleLzw().encode(indices, minCodeSize, stream);
+        std::vector<uint8_t> decoded(indices.size() + 1);
+        const auto result = gif::lzw::decode(stream, minCodeSize, decoded.data(), decoded.size());
+        QVERIFY(result.sawEndCode);
+        QVERIFY(!result.dataAfterEnd);
+        QCOMPARE(result.written, indices.size());
+        decoded.pop_back();
+        QVERIFY(decoded == indices);
     }
 
     // Every frame shows at most the colours asked for, whatever the palette and
