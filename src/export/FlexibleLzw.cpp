@@ -78,6 +78,7 @@ void FlexibleLzw::encode(std::span<const uint8_t> indices, int minCodeSize, gif:
     Bits bits(out);
     int codeSize = minCodeSize + 1;
     uint32_t next = firstFree;
+    uint32_t deepest = 1; // the length of the longest string in the table
     bits.put(clearCode, codeSize);
     size_t p = 0;
     while (p < n) {
@@ -87,6 +88,8 @@ void FlexibleLzw::encode(std::span<const uint8_t> indices, int minCodeSize, gif:
             size_t reach = most + longest(p + most, nullptr);
             const uint32_t shortest = most > Candidates ? most - Candidates : 1;
             for (uint32_t l = most - 1; l >= shortest; --l) {
+                // No string is longer than the longest the table holds.
+                if (l + deepest <= reach) break;
                 const size_t r = l + longest(p + l, nullptr);
                 if (r > reach) {
                     reach = r;
@@ -102,6 +105,7 @@ void FlexibleLzw::encode(std::span<const uint8_t> indices, int minCodeSize, gif:
         if (next < uint32_t(gif::lzw::MaxCodes)) {
             uint16_t& slot = row(code)[px[p]];
             if (slot == 0) slot = uint16_t(next);
+            deepest = std::max(deepest, take + 1);
             std::fill_n(row(next), size_t(1) << m_bits, uint16_t(0));
             ++next;
         } else {
@@ -109,6 +113,7 @@ void FlexibleLzw::encode(std::span<const uint8_t> indices, int minCodeSize, gif:
             bits.put(clearCode, codeSize);
             codeSize = minCodeSize + 1;
             next = firstFree;
+            deepest = 1;
             std::fill_n(child, size_t(clearCode) << m_bits, uint16_t(0));
         }
     }
