@@ -7,6 +7,8 @@
 #include <numeric>
 #include <unordered_map>
 
+#include <QImage>
+
 #include "codec/Compositor.h"
 #include "codec/GifWriter.h"
 #include "codec/Lzw.h"
@@ -193,6 +195,47 @@ void sortGlobalTableByFrames(gif::GifImage& image) {
     image.setGlobalColors(std::move(sorted), false);
 }
 
+// The pixels of `picture` that differ from `previous`, the others transparent, when
+// that frame can follow the one showing `previous` without clearing the screen: no
+// pixel turns transparent (no frame can make a shown pixel transparent again), and some
+// but at most half of them change. Otherwise a null image: the frame is reduced whole.
+//
+// Reducing whole pictures whose colours do not fit one table gives each frame a palette
+// of its own over the whole picture, so that every pixel of the screen changes a little
+// from frame to frame: a small sprite moving over a picture of many colours then costs
+// a whole frame each time. Reduced alone, what changed keeps its exact colours when they
+// fit, and the rest keeps what the frames before drew.
+QImage partialPicture(const QImage& previous, const QImage& picture) {
+    if (previous.size() != picture.size() || previous.format() != QImage::Format_ARGB32 ||
+        picture.format() != QImage::Format_ARGB32)
+        return {};
+    const int w = picture.width();
+    const int h = picture.height();
+    const auto opaque = [](uint32_t c) { return (c >> 24) >= 0x80; };
+    size_t changed = 0;
+    for (int y = 0; y < h; ++y) {
+        const auto* before = reinterpret_cast<const uint32_t*>(previous.constScanLine(y));
+        const auto* now = reinterpret_cast<const uint32_t*>(picture.constScanLine(y));
+        for (int x = 0; x < w; ++x) {
+            if (before[x] == now[x] || (!opaque(before[x]) && !opaque(now[x]))) continue;
+            if (!opaque(now[x])) return {};
+            ++changed;
+        }
+    }
+    // A frame that changes nothing is reduced whole too: a frame of transparent pixels
+    // alone would be taken for one that draws nothing, and go with the optimisation.
+    if (changed == 0 || changed * 2 > size_t(w) * size_t(h)) return {};
+    QImage part(w, h, QImage::Format_ARGB32);
+    for (int y = 0; y < h; ++y) {
+        const auto* before = reinterpret_cast<const uint32_t*>(previous.constScanLine(y));
+        const auto* now = reinterpret_cast<const uint32_t*>(picture.constScanLine(y));
+        auto* out = reinterpret_cast<uint32_t*>(part.scanLine(y));
+        for (int x = 0; x < w; ++x)
+            out[x] = before[x] == now[x] || !opaque(now[x]) ? 0u : now[x];
+    }
+    return part;
+}
+
 } // namespace
 
 gif::GifImage prepareGif(ShownAnimation& shown, const ExportSettings& settings,
@@ -215,9 +258,19 @@ gif::GifImage prepareGif(ShownAnimation& shown, const ExportSettings& settings,
         }
     }
     std::vector<bool> transparent(n, false);
+    std::vector<bool> partial(n, false);
+    QImage previous;
     for (size_t k = 0; k < n; ++k) {
         reducing.check();
-        IndexedPicture reduced = quantizer.reduce(shown.picture(k));
+        QImage picture = shown.picture(k);
+        // With a table per frame, a frame that changes at most half of the picture
+        // draws only what changed and leaves the rest of the screen as the frames
+        // before left it (see partialPicture).
+        QImage part;
+        if (!global && k > 0) part = partialPicture(previous, picture);
+        partial[k] = !part.isNull();
+        IndexedPicture reduced = quantizer.reduce(partial[k] ? part : picture);
+        previous = std::move(picture);
         gif::Frame frame;
         frame.setPixels(uint16_t(reduced.width), uint16_t(reduced.height),
                         std::move(reduced.indices));
@@ -245,10 +298,11 @@ gif::GifImage prepareGif(ShownAnimation& shown, const ExportSettings& settings,
         image.appendFrame(std::move(frame));
         reducing.report(int((k + 1) * 100 / n));
     }
-    // A frame followed by one with transparent pixels clears the screen after it, so
-    // that every frame shows exactly its own picture.
+    // A frame followed by a whole picture with transparent pixels clears the screen
+    // after it, so that the next frame shows exactly its own picture; before a partial
+    // one the screen stays, since its transparent pixels are what it leaves.
     for (size_t k = 0; k + 1 < n; ++k)
-        if (transparent[k + 1])
+        if (transparent[k + 1] && !partial[k + 1])
             image.frame(k).graphicControl()->disposal = gif::disposal::Background;
 
     if (settings.optimize) {
