@@ -7,10 +7,13 @@
 #include <numeric>
 #include <unordered_map>
 
+#include <QImage>
+
 #include "codec/Compositor.h"
 #include "codec/GifWriter.h"
 #include "codec/Lzw.h"
 #include "codec/Optimize.h"
+#include "export/FlexibleLzw.h"
 #include "export/LossyLzw.h"
 #include "export/Quantize.h"
 
@@ -32,8 +35,9 @@ Steps Steps::part(int partFrom, int partTo) const {
 namespace {
 
 constexpr uint32_t OpaqueBlack = 0xFF000000u;
-// A frame's lossy stream is written only when it is at most this share of its exact one.
-constexpr double MinimumGain = 0.97;
+// A frame's lossy stream is written only when it saves at least 1/MinimumShareOf of the
+// frame's exact bytes (see LossyWriter::judgeLoss).
+constexpr size_t MinimumShareOf = 8;
 
 uint32_t argbOf(gif::Rgb c) {
     return OpaqueBlack | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
@@ -191,6 +195,47 @@ void sortGlobalTableByFrames(gif::GifImage& image) {
     image.setGlobalColors(std::move(sorted), false);
 }
 
+// The pixels of `picture` that differ from `previous`, the others transparent, when
+// that frame can follow the one showing `previous` without clearing the screen: no
+// pixel turns transparent (no frame can make a shown pixel transparent again), and some
+// but at most half of them change. Otherwise a null image: the frame is reduced whole.
+//
+// Reducing whole pictures whose colours do not fit one table gives each frame a palette
+// of its own over the whole picture, so that every pixel of the screen changes a little
+// from frame to frame: a small sprite moving over a picture of many colours then costs
+// a whole frame each time. Reduced alone, what changed keeps its exact colours when they
+// fit, and the rest keeps what the frames before drew.
+QImage partialPicture(const QImage& previous, const QImage& picture) {
+    if (previous.size() != picture.size() || previous.format() != QImage::Format_ARGB32 ||
+        picture.format() != QImage::Format_ARGB32)
+        return {};
+    const int w = picture.width();
+    const int h = picture.height();
+    const auto opaque = [](uint32_t c) { return (c >> 24) >= 0x80; };
+    size_t changed = 0;
+    for (int y = 0; y < h; ++y) {
+        const auto* before = reinterpret_cast<const uint32_t*>(previous.constScanLine(y));
+        const auto* now = reinterpret_cast<const uint32_t*>(picture.constScanLine(y));
+        for (int x = 0; x < w; ++x) {
+            if (before[x] == now[x] || (!opaque(before[x]) && !opaque(now[x]))) continue;
+            if (!opaque(now[x])) return {};
+            ++changed;
+        }
+    }
+    // A frame that changes nothing is reduced whole too: a frame of transparent pixels
+    // alone would be taken for one that draws nothing, and go with the optimisation.
+    if (changed == 0 || changed * 2 > size_t(w) * size_t(h)) return {};
+    QImage part(w, h, QImage::Format_ARGB32);
+    for (int y = 0; y < h; ++y) {
+        const auto* before = reinterpret_cast<const uint32_t*>(previous.constScanLine(y));
+        const auto* now = reinterpret_cast<const uint32_t*>(picture.constScanLine(y));
+        auto* out = reinterpret_cast<uint32_t*>(part.scanLine(y));
+        for (int x = 0; x < w; ++x)
+            out[x] = before[x] == now[x] || !opaque(now[x]) ? 0u : now[x];
+    }
+    return part;
+}
+
 } // namespace
 
 gif::GifImage prepareGif(ShownAnimation& shown, const ExportSettings& settings,
@@ -213,9 +258,19 @@ gif::GifImage prepareGif(ShownAnimation& shown, const ExportSettings& settings,
         }
     }
     std::vector<bool> transparent(n, false);
+    std::vector<bool> partial(n, false);
+    QImage previous;
     for (size_t k = 0; k < n; ++k) {
         reducing.check();
-        IndexedPicture reduced = quantizer.reduce(shown.picture(k));
+        QImage picture = shown.picture(k);
+        // With a table per frame, a frame that changes at most half of the picture
+        // draws only what changed and leaves the rest of the screen as the frames
+        // before left it (see partialPicture).
+        QImage part;
+        if (!global && k > 0) part = partialPicture(previous, picture);
+        partial[k] = !part.isNull();
+        IndexedPicture reduced = quantizer.reduce(partial[k] ? part : picture);
+        previous = std::move(picture);
         gif::Frame frame;
         frame.setPixels(uint16_t(reduced.width), uint16_t(reduced.height),
                         std::move(reduced.indices));
@@ -243,10 +298,11 @@ gif::GifImage prepareGif(ShownAnimation& shown, const ExportSettings& settings,
         image.appendFrame(std::move(frame));
         reducing.report(int((k + 1) * 100 / n));
     }
-    // A frame followed by one with transparent pixels clears the screen after it, so
-    // that every frame shows exactly its own picture.
+    // A frame followed by a whole picture with transparent pixels clears the screen
+    // after it, so that the next frame shows exactly its own picture; before a partial
+    // one the screen stays, since its transparent pixels are what it leaves.
     for (size_t k = 0; k + 1 < n; ++k)
-        if (transparent[k + 1])
+        if (transparent[k + 1] && !partial[k + 1])
             image.frame(k).graphicControl()->disposal = gif::disposal::Background;
 
     if (settings.optimize) {
@@ -275,8 +331,8 @@ namespace {
 class LossyWriter {
 public:
     LossyWriter(const gif::GifImage& image, int lossy, const Steps& steps)
-        : m_image(image), m_exact(image), m_coder(lossy), m_steps(steps), m_lossy(lossy),
-          m_width(m_exact.width()), m_height(m_exact.height()),
+        : m_image(image), m_exact(image), m_coder(lossy), m_choice(0), m_steps(steps),
+          m_lossy(lossy), m_width(m_exact.width()), m_height(m_exact.height()),
           m_screen(size_t(m_width) * size_t(m_height), 0) {}
 
     void code(size_t i, std::span<const uint8_t> indices, int minCodeSize, gif::Bytes& out) {
@@ -303,6 +359,7 @@ public:
 
         const size_t area = size_t(w) * size_t(h);
         m_shown.resize(area);
+        m_trial.resize(area);
         if (choose) {
             m_target.resize(area);
             m_under.resize(area);
@@ -319,20 +376,52 @@ public:
             frame.under = m_under;
             frame.palette = palette;
             frame.transparent = transparent;
-            // The lossy stream is kept when it pays: on flat colours (screen recordings)
-            // taking near colours seldom makes strings longer, and then the exact
-            // stream is as small or smaller at no loss.
-            m_coded.clear();
-            m_coder.encode(frame, minCodeSize, m_coded, m_shown.data());
             m_exactCodes.clear();
             gif::lzw::encode(indices, minCodeSize, m_exactCodes);
-            const double gain = m_lossy > 0 ? MinimumGain : 1.0;
-            if (double(m_coded.size()) < gain * double(m_exactCodes.size())) {
-                out.insert(out.end(), m_coded.begin(), m_coded.end());
-            } else {
-                out.insert(out.end(), m_exactCodes.begin(), m_exactCodes.end());
-                std::copy(indices.begin(), indices.end(), m_shown.begin());
+            const gif::Bytes* chosen = &m_exactCodes;
+            std::copy(indices.begin(), indices.end(), m_shown.begin());
+            Verdict verdict = Verdict::Refused;
+            if (m_lossy > 0) {
+                m_coded.clear();
+                m_coder.encode(frame, minCodeSize, m_coded, m_trial.data());
+                verdict = judgeLoss(indices.data(), palette, transparent);
+                if (verdict != Verdict::Refused) {
+                    chosen = &m_coded;
+                    m_shown.swap(m_trial);
+                }
             }
+            if (verdict != Verdict::Worth) {
+                // Without loss, the smallest of the codings that all show the same: the
+                // frame's own indices; the lossy stream where it added no error; the
+                // frame's indices with every pixel the screen already shows transparent
+                // (the optimiser leaves a pixel opaque where that makes the frame as a
+                // whole smaller, which a pixel-by-pixel choice need not); and the coder's
+                // choice, string by string, between a colour and transparency where both
+                // show the same.
+                if (transparent) {
+                    m_alternative.assign(indices.begin(), indices.end());
+                    for (size_t q = 0; q < area; ++q)
+                        if ((m_target[q] >> 24) != 0 && m_under[q] == m_target[q])
+                            m_alternative[q] = *transparent;
+                    m_altCodes.clear();
+                    gif::lzw::encode(m_alternative, minCodeSize, m_altCodes);
+                    if (m_altCodes.size() < chosen->size()) {
+                        chosen = &m_altCodes;
+                        m_shown.swap(m_alternative);
+                    }
+                    m_choiceCodes.clear();
+                    m_choice.encode(frame, minCodeSize, m_choiceCodes, m_trial.data());
+                    if (m_choiceCodes.size() < chosen->size()) {
+                        chosen = &m_choiceCodes;
+                        m_shown.swap(m_trial);
+                    }
+                }
+                // The indices chosen, coded with look-ahead.
+                m_flexCodes.clear();
+                m_flexible.encode(m_shown, minCodeSize, m_flexCodes);
+                if (m_flexCodes.size() < chosen->size()) chosen = &m_flexCodes;
+            }
+            out.insert(out.end(), chosen->begin(), chosen->end());
         } else {
             gif::lzw::encode(indices, minCodeSize, out);
             std::copy(indices.begin(), indices.end(), m_shown.begin());
@@ -342,6 +431,50 @@ public:
     }
 
 private:
+    // The squared error of the frame's pixels when they show `shown`, summed.
+    int64_t errorOf(const uint8_t* shown, const std::array<uint32_t, 256>& palette,
+                    std::optional<uint8_t> transparent) const {
+        const int t = transparent ? int(*transparent) : -1;
+        int64_t sum = 0;
+        for (size_t q = 0; q < m_target.size(); ++q) {
+            const uint32_t want = m_target[q];
+            if ((want >> 24) == 0) continue;
+            const uint32_t got = int(shown[q]) == t ? m_under[q] : palette[shown[q]];
+            for (int shift = 0; shift <= 16; shift += 8) {
+                const int d = int((got >> shift) & 0xFF) - int((want >> shift) & 0xFF);
+                sum += d * d;
+            }
+        }
+        return sum;
+    }
+
+    enum class Verdict {
+        Refused,
+        Lossless, // smaller, and no pixel further off than the exact coding leaves it
+        Worth,
+    };
+
+    // Whether the lossy stream in m_coded, showing m_trial, pays for its errors against
+    // the exact one: it must save a good share of the frame's bytes, and its errors must
+    // stay in proportion to the bytes it saves (each byte may cost at most one pixel off
+    // by the level's whole bound). Near colours make strings materially longer on
+    // texture, grain and gradients, where their errors hide. On flat colours (screen
+    // recordings, drawings) they replace a handful of pixels in the few places a frame
+    // changes and save a few bytes; there every wrong pixel shows, and a frame that
+    // changes little loses much of its quality to a few of them.
+    Verdict judgeLoss(const uint8_t* indices, const std::array<uint32_t, 256>& palette,
+                      std::optional<uint8_t> transparent) const {
+        const size_t exact = m_exactCodes.size();
+        if (m_coded.size() >= exact) return Verdict::Refused;
+        const size_t saved = exact - m_coded.size();
+        const int64_t added =
+            errorOf(m_trial.data(), palette, transparent) - errorOf(indices, palette, transparent);
+        if (added <= 0) return Verdict::Lossless;
+        if (saved * MinimumShareOf < exact) return Verdict::Refused;
+        return added <= int64_t(LossyLzw::bound(m_lossy)) * int64_t(saved) ? Verdict::Worth
+                                                                           : Verdict::Refused;
+    }
+
     // Applies the disposal of the frame drawn last.
     void disposePending() {
         if (!m_pending) return;
@@ -398,7 +531,8 @@ private:
 
     const gif::GifImage& m_image;
     gif::Compositor m_exact;
-    LossyLzw m_coder;
+    LossyLzw m_coder;  // at the level asked
+    LossyLzw m_choice; // at level 0: a colour or transparency where both show the same
     Steps m_steps;
     int m_lossy;
     int m_width;
@@ -408,9 +542,15 @@ private:
     std::optional<Pending> m_pending;
     std::vector<uint32_t> m_target;
     std::vector<uint32_t> m_under;
-    std::vector<uint8_t> m_shown;
+    std::vector<uint8_t> m_shown; // what the stream written last shows
+    std::vector<uint8_t> m_trial;
+    std::vector<uint8_t> m_alternative;
     gif::Bytes m_coded;
     gif::Bytes m_exactCodes;
+    gif::Bytes m_altCodes;
+    gif::Bytes m_choiceCodes;
+    gif::Bytes m_flexCodes;
+    FlexibleLzw m_flexible;
 };
 
 // A copy of the image whose frames each have a transparent index wherever a graphic

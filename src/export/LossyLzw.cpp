@@ -2,7 +2,6 @@
 #include "export/LossyLzw.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -11,11 +10,26 @@
 
 // The coder is the usual greedy LZW coder over a trie of the strings in its table, with
 // one change: the string taken at each step is the longest one the table holds whose
-// every pixel is acceptable, not the longest whose pixels are equal. A pixel accepts an
-// index when the colour it draws there (the table's colour, or for the transparent
-// index the screen under it) is within the level's bound of the colour the pixel must
-// show; the frame's own index is always accepted. Among strings of the same length the
-// one that is off by least in all is taken.
+// every pixel is acceptable, not the longest whose pixels are equal. Among strings of the
+// same length the one that is off by least in all is taken.
+//
+// A pixel accepts an index when the colour it draws there (the table's colour, or for the
+// transparent index the screen under it) is exact, or when all of these hold:
+// - the screen does not already show the right colour there. A pixel the frame leaves as
+//   it is would otherwise take an error that it keeps in every later frame that leaves
+//   it too (a screen recording changes a cursor and a few glyphs per frame, and such
+//   errors would pile up on the frames around them); those pixels cost nothing exactly
+//   (transparency), so loss there buys little;
+// - it is within the pixel's tolerance of the colour it must show: the level's bound,
+//   or a quarter of it inside a run of one colour (the pixel and its neighbours on both
+//   sides of the row alike), where a wrong pixel stands out against a flat background;
+// - the error diffused along the row stays within that tolerance: each pixel passes a
+//   share of its error, with what it was passed, on to the next one. Errors that cancel
+//   out (grain, texture, an edge moved by a pixel) pass on little; a run of the same
+//   near colour over a flat area (a patch shifted in colour, the most visible error)
+//   piles up and stops after a few pixels. The carry follows the pixels along the row,
+//   across the strings, and starts afresh at each row.
+// The frame's own index is always accepted: it shows what the exact coder shows.
 //
 // The search for that string walks the trie depth first from every acceptable first
 // index, closest colours first, expanding at most SearchBudget strings per step beyond
@@ -33,9 +47,19 @@ constexpr uint16_t NoNode = 0xFFFF;
 constexpr uint32_t Refused = std::numeric_limits<uint32_t>::max();
 // Strings expanded per step of the search (see above).
 constexpr uint32_t SearchBudget = 48;
-// How far the summed errors of a string's pixels may stray, per channel, in units of
-// the largest error of one pixel.
-constexpr double DriftFactor = 4.0;
+// The error carried along a row: per channel, in 1/CarryScale of a colour step.
+struct Carry {
+    int r = 0, g = 0, b = 0;
+};
+constexpr int CarryScale = 16;
+// The share of a pixel's error (with what it was passed) that the next pixel receives.
+constexpr int CarryKeep = 3, CarryKeepOf = 4;
+// A flag on a pixel's tolerance (which stays far below it).
+constexpr uint32_t RowStart = 0x80000000u;
+// In a run of one colour, a pixel may take this share of the level's squared error.
+constexpr uint32_t RunShareOf = 4;
+// The colour distance a pixel may be off per lossy level.
+constexpr double DistancePerLevel = 0.42;
 
 inline uint32_t squaredDistance(uint32_t a, uint32_t b) {
     const int dr = int((a >> 16) & 0xFF) - int((b >> 16) & 0xFF);
@@ -87,15 +111,18 @@ struct LossyLzw::Tables {
         uint16_t node;
         uint32_t length;
         uint32_t error;
-        int dr, dg, db; // the signed errors of the string's pixels, summed per channel
+        Carry carry; // what the string's last pixel passes on
     };
     std::vector<Open> stack;
     std::array<uint32_t, 256> seen{}; // stamp per first index of a search
     uint32_t stamp = 0;
+    // The carry at the pixel after the strings written so far.
+    Carry carry;
+    std::vector<uint32_t> tolerance;
 };
 
 uint32_t LossyLzw::bound(int level) {
-    const double distance = 0.29 * std::clamp(level, 0, MaxLossy);
+    const double distance = DistancePerLevel * std::clamp(level, 0, MaxLossy);
     return uint32_t(distance * distance);
 }
 
@@ -116,22 +143,43 @@ void LossyLzw::encode(const LossyFrame& frame, int minCodeSize, gif::Bytes& out,
     const int transparent = frame.transparent ? int(*frame.transparent) : -1;
     const uint32_t limit = m_bound;
 
-    // How far index s at pixel q is from what the pixel must show; Refused when it
-    // cannot stand there at all (transparency where something must show, or the other
-    // way round).
+    const size_t width = size_t(frame.width);
 
-    // How far index s at pixel q is from what the pixel must show; Refused when it
-    // cannot stand there at all (transparency where something must show, or the other
-    // way round) or is further off than the pixel allows.
-    // `drift` receives the signed error per channel.
-    int drift[3] = {0, 0, 0};
-    auto cost = [&](uint32_t s, size_t q) -> uint32_t {
+    // Per pixel, the largest squared error a colour other than the right one may bring:
+    // none where the screen already shows the right colour (or nothing must show), a
+    // quarter of the level's inside a run of one colour, where a wrong pixel stands out
+    // against its neighbours on both sides (half the distance), the level's elsewhere.
+    // RowStart marks the first pixel of a row, where the carry starts afresh.
+    t.tolerance.resize(n);
+    for (size_t row = 0; row < n; row += width) {
+        const uint32_t* want = target + row;
+        const uint32_t* below = under + row;
+        uint32_t* allowed = t.tolerance.data() + row;
+        for (size_t x = 0; x < width; ++x) {
+            if ((want[x] >> 24) == 0 || below[x] == want[x])
+                allowed[x] = 0;
+            else if (x > 0 && x + 1 < width && want[x - 1] == want[x] && want[x + 1] == want[x])
+                allowed[x] = limit / RunShareOf;
+            else
+                allowed[x] = limit;
+        }
+        allowed[0] |= RowStart;
+    }
+    const uint32_t* tolerance = t.tolerance.data();
+
+    // How far index s at pixel q is from what the pixel must show, with `in` the carry
+    // the pixel receives and `out` the one it passes on; Refused when s cannot stand
+    // there (see the head of the file; transparency where something must show, or the
+    // other way round, never can).
+    auto cost = [&](uint32_t s, size_t q, Carry in, Carry& out) -> uint32_t {
         const uint32_t want = target[q];
+        const uint32_t allowed = tolerance[q];
+        if (allowed & RowStart) in = Carry{};
         uint32_t got;
         if (int(s) == transparent) {
             const uint32_t below = under[q];
             if ((want >> 24) == 0) {
-                drift[0] = drift[1] = drift[2] = 0;
+                out = Carry{};
                 return (below >> 24) == 0 ? 0 : Refused;
             }
             if ((below >> 24) == 0) return Refused;
@@ -140,20 +188,20 @@ void LossyLzw::encode(const LossyFrame& frame, int minCodeSize, gif::Bytes& out,
             if ((want >> 24) == 0) return Refused;
             got = palette[s];
         }
-        const uint32_t d = squaredDistance(got, want);
-        if (d > limit) return Refused;
-        drift[0] = int((got >> 16) & 0xFF) - int((want >> 16) & 0xFF);
-        drift[1] = int((got >> 8) & 0xFF) - int((want >> 8) & 0xFF);
-        drift[2] = int(got & 0xFF) - int(want & 0xFF);
+        const int er = int((got >> 16) & 0xFF) - int((want >> 16) & 0xFF);
+        const int eg = int((got >> 8) & 0xFF) - int((want >> 8) & 0xFF);
+        const int eb = int(got & 0xFF) - int(want & 0xFF);
+        const uint32_t d = uint32_t(er * er + eg * eg + eb * eb);
+        const int r = in.r + er * CarryScale, g = in.g + eg * CarryScale,
+                  b = in.b + eb * CarryScale;
+        if (d != 0 && s != indices[q]) {
+            const uint32_t most = allowed & ~RowStart;
+            if (d > most) return Refused;
+            if (uint32_t(r * r + g * g + b * b) > most * (CarryScale * CarryScale)) return Refused;
+        }
+        out = {r * CarryKeep / CarryKeepOf, g * CarryKeep / CarryKeepOf,
+               b * CarryKeep / CarryKeepOf};
         return d;
-    };
-    // Whether a string whose errors sum to (r, g, b) per channel stays acceptable: the
-    // errors of its pixels must largely cancel out. Where they do (grain, texture) the
-    // string looks right from a step back; a run of the same near colour over a flat
-    // area does not, and it stops after a few pixels.
-    const int maxDrift = int(std::lround(std::sqrt(double(limit)) * DriftFactor));
-    auto drifts = [maxDrift](int r, int g, int b) {
-        return std::abs(r) > maxDrift || std::abs(g) > maxDrift || std::abs(b) > maxDrift;
     };
 
     // Near indices of every entry the coder may use.
@@ -187,6 +235,7 @@ void LossyLzw::encode(const LossyFrame& frame, int minCodeSize, gif::Bytes& out,
             t.firstChild[s] = NoNode;
     };
 
+    t.carry = Carry{};
     uint16_t previous = NoNode;
     uint32_t previousLength = 0;
     uint32_t next = firstFree;
@@ -201,17 +250,18 @@ void LossyLzw::encode(const LossyFrame& frame, int minCodeSize, gif::Bytes& out,
         const uint32_t own = indices[pos];
         uint16_t bestNode = uint16_t(own);
         bestLength = 1;
-        uint32_t bestError = cost(own, pos);
+        Carry carry;
+        uint32_t bestError = cost(own, pos, t.carry, carry);
         if (bestError == Refused) bestError = 0;
         ++t.stamp;
         t.stack.clear();
         auto offer = [&](uint32_t s) {
             if (s >= clearCode || t.seen[s] == t.stamp) return;
             t.seen[s] = t.stamp;
-            const uint32_t c = cost(s, pos);
+            const uint32_t c = cost(s, pos, t.carry, carry);
             if (c == Refused && s != own) return;
-            if (c == Refused) drift[0] = drift[1] = drift[2] = 0;
-            t.stack.push_back({uint16_t(s), 1, c == Refused ? 0 : c, drift[0], drift[1], drift[2]});
+            if (c == Refused) carry = Carry{};
+            t.stack.push_back({uint16_t(s), 1, c == Refused ? 0 : c, carry});
         };
         int base = int(own) == transparent ? -1 : int(own);
         if (base < 0 && (target[pos] >> 24) != 0) {
@@ -221,13 +271,19 @@ void LossyLzw::encode(const LossyFrame& frame, int minCodeSize, gif::Bytes& out,
             }
             base = lastColour;
         }
-        if (base >= 0)
+        // Searched last to first: transparency, the entry of the right colour (also where
+        // the own index is transparency, so that a run of that colour can reach over
+        // pixels the screen already shows), the own index, then near colours, closest
+        // first. Of strings of the same length and error the first found stands:
+        // transparency where the screen already shows the right colour, since runs of
+        // transparency reach over unchanged pixels of any colour.
+        if (base >= 0) {
             for (uint32_t k = t.nearStart[size_t(base) + 1]; k-- > t.nearStart[size_t(base)];)
                 offer(t.near[k]);
-        // The pixel's own index is searched first, and before it transparency where it
-        // is as good: runs of transparency reach over unchanged pixels of any colour.
-        if (transparent >= 0) offer(uint32_t(transparent));
+            offer(uint32_t(base));
+        }
         offer(own);
+        if (transparent >= 0) offer(uint32_t(transparent));
 
         // Every string expanded costs one; the budget grows with the best length, so
         // that the first descent follows a long run to its end.
@@ -247,11 +303,9 @@ void LossyLzw::encode(const LossyFrame& frame, int minCodeSize, gif::Bytes& out,
             uint32_t closest = Refused;
             for (uint16_t child = t.firstChild[open.node]; child != NoNode;
                  child = t.nextSibling[child]) {
-                const uint32_t c = cost(t.symbol[child], q);
+                const uint32_t c = cost(t.symbol[child], q, open.carry, carry);
                 if (c == Refused) continue;
-                const int r = open.dr + drift[0], g = open.dg + drift[1], b = open.db + drift[2];
-                if (drifts(r, g, b)) continue;
-                t.stack.push_back({child, open.length + 1, open.error + c, r, g, b});
+                t.stack.push_back({child, open.length + 1, open.error + c, carry});
                 if (c < closest) {
                     closest = c;
                     std::swap(t.stack[first], t.stack.back());
@@ -263,13 +317,11 @@ void LossyLzw::encode(const LossyFrame& frame, int minCodeSize, gif::Bytes& out,
             previousLength + 1 >= bestLength && pos + previousLength + 1 <= n) {
             const uint8_t* string = shown + (pos - previousLength);
             uint32_t error = 0;
-            int r = 0, g = 0, b = 0;
+            carry = t.carry;
             for (uint32_t k = 0; k <= previousLength && error != Refused; ++k) {
-                const uint32_t c = cost(k < previousLength ? string[k] : string[0], pos + k);
-                r += drift[0];
-                g += drift[1];
-                b += drift[2];
-                error = c != Refused && !drifts(r, g, b) ? error + c : Refused;
+                const uint32_t c =
+                    cost(k < previousLength ? string[k] : string[0], pos + k, carry, carry);
+                error = c != Refused ? error + c : Refused;
             }
             if (error != Refused && (previousLength + 1 > bestLength || error < bestError)) {
                 bestLength = previousLength + 1;
@@ -284,6 +336,10 @@ void LossyLzw::encode(const LossyFrame& frame, int minCodeSize, gif::Bytes& out,
             shown[pos + k] = t.symbol[node];
             node = t.parent[node];
         }
+        // The carry the next string starts from. The search accepted every pixel (the
+        // frame's own index where nothing else stood), so none is refused here.
+        for (uint32_t k = 0; k < length; ++k)
+            if (cost(shown[pos + k], pos + k, t.carry, t.carry) == Refused) t.carry = Carry{};
     };
 
     for (uint32_t s = 0; s < clearCode; ++s) {

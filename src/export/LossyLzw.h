@@ -8,8 +8,8 @@
 //
 // The coder knows what the frame must show (the target) and what is on screen under
 // it (what the frames coded before really show, not what they were meant to show), so
-// that a transparent pixel is taken wherever the screen is already close enough, and
-// errors never pile up from frame to frame.
+// that a pixel the screen already shows right stays right, a transparent pixel is taken
+// where the screen is close enough, and errors never pile up from frame to frame.
 
 #include <array>
 #include <cstdint>
@@ -49,7 +49,8 @@ public:
     // `shown` (width * height) the indices a decoder will read back.
     void encode(const LossyFrame& frame, int minCodeSize, gif::Bytes& out, uint8_t* shown);
 
-    // The largest squared RGB distance (dr² + dg² + db²) a pixel may be off at `level`.
+    // The largest squared RGB distance (dr² + dg² + db²) a pixel may be off at `level`
+    // (inside a run of one colour, a quarter of it).
     static uint32_t bound(int level);
 
 private:

@@ -7,15 +7,19 @@
 #include <algorithm>
 #include <set>
 
+#include <QPoint>
 #include <QProcess>
+#include <QRect>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "codec/Compositor.h"
+#include "codec/Lzw.h"
 #include "codec/TestAnimations.h"
 #include "export/AnimationFiles.h"
 #include "export/Export.h"
+#include "export/FlexibleLzw.h"
 #include "export/LossyLzw.h"
 #include "support/TestData.h"
 
@@ -96,6 +100,47 @@ GifImage noiseAnimation(quint32 seed) {
     return g;
 }
 
+// Blocks of 8 colours of their own drawn one after the other over a first frame of 256
+// colours: from the second frame on, each picture shows more colours than a table holds,
+// though every frame of the file draws at most 256. Frame k > 0 draws BlockW x BlockH
+// pixels at blockAt(k).
+constexpr int BlockW = 6, BlockH = 4;
+QPoint blockAt(size_t k) {
+    return {int(4 + 7 * (k - 1)), int(3 + 5 * (k - 1))};
+}
+GifImage blocksOverManyColours(quint32 seed) {
+    QRandomGenerator rng(seed);
+    GifImage g = test::blankImage(32, 24);
+    auto add = [&g](int left, int top, int w, int h, gif::Bytes px, gif::ColorTable colors) {
+        Frame f;
+        f.left = uint16_t(left);
+        f.top = uint16_t(top);
+        f.setPixels(uint16_t(w), uint16_t(h), std::move(px));
+        f.setLocalColors(std::move(colors));
+        f.graphicControlRecord = Extension::makeGraphicControl();
+        f.graphicControlRecord->control().delay = 10;
+        f.extensions.push_back(f.graphicControlRecord);
+        g.appendFrame(std::move(f));
+    };
+    gif::ColorTable table;
+    for (int k = 0; k < 256; ++k) // green is never 255 - red below
+        table.push_back({uint8_t(k), uint8_t(255 - k), uint8_t(k * 37)});
+    gif::Bytes px(32 * 24);
+    for (size_t p = 0; p < px.size(); ++p)
+        px[p] = uint8_t(rng.bounded(256));
+    add(0, 0, 32, 24, px, table);
+    for (size_t k = 1; k <= 3; ++k) {
+        gif::ColorTable colors;
+        for (int c = 0; c < 8; ++c)
+            colors.push_back({uint8_t(30 * c), uint8_t(30 * c + 7), uint8_t(200 - 9 * int(k))});
+        gif::Bytes block(BlockW * BlockH);
+        for (uint8_t& v : block)
+            v = uint8_t(rng.bounded(8));
+        add(blockAt(k).x(), blockAt(k).y(), BlockW, BlockH, block, colors);
+    }
+    return g;
+}
+
 } // namespace
 
 class TestExport : public QObject {
@@ -169,24 +214,147 @@ private Q_SLOTS:
         }
     }
 
+    // The lossy coder against its stream decoded on its own: every pixel within the
+    // level's bound, and a pixel the screen already shows right stays right (a near
+    // colour there would stay on screen in every later frame that leaves the pixel).
+    void lossyCoderKeepsRightPixels_data() {
+        QTest::addColumn<int>("lossy");
+        QTest::addColumn<int>("changed"); // percent of the pixels the frame changes
+        for (int lossy : {40, 80, 200})
+            for (int changed : {2, 30, 100})
+                QTest::addRow("lossy %d, %d%% changed", lossy, changed) << lossy << changed;
+    }
+    void lossyCoderKeepsRightPixels() {
+        QFETCH(int, lossy);
+        QFETCH(int, changed);
+        QRandomGenerator rng(quint32(lossy * 1000 + changed));
+        constexpr int W = 64, H = 48, Clear = 31;
+        exporting::LossyFrame f;
+        f.width = W;
+        f.height = H;
+        f.transparent = Clear;
+        for (uint32_t k = 0; k < Clear; ++k) // clusters of four shades 3 steps apart
+            f.palette[k] = 0xFF000000u | (k / 4 * 32 + k % 4 * 3) << 16 | (255 - k / 4 * 32) << 8 |
+                           (k / 4 * 16 + k % 4 * 3);
+        std::vector<uint8_t> indices(W * H), shown(W * H), decoded(W * H);
+        std::vector<uint32_t> target(W * H), under(W * H);
+        for (size_t p = 0; p < target.size();) {
+            const uint8_t colour = uint8_t(rng.bounded(Clear));
+            for (int run = 1 + int(rng.bounded(8)); run > 0 && p < target.size(); --run, ++p) {
+                target[p] = f.palette[colour];
+                const bool changes = int(rng.bounded(100)) < changed;
+                under[p] = !changes         ? target[p]
+                           : rng.bounded(4) ? f.palette[rng.bounded(Clear)]
+                                            : 0;
+                indices[p] = !changes && rng.bounded(2) ? Clear : colour;
+            }
+        }
+        f.indices = indices;
+        f.target = target;
+        f.under = under;
+        gif::Bytes stream;
+        exporting::LossyLzw(lossy).encode(f, 5, stream, shown.data());
+        gif::lzw::decode(stream, 5, decoded.data(), decoded.size());
+        QVERIFY(decoded == shown);
+        int wrong = 0;
+        for (size_t p = 0; p < target.size(); ++p) {
+            const uint32_t got = decoded[p] == Clear ? under[p] : f.palette[decoded[p]];
+            QVERIFY2((got >> 24) != 0, "transparency where a colour must show");
+            QVERIFY(squared(got, target[p]) <= exporting::LossyLzw::bound(lossy));
+            if (under[p] == target[p]) QCOMPARE(got, target[p]);
+            wrong += got != target[p];
+        }
+        if (changed == 100) QVERIFY(wrong > 0); // the coder did take near colours
+    }
+
+    // The look-ahead coder's stream, read back by the codec's decoder, gives the indices
+    // exactly: over deep strings (runs, repeated rows), tables filled and cleared again
+    // (noise), and every code width.
+    void flexibleCoderRoundTrips_data() {
+        QTest::addColumn<int>("minCodeSize");
+        QTest::addColumn<int>("runs"); // the longest run of one index
+        QTest::addColumn<int>("size");
+        QTest::addRow("runs, 2 bits") << 2 << 400 << 60000;
+        QTest::addRow("short runs, 3 bits") << 3 << 6 << 30000;
+        QTest::addRow("noise, 2 bits") << 2 << 1 << 50000;
+        QTest::addRow("noise, 8 bits") << 8 << 1 << 40000;
+        QTest::addRow("one pixel") << 8 << 1 << 1;
+    }
+    void flexibleCoderRoundTrips() {
+        QFETCH(int, minCodeSize);
+        QFETCH(int, runs);
+        QFETCH(int, size);
+        QRandomGenerator rng(quint32(minCodeSize * 7919 + runs));
+        std::vector<uint8_t> indices;
+        while (indices.size() < size_t(size)) {
+            // Now and then a copy of what came 200 pixels before, as rows repeat.
+            if (indices.size() > 200 && rng.bounded(4) == 0) {
+                for (int k = int(rng.bounded(300)); k > 0 && indices.size() < size_t(size); --k)
+                    indices.push_back(indices[indices.size() - 200]);
+                continue;
+            }
+            const uint8_t v = uint8_t(rng.bounded(1u << minCodeSize));
+            for (int k = 1 + int(rng.bounded(quint32(runs)));
+                 k > 0 && indices.size() < size_t(size); --k)
+                indices.push_back(v);
+        }
+        gif::Bytes stream;
+        exporting::FlexibleLzw().encode(indices, minCodeSize, stream);
+        std::vector<uint8_t> decoded(indices.size() + 1);
+        const auto result = gif::lzw::decode(stream, minCodeSize, decoded.data(), decoded.size());
+        QVERIFY(result.sawEndCode);
+        QVERIFY(!result.dataAfterEnd);
+        QCOMPARE(result.written, indices.size());
+        decoded.pop_back();
+        QVERIFY(decoded == indices);
+    }
+
+    // A frame that changes a small part of a picture of more colours than a table holds
+    // draws that part in its own colours, exactly where they fit, and leaves the rest of
+    // the screen as it was; reduced whole, every frame would take a palette of its own
+    // and change every pixel a little.
+    void smallChangesKeepTheirColours() {
+        const GifImage source = blocksOverManyColours(35);
+        const std::vector<Picture> want = test::referencePictures(source);
+        const GifImage back = readBack(exporting::exportAnimation(source, ExportSettings{}).bytes);
+        QCOMPARE(back.frameCount(), source.frameCount());
+        Compositor c(back);
+        const Picture first(c.compose(0), c.compose(0) + 32 * 24);
+        for (size_t k = 1; k < back.frameCount(); ++k) {
+            const uint32_t* px = c.compose(k);
+            for (int y = 0; y < 24; ++y)
+                for (int x = 0; x < 32; ++x) {
+                    const size_t p = size_t(y) * 32 + x;
+                    bool drawn = false;
+                    for (size_t j = 1; j <= k; ++j)
+                        drawn = drawn || QRect(blockAt(j), QSize(BlockW, BlockH)).contains(x, y);
+                    QCOMPARE(px[p], drawn ? want[k][p] : first[p]);
+                }
+        }
+    }
+
     // Every frame shows at most the colours asked for, whatever the palette and
     // dithering; with one table, all frames together do.
     void colourCountHonoured_data() {
         QTest::addColumn<int>("colors");
         QTest::addColumn<int>("palette");
         QTest::addColumn<int>("dither");
+        QTest::addColumn<bool>("blocks"); // blocksOverManyColours, else noise
         for (int colors : {2, 16, 64})
             for (int palette : {0, 1})
                 for (int dither : {0, 1, 2})
-                    QTest::addRow("%d colours, %s, dither %d", colors,
-                                  palette ? "one table" : "per frame", dither)
-                        << colors << palette << dither;
+                    for (bool blocks : {false, true})
+                        QTest::addRow("%d colours, %s, dither %d%s", colors,
+                                      palette ? "one table" : "per frame", dither,
+                                      blocks ? ", blocks" : "")
+                            << colors << palette << dither << blocks;
     }
     void colourCountHonoured() {
         QFETCH(int, colors);
         QFETCH(int, palette);
         QFETCH(int, dither);
-        const GifImage source = noiseAnimation(31);
+        QFETCH(bool, blocks);
+        const GifImage source = blocks ? blocksOverManyColours(33) : noiseAnimation(31);
         ExportSettings s;
         s.colors = colors;
         s.palette = palette ? exporting::PaletteMode::Global : exporting::PaletteMode::PerFrame;
@@ -194,14 +362,22 @@ private Q_SLOTS:
         const GifImage back = readBack(exporting::exportAnimation(source, s).bytes);
         QCOMPARE(back.frameCount(), source.frameCount());
         // The optimisation may join the tables of frames into one, so the count holds
-        // for what each frame shows, and with one table for all, for every frame together.
+        // for the colours each frame draws (a frame that changes part of the picture
+        // leaves the colours of the frames before it on screen), and with one table for
+        // all, for every frame shown together.
         Compositor c(back);
         std::set<uint32_t> all;
         for (size_t i = 0; i < back.frameCount(); ++i) {
+            const Frame& f = back.frame(i);
+            const gif::ColorTable& table = back.activeColors(i);
+            const GraphicControl* gc = f.graphicControl();
+            std::set<uint32_t> drawn;
+            for (uint8_t v : f.pixels())
+                if (!(gc && gc->transparent && v == gc->transparentIndex) && v < table.size())
+                    drawn.insert(uint32_t(table[v].r) << 16 | table[v].g << 8 | table[v].b);
+            QVERIFY2(drawn.size() <= size_t(colors), qPrintable(QString::number(drawn.size())));
             const uint32_t* px = c.compose(i);
-            const std::set<uint32_t> shown(px, px + 32 * 24);
-            QVERIFY2(shown.size() <= size_t(colors), qPrintable(QString::number(shown.size())));
-            all.insert(shown.begin(), shown.end());
+            all.insert(px, px + 32 * 24);
         }
         if (palette)
             QVERIFY2(all.size() <= size_t(colors), qPrintable(QString::number(all.size())));
