@@ -13,6 +13,7 @@
 #include <QLocale>
 
 #include "codec/Compositor.h"
+#include "codec/Parallel.h"
 #include "codec/SafeFile.h"
 #include "export/AnimatedFormats.h"
 #include "export/FrameChanges.h"
@@ -380,16 +381,34 @@ SizeEstimate estimateSize(const gif::GifImage& image, const ExportSettings& sett
         writers.emplace_back(image, run);
     double perFrameSeconds = 0;
     auto measure = [&](const ExportSettings& s, const Steps& within) -> uint64_t {
-        const auto began = std::chrono::steady_clock::now();
-        const int parts = int(writers.size());
-        const gif::Bytes first = writers[0].write(s, within.part(0, 100 / parts), nullptr);
+        // The runs are animations of their own, written side by side; progress goes
+        // from this thread as they end.
+        tools::ToolContext quiet;
+        if (within.context) quiet.cancelled = within.context->cancelled;
+        const Steps quietSteps{&quiet, 0, 100};
+        std::vector<std::vector<size_t>> runSizes(writers.size());
+        // Each writer's own time: the export writes its frames one after the other.
+        std::vector<double> seconds(writers.size(), 0.0);
+        size_t firstSize = 0;
+        gif::parallelFor(
+            writers.size(),
+            [&](size_t w) {
+                const auto writing = std::chrono::steady_clock::now();
+                if (w == 0)
+                    firstSize = writers[0].write(s, quietSteps, nullptr).size();
+                else
+                    writers[w].write(s, quietSteps, &runSizes[w]);
+                seconds[w] = secondsSince(writing);
+            },
+            [&](size_t done) {
+                within.check();
+                within.report(int(done * 100 / writers.size()));
+            });
         std::vector<std::array<double, 3>> x;
         std::vector<double> y;
         size_t exported = 1;
         for (size_t w = 1; w < writers.size(); ++w) {
-            std::vector<size_t> sizes;
-            writers[w].write(s, within.part(int(w) * 100 / parts, int(w + 1) * 100 / parts),
-                             &sizes);
+            const std::vector<size_t>& sizes = runSizes[w];
             const std::vector<size_t>& run = runs[w - 1];
             exported += run.size();
             for (size_t k = 1; k < run.size() && k < sizes.size(); ++k) {
@@ -398,16 +417,16 @@ SizeEstimate estimateSize(const gif::GifImage& image, const ExportSettings& sett
             }
         }
         const std::array<double, 3> cost = fitCost(x, y);
-        double bytes = double(first.size());
+        double bytes = double(firstSize);
         for (size_t k = 1; k < n; ++k)
             bytes += cost[0] + cost[1] * features[k][1] + cost[2] * features[k][2];
         // A fit thrown off by a few odd frames is not trusted beyond a factor of two of
         // the plain mean of the sampled frames.
-        const double mean = double(first.size()) + double(n - 1) *
-                                                       std::accumulate(y.begin(), y.end(), 0.0) /
-                                                       double(std::max<size_t>(1, y.size()));
+        const double mean = double(firstSize) + double(n - 1) *
+                                                    std::accumulate(y.begin(), y.end(), 0.0) /
+                                                    double(std::max<size_t>(1, y.size()));
         bytes = std::clamp(bytes, mean / 2, mean * 2);
-        perFrameSeconds = secondsSince(began) / double(exported);
+        perFrameSeconds = std::accumulate(seconds.begin(), seconds.end(), 0.0) / double(exported);
         return uint64_t(std::llround(bytes));
     };
 

@@ -5,6 +5,8 @@
 // count on every table, the size limit, and Pillow as a second decoder.
 
 #include <algorithm>
+#include <atomic>
+#include <cmath>
 #include <set>
 
 #include <QPoint>
@@ -415,6 +417,47 @@ private Q_SLOTS:
             QVERIFY(QString::fromUtf8(e.what()).startsWith(
                 QStringLiteral("The animation cannot be made to fit")));
         }
+    }
+
+    // Above a few million pixels the estimate exports runs of frames spread over the
+    // animation (side by side on several threads) and fits their bytes: near the written
+    // size, and a cancel reaches it.
+    void sampledEstimate_data() {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<int>("lossy");
+        QTest::newRow("GIF") << int(Format::Gif) << 0;
+        QTest::newRow("GIF, lossy 60") << int(Format::Gif) << 60;
+        QTest::newRow("WebP") << int(Format::WebP) << 0;
+    }
+    void sampledEstimate() {
+        QFETCH(int, format);
+        QFETCH(int, lossy);
+        // A sprite of noise crossing a gradient: 28 frames of 400 x 380.
+        constexpr int W = 400, H = 380;
+        QRandomGenerator rng(7);
+        GifImage source = test::blankImage(W, H);
+        for (int k = 0; k < 28; ++k) {
+            QImage picture(W, H, QImage::Format_ARGB32);
+            for (int y = 0; y < H; ++y)
+                for (int x = 0; x < W; ++x)
+                    picture.setPixel(x, y, qRgb(x * 255 / W, y * 255 / H, 128));
+            for (int y = 0; y < 30; ++y)
+                for (int x = 0; x < 40; ++x)
+                    picture.setPixel(12 * k + x, 11 * k + y, qRgb(int(rng.bounded(256)), 40, 200));
+            source.addFrame(picture);
+        }
+        ExportSettings s;
+        s.format = Format(format);
+        s.lossy = lossy;
+        const exporting::SizeEstimate estimate = exporting::estimateSize(source, s);
+        QVERIFY(!estimate.exact);
+        const double written = double(exporting::exportAnimation(source, s).bytes.size());
+        QVERIFY2(std::abs(double(estimate.bytes) - written) <= 0.1 * written,
+                 qPrintable(QStringLiteral("%1 for %2").arg(estimate.bytes).arg(written)));
+        std::atomic<int> polls{0};
+        tools::ToolContext stopping;
+        stopping.cancelled = [&polls] { return ++polls > 20; };
+        QVERIFY_THROWS_EXCEPTION(tools::Cancelled, exporting::estimateSize(source, s, stopping));
     }
 
     // Pillow, a decoder of its own, reads what we write: frames, durations, loop.
