@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "codec/Lzw.h"
+#include "export/CodeSink.h"
 
 // Each step finds the longest string the table holds at the pixel (length L), then for
 // every prefix of it (length l) the longest string at the pixel after that prefix
@@ -23,28 +24,6 @@ namespace {
 // string rarely wins, and trying every one would cost the square of the string's length
 // on long runs.
 constexpr uint32_t Candidates = 48;
-
-class Bits {
-public:
-    explicit Bits(gif::Bytes& out) : m_out(out) {}
-    void put(uint32_t code, int size) {
-        m_bits |= uint64_t(code) << m_count;
-        m_count += size;
-        while (m_count >= 8) {
-            m_out.push_back(uint8_t(m_bits));
-            m_bits >>= 8;
-            m_count -= 8;
-        }
-    }
-    void finish() {
-        if (m_count > 0) m_out.push_back(uint8_t(m_bits));
-    }
-
-private:
-    gif::Bytes& m_out;
-    uint64_t m_bits = 0;
-    int m_count = 0;
-};
 
 } // namespace
 
@@ -75,7 +54,7 @@ void FlexibleLzw::encode(std::span<const uint8_t> indices, int minCodeSize, gif:
         return length;
     };
 
-    Bits bits(out);
+    CodeSink bits(out);
     int codeSize = minCodeSize + 1;
     uint32_t next = firstFree;
     uint32_t deepest = 1; // the length of the longest string in the table

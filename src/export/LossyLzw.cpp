@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "codec/Lzw.h"
+#include "export/CodeSink.h"
 #include "export/ExportSettings.h"
 
 // The coder is the usual greedy LZW coder over a trie of the strings in its table, with
@@ -67,31 +68,6 @@ inline uint32_t squaredDistance(uint32_t a, uint32_t b) {
     const int db = int(a & 0xFF) - int(b & 0xFF);
     return uint32_t(dr * dr + dg * dg + db * db);
 }
-
-// Codes packed least significant bit first.
-class BitSink {
-public:
-    explicit BitSink(gif::Bytes& out) : m_out(out) {}
-    void put(uint32_t code, int size) {
-        m_bits |= uint64_t(code) << m_count;
-        m_count += size;
-        while (m_count >= 8) {
-            m_out.push_back(uint8_t(m_bits));
-            m_bits >>= 8;
-            m_count -= 8;
-        }
-    }
-    void finish() {
-        if (m_count > 0) m_out.push_back(uint8_t(m_bits));
-        m_bits = 0;
-        m_count = 0;
-    }
-
-private:
-    gif::Bytes& m_out;
-    uint64_t m_bits = 0;
-    int m_count = 0;
-};
 
 } // namespace
 
@@ -348,7 +324,7 @@ void LossyLzw::encode(const LossyFrame& frame, int minCodeSize, gif::Bytes& out,
     }
     resetTable();
 
-    BitSink bits(out);
+    CodeSink bits(out);
     int codeSize = minCodeSize + 1;
     bits.put(clearCode, codeSize);
     auto putData = [&](uint32_t code) {

@@ -3,8 +3,8 @@
 
 // The freedesktop.org list of recently used files: an XBEL file (by default
 // ~/.local/share/recently-used.xbel) shared by every program of the desktop. Qt has no
-// interface to it on Linux, so it is written here, as the Desktop Bookmark
-// Specification lays it out:
+// interface to it on Linux, so it is written here, in freedesktop.org's desktop
+// bookmark layout:
 //
 //   <bookmark href="file:///..." added=".." modified=".." visited="..">
 //     <info><metadata owner="http://freedesktop.org">
