@@ -34,6 +34,16 @@ void putBe32(gif::Bytes& out, uint32_t v) {
     out.insert(out.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
 }
 
+// Refuses a canvas the image cannot have or the limits do not allow, before anything
+// of its size is made.
+void checkCanvas(uint64_t width, uint64_t height, const gif::ReadLimits& limits) {
+    if (width == 0 || height == 0) throw gif::GifError("The picture has no pixels");
+    if (width > 0xFFFF || height > 0xFFFF)
+        throw gif::GifError("Picture larger than 65535 x 65535 pixels");
+    if (width * height > limits.maxScreenPixels)
+        throw gif::GifError("Logical screen larger than the reader accepts");
+}
+
 // The pictures of an animation as the full-screen palette frames of an image.
 class FrameBuilder {
 public:
@@ -41,11 +51,7 @@ public:
                  const gif::GifImage& progressOf)
         : m_width(width), m_height(height), m_expected(std::max<size_t>(expectedFrames, 1)),
           m_limits(limits), m_progress(progressOf) {
-        if (width <= 0 || height <= 0) throw gif::GifError("The picture has no pixels");
-        if (width > 0xFFFF || height > 0xFFFF)
-            throw gif::GifError("Picture larger than 65535 x 65535 pixels");
-        if (uint64_t(width) * uint64_t(height) > limits.maxScreenPixels)
-            throw gif::GifError("Logical screen larger than the reader accepts");
+        checkCanvas(uint64_t(std::max(width, 0)), uint64_t(std::max(height, 0)), limits);
         m_image.screenWidth = uint16_t(width);
         m_image.screenHeight = uint16_t(height);
         m_progress.reportProgress(gif::Stage::Starting, 0, gif::ProgressMessage::Loading);
@@ -133,6 +139,9 @@ private:
 struct DecoderDeleter {
     void operator()(WebPAnimDecoder* d) const { WebPAnimDecoderDelete(d); }
 };
+struct DemuxDeleter {
+    void operator()(WebPDemuxer* d) const { WebPDemuxDelete(d); }
+};
 
 void readWebp(gif::GifImage& image, std::span<const uint8_t> bytes, const gif::ReadLimits& limits) {
     WebPData data{bytes.data(), bytes.size()};
@@ -142,6 +151,14 @@ void readWebp(gif::GifImage& image, std::span<const uint8_t> bytes, const gif::R
     // Unpremultiplied B, G, R, A: Format_ARGB32's bytes.
     options.color_mode = MODE_BGRA;
     options.use_threads = 0;
+    {
+        // The decoder makes two canvases as it starts, whatever size the header claims
+        // (a file of a few hundred bytes can claim gigabytes).
+        const std::unique_ptr<WebPDemuxer, DemuxDeleter> demux(WebPDemux(&data));
+        if (!demux) throw gif::GifError("Invalid WebP file");
+        checkCanvas(WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH),
+                    WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT), limits);
+    }
     std::unique_ptr<WebPAnimDecoder, DecoderDeleter> decoder(WebPAnimDecoderNew(&data, &options));
     if (!decoder) throw gif::GifError("Invalid WebP file");
     WebPAnimInfo info;

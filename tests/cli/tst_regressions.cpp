@@ -2,6 +2,7 @@
 // Files that once made the codec misbehave (found by fuzzing). Each must either load or
 // fail with a GifError; a file that loads must also compose every frame, save again, and
 // go through opening (unoptimize) and the optimized save (optimize) as the editor does.
+// WebP and PNG files there are opened as Open opens animations.
 // Run under the sanitizers, this pins memory errors as well as crashes and hangs.
 
 #include <QDir>
@@ -12,6 +13,7 @@
 #include "codec/GifImage.h"
 #include "codec/Optimize.h"
 #include "codec/Unoptimize.h"
+#include "export/AnimationFiles.h"
 
 using namespace vorlane::gif;
 
@@ -21,7 +23,9 @@ private Q_SLOTS:
     void loadsCleanlyOrFailsCleanly_data() {
         QTest::addColumn<QString>("path");
         const QDir dir(QStringLiteral(VORLANE_REGRESSIONS_DIR));
-        const QStringList names = dir.entryList({QStringLiteral("*.gif")}, QDir::Files, QDir::Name);
+        const QStringList names = dir.entryList(
+            {QStringLiteral("*.gif"), QStringLiteral("*.webp"), QStringLiteral("*.png")},
+            QDir::Files, QDir::Name);
         for (const QString& name : names)
             QTest::newRow(qPrintable(name)) << dir.filePath(name);
         if (names.isEmpty()) QTest::newRow("no files") << QString();
@@ -34,8 +38,12 @@ private Q_SLOTS:
         const QByteArray data = file.readAll();
         GifImage image;
         try {
-            image.load(
-                std::span(reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size())));
+            const std::span bytes(reinterpret_cast<const uint8_t*>(data.constData()),
+                                  size_t(data.size()));
+            if (path.endsWith(QStringLiteral(".gif")))
+                image.load(bytes);
+            else
+                vorlane::exporting::readAnimation(image, bytes);
         } catch (const GifError&) {
             return; // a clean refusal
         }
