@@ -38,14 +38,21 @@ bool Application::notify(QObject* receiver, QEvent* event) {
 void Application::focusUnder(QObject* hidden) {
     if (!hidden->isWidgetType()) return;
     auto* widget = static_cast<QWidget*>(hidden);
-    if (!widget->isWindow() || !widget->parentWidget()) return;
-    // Once the hide is through: a window shown in its place (the next dialog of a
-    // sequence) keeps the focus.
+    // Dialogs and windows only: a menu or a tooltip that closes hands nothing back (a
+    // menu's command may be opening a dialog that must keep the focus).
+    const Qt::WindowType type = widget->windowType();
+    if (!widget->isWindow() || !widget->parentWidget() ||
+        (type != Qt::Dialog && type != Qt::Window && type != Qt::Sheet))
+        return;
+    // Once the hide is through: a dialog shown in its place (the next of a sequence)
+    // keeps the focus.
     QPointer<QWidget> under = widget->parentWidget()->window();
     QTimer::singleShot(0, this, [under] {
+        if (!under || !under->isVisible()) return;
+        const QWidget* modal = activeModalWidget();
+        if (modal && modal != under) return;
         const QWidget* active = activeWindow();
-        if (under && under->isVisible() && (!active || !active->isVisible()))
-            under->activateWindow();
+        if (!active || !active->isVisible()) under->activateWindow();
     });
 }
 

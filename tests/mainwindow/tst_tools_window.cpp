@@ -282,6 +282,8 @@ void TestToolsWindow::dialogsShowTheResult() {
 
     TResizeDialog resize;
     resize.configure(request);
+    // Typing replaces the first value: it has the focus, not OK (where it started).
+    QCOMPARE(resize.focusWidget(), resize.findChild<QSpinBox*>(QStringLiteral("ResizeWidth")));
     QCOMPARE(resize.findChild<QLabel*>(QStringLiteral("Now"))->text(),
              QStringLiteral("Now: 12x9, 6 image(s)"));
     resize.findChild<QSpinBox*>(QStringLiteral("ResizeWidth"))->setValue(6);
@@ -314,6 +316,7 @@ void TestToolsWindow::dialogsShowTheResult() {
     request.selected.clear();
     TSpeedDialog speed;
     speed.configure(request);
+    QCOMPARE(speed.focusWidget(), speed.findChild<QSpinBox*>(QStringLiteral("SpeedPercent")));
     QVERIFY(!speed.findChild<QRadioButton*>(QStringLiteral("ScopeSelected"))->isEnabled());
     speed.findChild<QSpinBox*>(QStringLiteral("SpeedPercent"))->setValue(200);
     QCOMPARE(speed.findChild<QLabel*>(QStringLiteral("Now"))->text(),

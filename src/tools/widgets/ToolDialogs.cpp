@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include <QAbstractSpinBox>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -104,6 +105,15 @@ void ToolDialogBase::configure(const tools::ToolRequest& request) {
         now += QStringLiteral(", ") + seconds(playingLength([](int, int d) { return d; }));
     m_now->setText(now);
     refresh();
+    // The first value takes the focus with its text selected, so that typing replaces
+    // it (the focus would otherwise start on OK, or stay where the last asking left it).
+    for (QWidget* w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain()) {
+        auto* box = qobject_cast<QAbstractSpinBox*>(w);
+        if (!box || !box->isEnabled() || !box->isVisibleTo(this)) continue;
+        box->setFocus(Qt::OtherFocusReason);
+        box->selectAll();
+        break;
+    }
 }
 
 QSize ToolDialogBase::screen() const {
