@@ -95,6 +95,45 @@ bool isAnimation(const QString& fileName) {
     return exporting::isAnimationFile(fileName);
 }
 
+// The last export's settings, kept for the next start.
+const QString ExportKey = QStringLiteral("Software\\Vorlane Gif\\Export Settings");
+
+std::optional<exporting::ExportSettings> readExportSettings(const SettingsStore* store) {
+    if (!store || !store->contains(ExportKey, key("Format"))) return std::nullopt;
+    using namespace exporting;
+    auto number = [store](const char* name, int fallback, int low, int high) {
+        return std::clamp(store->readInt(ExportKey, key(name), fallback), low, high);
+    };
+    ExportSettings s;
+    s.format = Format(number("Format", 0, 0, 2));
+    s.colors = number("Colors", MaxColors, MinColors, MaxColors);
+    s.palette = PaletteMode(number("Palette", 0, 0, 1));
+    s.dither = Dithering(number("Dither", 1, 0, 2));
+    s.lossy = number("Lossy", 0, 0, MaxLossy);
+    s.optimize = number("Optimize", 1, 0, 1) != 0;
+    s.webpLossless = number("WebpLossless", 1, 0, 1) != 0;
+    s.webpQuality = number("WebpQuality", 80, 0, 100);
+    bool ok = false;
+    const qulonglong maxBytes = store->readString(ExportKey, key("MaxBytes")).toULongLong(&ok);
+    if (ok && maxBytes > 0) s.maxBytes = maxBytes;
+    return s;
+}
+
+void writeExportSettings(SettingsStore* store, const exporting::ExportSettings& s) {
+    if (!store) return;
+    store->writeInt(ExportKey, key("Format"), int(s.format));
+    store->writeInt(ExportKey, key("Colors"), s.colors);
+    store->writeInt(ExportKey, key("Palette"), int(s.palette));
+    store->writeInt(ExportKey, key("Dither"), int(s.dither));
+    store->writeInt(ExportKey, key("Lossy"), s.lossy);
+    store->writeInt(ExportKey, key("Optimize"), s.optimize ? 1 : 0);
+    store->writeInt(ExportKey, key("WebpLossless"), s.webpLossless ? 1 : 0);
+    store->writeInt(ExportKey, key("WebpQuality"), s.webpQuality);
+    store->writeString(ExportKey, key("MaxBytes"),
+                       s.maxBytes ? QString::number(qulonglong(*s.maxBytes)) : QString());
+    store->sync();
+}
+
 // The settings a View menu check mark is kept under.
 const Act KeptChecks[] = {Act::Toolbars, Act::SA,        Act::ShowFrames,
                           Act::ShowVis,  Act::StatusBar, Act::ShowLoop};
@@ -602,13 +641,17 @@ void TMainform::connectWidgets() {
         ExportDialog dialog(m_animation->imageForSaving(m_animation->comment()), currentFrame(),
                             m_files->hasFile() ? m_files->path() : m_animation->name(), m_platform,
                             m_work.get(), this);
-        // Opens as the last export was made in this session.
+        // Opens as the last export was made, in this session or before.
+        if (!m_exportSettings) m_exportSettings = readExportSettings(m_platform.settings);
         if (m_exportSettings) dialog.setSettings(*m_exportSettings);
         if (m_runExport)
             m_runExport(dialog);
         else
             dialog.exec();
-        if (dialog.result() == QDialog::Accepted) m_exportSettings = dialog.settings();
+        if (dialog.result() == QDialog::Accepted) {
+            m_exportSettings = dialog.settings();
+            writeExportSettings(m_platform.settings, *m_exportSettings);
+        }
     });
     on(Act::Revert, [this] {
         stopClick();
