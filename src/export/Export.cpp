@@ -271,6 +271,10 @@ constexpr uint64_t SmallAnimation = uint64_t(4) << 20;
 // The sample: this many runs of this many frames, each after the frame before it.
 constexpr size_t SampleRuns = 6;
 constexpr size_t RunLength = 3;
+// Frames written before each run's measured ones: a run's first frame is drawn whole
+// and its disposal follows from the frame after it, which the whole export need not
+// do; a frame between lets the measured ones follow what the export really draws.
+constexpr size_t RunLead = 3;
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -337,7 +341,7 @@ SizeEstimate estimateSize(const gif::GifImage& image, const ExportSettings& sett
     const Steps steps{&context, 0, 100};
     const auto start = std::chrono::steady_clock::now();
     const uint64_t area = uint64_t(image.screenWidth) * image.screenHeight;
-    if (area * n <= SmallAnimation || n <= SampleRuns * (RunLength + 1) + 1) {
+    if (area * n <= SmallAnimation || n <= SampleRuns * (RunLength + RunLead) + 1) {
         const ExportResult whole = exportAnimation(image, settings, context);
         estimate.bytes = whole.bytes.size();
         estimate.used = whole.used;
@@ -364,16 +368,19 @@ SizeEstimate estimateSize(const gif::GifImage& image, const ExportSettings& sett
         }
     }
     // Runs of frames spread evenly over the animation, each exported on its own after the
-    // frame before it; the first frame alone besides. The bytes of each run's frames
+    // frames before it (RunLead); the first frame alone besides. The bytes of each run's frames
     // against what they change give the cost of a frame, fitted as a fixed part plus
     // parts for the pixels and for the rectangle that change.
     std::vector<std::vector<size_t>> runs;
+    std::vector<size_t> leads; // of each run, the frames written before the measured ones
     for (size_t r = 0; r < SampleRuns; ++r) {
         const size_t first = 1 + (r * (n - 1 - RunLength)) / (SampleRuns - 1);
+        const size_t start = first >= RunLead ? first - RunLead : 0;
         std::vector<size_t> frames;
-        for (size_t k = first - 1; k < first + RunLength && k < n; ++k)
+        for (size_t k = start; k < first + RunLength && k < n; ++k)
             frames.push_back(k);
         runs.push_back(std::move(frames));
+        leads.push_back(first - start);
     }
     std::vector<Writer> writers;
     writers.emplace_back(image, std::vector<size_t>{0});
@@ -411,7 +418,7 @@ SizeEstimate estimateSize(const gif::GifImage& image, const ExportSettings& sett
             const std::vector<size_t>& sizes = runSizes[w];
             const std::vector<size_t>& run = runs[w - 1];
             exported += run.size();
-            for (size_t k = 1; k < run.size() && k < sizes.size(); ++k) {
+            for (size_t k = leads[w - 1]; k < run.size() && k < sizes.size(); ++k) {
                 x.push_back(features[run[k]]);
                 y.push_back(double(sizes[k]));
             }

@@ -432,18 +432,18 @@ private Q_SLOTS:
     void sampledEstimate() {
         QFETCH(int, format);
         QFETCH(int, lossy);
-        // A sprite of noise crossing a gradient: 28 frames of 400 x 380.
+        // A sprite of noise crossing a gradient: 40 frames of 400 x 380.
         constexpr int W = 400, H = 380;
         QRandomGenerator rng(7);
         GifImage source = test::blankImage(W, H);
-        for (int k = 0; k < 28; ++k) {
+        for (int k = 0; k < 40; ++k) {
             QImage picture(W, H, QImage::Format_ARGB32);
             for (int y = 0; y < H; ++y)
                 for (int x = 0; x < W; ++x)
                     picture.setPixel(x, y, qRgb(x * 255 / W, y * 255 / H, 128));
             for (int y = 0; y < 30; ++y)
                 for (int x = 0; x < 40; ++x)
-                    picture.setPixel(12 * k + x, 11 * k + y, qRgb(int(rng.bounded(256)), 40, 200));
+                    picture.setPixel(9 * k + x, 8 * k + y, qRgb(int(rng.bounded(256)), 40, 200));
             source.addFrame(picture);
         }
         ExportSettings s;
