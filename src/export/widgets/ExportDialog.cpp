@@ -59,10 +59,10 @@ QString choiceText(const ExportSettings& s) {
     case Format::Gif:
         return QStringLiteral("%1 colours, lossy %2").arg(s.colors).arg(s.lossy);
     case Format::WebP:
-        return s.webpLossless ? QStringLiteral("lossless")
+        return s.webpLossless ? QStringLiteral("every pixel kept")
                               : QStringLiteral("quality %1").arg(s.webpQuality);
     case Format::Apng:
-        return QStringLiteral("lossless");
+        return QStringLiteral("every pixel kept");
     }
     return {};
 }
