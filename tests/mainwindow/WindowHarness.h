@@ -9,12 +9,14 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QColor>
+#include <QDialog>
 #include <QLabel>
 #include <QScrollBar>
 #include <QSlider>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "codec/GifImage.h"
 #include "mainwindow/MainWindow.h"
@@ -22,6 +24,13 @@
 #include "support/TestData.h"
 
 namespace vorlane::test {
+
+// Clicks the dialog's button of that objectName (the test fails when there is none).
+inline void clickButton(QDialog& dialog, const char* name) {
+    auto* button = dialog.findChild<QAbstractButton*>(QLatin1String(name));
+    QVERIFY2(button, name);
+    button->click();
+}
 
 struct WindowHarness {
     FakePlatform fakes;

@@ -39,11 +39,7 @@ const QString Untitled = QStringLiteral("Untitled.gif - Vorlane Gif");
 
 using Answer = std::function<void(QDialog&)>;
 
-void click(QDialog& dialog, const char* name) {
-    auto* button = dialog.findChild<QAbstractButton*>(QLatin1String(name));
-    QVERIFY2(button, name);
-    button->click();
-}
+const auto click = vorlane::test::clickButton;
 
 // A window with its guidance dialogs. Each modal showing is recorded by the dialog's
 // objectName and answered by the script for that name, else closed as with Esc.
@@ -102,11 +98,16 @@ void TestHelpWindow::addressesGoToTheShell() {
 void TestHelpWindow::helpOpensAtThePageOfTheFocus_data() {
     QTest::addColumn<QString>("focus"); // objectName in the window, or a dialog's
     QTest::addColumn<QString>("title");
-    QTest::newRow("preview") << "Panel2" << "Vorlane Gif Help";
-    QTest::newRow("delay field") << "Period" << "Frame delay and disposal - Vorlane Gif Help";
-    QTest::newRow("comment") << "Gifcomment" << "Loop count and comment - Vorlane Gif Help";
-    QTest::newRow("how-to dialog") << "HowForm" << "Getting started - Vorlane Gif Help";
-    QTest::newRow("options dialog") << "Options" << "Getting started - Vorlane Gif Help";
+    QTest::newRow("preview") << "Panel2"
+                             << "Vorlane Gif Help";
+    QTest::newRow("delay field") << "Period"
+                                 << "Frame delay and disposal - Vorlane Gif Help";
+    QTest::newRow("comment") << "Gifcomment"
+                             << "Loop count and comment - Vorlane Gif Help";
+    QTest::newRow("how-to dialog") << "HowForm"
+                                   << "Getting started - Vorlane Gif Help";
+    QTest::newRow("options dialog") << "Options"
+                                    << "Getting started - Vorlane Gif Help";
 }
 
 void TestHelpWindow::helpOpensAtThePageOfTheFocus() {
@@ -116,7 +117,8 @@ void TestHelpWindow::helpOpensAtThePageOfTheFocus() {
     // The pages as the build tree has them beside the program.
     const QString programFolder = g.h.dir.filePath(QStringLiteral("bin"));
     QVERIFY(QDir().mkpath(programFolder));
-    QVERIFY(QFile::link(QStringLiteral(VORLANE_HELP_SOURCE), programFolder + QStringLiteral("/help")));
+    QVERIFY(
+        QFile::link(QStringLiteral(VORLANE_HELP_SOURCE), programFolder + QStringLiteral("/help")));
     g.guidance->setProgramFolder(programFolder);
 
     g.h.open(g.h.writeGif(QStringLiteral("a.gif"), 2)); // fields are enabled with frames
@@ -134,11 +136,10 @@ void TestHelpWindow::helpOpensAtThePageOfTheFocus() {
             QApplication::setActiveWindow(&d);
             QTest::keyClick(&d, Qt::Key_F1);
         };
-        QVERIFY(g.h.choose(focus == QLatin1String("Options") ? QStringLiteral("Voir1")
-                                                             : QStringLiteral("Help1"),
-                           focus == QLatin1String("Options")
-                               ? QStringLiteral("Options2")
-                               : QStringLiteral("Manueldepriseenmain1")));
+        QVERIFY(g.h.choose(
+            focus == QLatin1String("Options") ? QStringLiteral("Voir1") : QStringLiteral("Help1"),
+            focus == QLatin1String("Options") ? QStringLiteral("Options2")
+                                              : QStringLiteral("Manueldepriseenmain1")));
     }
     vorlane::HelpWindow* help = g.guidance->helpWindow();
     QVERIFY(help->isVisible());

@@ -27,11 +27,7 @@ namespace {
 
 using Answer = std::function<void(QDialog&)>;
 
-void click(QDialog& dialog, const char* name) {
-    auto* button = dialog.findChild<QAbstractButton*>(QLatin1String(name));
-    QVERIFY2(button, name);
-    button->click();
-}
+const auto click = vorlane::test::clickButton;
 
 // An editor on the recovery folder, with its guidance dialogs. Modal showings are
 // recorded by objectName and answered by the script for that name, else closed as with
